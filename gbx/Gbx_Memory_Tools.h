@@ -1,0 +1,43 @@
+#pragma once
+
+#include "gbx/Gbx_Base_Structure.h"
+#include "memory/Base_Structure.h"
+
+#include <cstdint>
+
+namespace plotvane {
+
+// The kind of a GBX file from its signature and class id (Gbx_Kind_*).
+std::uint8_t Gbx_Get_Type(const TFlexible_Byte_Array& data, const TMemory_Mask& mask);
+
+// Where the body lies. All fields are 0 for an unrecognised file and for a header whose size
+// fields would lie past the end of the array.
+TGbx_Compression_Info Gbx_Get_Compression_Info(const TFlexible_Byte_Array& data,
+                                               const TMemory_Mask& mask);
+
+// Decodes the one instruction at the cursor by its opcode alone. Bytes past the end of the
+// array count as 0 and are never read, so an instruction that does not fit reports a Size that
+// passes the end. With `advance` the cursor moves by Size (not over the literals).
+TGbx_Compress_Data_Type Gbx_Read_Compress_Data_Type(const TFlexible_Byte_Array& data,
+                                                    std::uint32_t& cursor, bool advance,
+                                                    const TMemory_Mask& mask);
+
+// Expands a loaded GBX file into the expanded image: the header with its compressed-size field
+// set to U + 3, the U expanded body bytes, then the stream's 3-byte end marker. The stream is
+// decoded as published LZO1X. `destination` must be empty; it is emptied on failure.
+std::uint32_t Gbx_Uncompress(const TFlexible_Byte_Array& source,
+                             TFlexible_Byte_Array& destination, const TMemory_Mask& mask);
+
+// Packs an expanded image into a file whose body is one LZO1X literal run followed by the
+// image's end marker. `destination` must be empty; on failure it keeps what was written.
+std::uint32_t Gbx_Compress(const TFlexible_Byte_Array& image, TFlexible_Byte_Array& destination,
+                           std::uint32_t method, const TMemory_Mask& mask);
+
+// Reads the indexed string at the cursor. A value, length or text that would pass the end of
+// the array is not read: a value that does not fit gives an empty record and leaves the
+// cursor where it was; a length or text that does not fit gives an empty Text.
+TGbx_Indexed_String Gbx_Read_Indexed_String(const TFlexible_Byte_Array& data,
+                                            std::uint32_t& cursor, bool advance,
+                                            const TMemory_Mask& mask);
+
+} // namespace plotvane

@@ -1,0 +1,19 @@
+#pragma once
+
+#include "memory/Base_Structure.h"
+
+#include <cstdint>
+#include <string>
+
+namespace plotvane {
+
+// Size of the block buffer through which Load_File_To_Memory streams a file.
+constexpr std::size_t Load_Block_Size = 32762;
+
+// Reads the raw bytes of a file into `array`, masked. Returns 0, 1 when the path is not an
+// existing file (a folder counts as missing), or 3 when a short block came back before the end.
+// On a non-zero status the array is cleared. Operating-system failures raise EInOutError.
+std::uint32_t Load_File_To_Memory(const std::string& file_name, TFlexible_Byte_Array& array,
+                                  const TMemory_Mask& mask);
+
+} // namespace plotvane
