@@ -1,0 +1,322 @@
+// The LZO1X codec of GBX bodies: expansion of any published LZO1X stream into the expanded
+// image, and repacking of an image as one literal run.
+
+#include "gbx/Gbx_Memory_Tools.h"
+
+#include "memory/Memory_Tools.h"
+
+#include <cstring>
+#include <limits>
+
+namespace plotvane {
+
+namespace {
+
+constexpr std::uint32_t End_Marker_Size = 3;
+constexpr std::uint32_t Compressed_Size_Field_Size = 4;
+// The longest literal run that one opcode byte encodes (opcodes 1 to 15).
+constexpr std::uint32_t Longest_Short_Run = 18;
+// A first byte above 17 is a literal run of (byte - 17) literals; used here for 1 to 3.
+constexpr std::uint32_t First_Byte_Run_Base = 17;
+constexpr std::uint64_t Longest_Image = std::numeric_limits<std::int32_t>::max();
+
+// What the previous instruction left: it decides what an opcode from 0 to 15 means.
+enum class TLzo_State {
+    Plain,              // start of the stream, or a match without trailing literals
+    After_Short_Tail,   // a match followed by 1 to 3 literals
+    After_Literal_Run,  // a literal run of 4 or more
+};
+
+// Decodes the body of a GBX file straight into the expanded image. Every byte copied stays as
+// stored (source and destination share the mask); only instruction bytes are unmasked. Every
+// length and distance is tested against what is left before it is used.
+class TLzo_Body_Decoder {
+public:
+    TLzo_Body_Decoder(const std::uint8_t* input, std::size_t input_size, std::uint8_t* output,
+                      std::size_t output_size, std::uint8_t mask)
+        : input_(input), input_size_(input_size), output_(output), output_size_(output_size),
+          mask_(mask)
+    {
+    }
+
+    // True when the stream expands to exactly the output's size and its instructions end
+    // exactly at the end of the input.
+    bool Decode()
+    {
+        TLzo_State state = TLzo_State::Plain;
+        if (in_ < input_size_ && Peek() > First_Byte_Run_Base) {
+            const std::size_t run = Next() - First_Byte_Run_Base;
+            if (!Copy_Literals(run)) {
+                return false;
+            }
+            state = run < 4 ? TLzo_State::After_Short_Tail : TLzo_State::After_Literal_Run;
+        }
+        while (in_ < input_size_) {
+            if (!Decode_Instruction(state)) {
+                return false;
+            }
+        }
+        return in_ == input_size_ && out_ == output_size_;
+    }
+
+private:
+    std::uint32_t Peek() const { return static_cast<std::uint8_t>(input_[in_] ^ mask_); }
+    std::uint32_t Next() { return static_cast<std::uint8_t>(input_[in_++] ^ mask_); }
+
+    bool Decode_Instruction(TLzo_State& state)
+    {
+        const std::uint32_t opcode = Next();
+        if (opcode < 16 && state == TLzo_State::Plain) {
+            return Decode_Literal_Run(opcode, state);
+        }
+        std::size_t length = 0;
+        std::size_t distance = 0;
+        std::uint32_t tail = 0;
+        if (!Decode_Match(opcode, state, length, distance, tail) || !Copy_Match(distance, length) ||
+            !Copy_Literals(tail)) {
+            return false;
+        }
+        state = tail == 0 ? TLzo_State::Plain : TLzo_State::After_Short_Tail;
+        return true;
+    }
+
+    bool Decode_Literal_Run(std::uint32_t opcode, TLzo_State& state)
+    {
+        std::size_t run = opcode + 3;
+        if (opcode == 0 && !Read_Extended_Length(15, run)) {
+            return false;
+        }
+        state = TLzo_State::After_Literal_Run;
+        return Copy_Literals(run);
+    }
+
+    bool Decode_Match(std::uint32_t opcode, TLzo_State state, std::size_t& length,
+                      std::size_t& distance, std::uint32_t& tail)
+    {
+        if (opcode >= 64) {
+            if (in_ >= input_size_) {
+                return false;
+            }
+            distance = 1 + ((opcode >> 2) & 7) + 8 * std::size_t{Next()};
+            length = (opcode >> 5) + 1;
+            tail = opcode & 3;
+            return true;
+        }
+        if (opcode < 16) {
+            // After literals an opcode below 16 is a short match: 2 bytes after a match's
+            // trailing literals, 3 bytes far back after a literal run.
+            if (in_ >= input_size_) {
+                return false;
+            }
+            const std::size_t far = 1 + (opcode >> 2) + 4 * std::size_t{Next()};
+            const bool after_run = state == TLzo_State::After_Literal_Run;
+            distance = after_run ? far + 2048 : far;
+            length = after_run ? 3 : 2;
+            tail = opcode & 3;
+            return true;
+        }
+        std::size_t base_distance = 0;
+        if (opcode >= 32) {
+            length = (opcode & 31) + 2;
+            if ((opcode & 31) == 0 && !Read_Extended_Length(33, length)) {
+                return false;
+            }
+            base_distance = 1;
+        } else {
+            length = (opcode & 7) + 2;
+            if ((opcode & 7) == 0 && !Read_Extended_Length(9, length)) {
+                return false;
+            }
+            base_distance = 16384 + (std::size_t{opcode & 8} << 11);
+        }
+        if (input_size_ - in_ < 2) {
+            return false;
+        }
+        const std::uint32_t low = Next();
+        const std::uint32_t high = Next();
+        distance = base_distance + (low >> 2) + 64 * std::size_t{high};
+        tail = low & 3;
+        return true;
+    }
+
+    // A length byte of 0 is followed by zero bytes worth 255 each and a final non-zero byte.
+    bool Read_Extended_Length(std::size_t base, std::size_t& length)
+    {
+        const std::size_t zeros_start = in_;
+        while (in_ < input_size_ && Peek() == 0) {
+            ++in_;
+        }
+        if (in_ >= input_size_) {
+            return false;
+        }
+        const std::size_t zeros = in_ - zeros_start;
+        length = base + 255 * zeros + Next();
+        return true;
+    }
+
+    bool Copy_Literals(std::size_t count)
+    {
+        if (count > input_size_ - in_ || count > output_size_ - out_) {
+            return false;
+        }
+        std::memcpy(output_ + out_, input_ + in_, count);
+        in_ += count;
+        out_ += count;
+        return true;
+    }
+
+    // A match may not reach before the start of the body, nor past the expected size.
+    bool Copy_Match(std::size_t distance, std::size_t length)
+    {
+        if (distance > out_ || length > output_size_ - out_) {
+            return false;
+        }
+        std::uint8_t* to = output_ + out_;
+        const std::uint8_t* from = to - distance;
+        if (distance >= length) {
+            std::memcpy(to, from, length);
+        } else {
+            // Overlapping: each byte may repeat one that this match has just written.
+            for (std::size_t i = 0; i < length; ++i) {
+                to[i] = from[i];
+            }
+        }
+        out_ += length;
+        return true;
+    }
+
+    const std::uint8_t* input_;
+    std::size_t input_size_;
+    std::size_t in_ = 0;
+    std::uint8_t* output_;
+    std::size_t output_size_;
+    std::size_t out_ = 0;
+    std::uint8_t mask_;
+};
+
+std::uint32_t Fail_Uncompress(TFlexible_Byte_Array& destination, std::uint32_t status)
+{
+    Clear_Array(destination);
+    return status;
+}
+
+// Appends `count` stored bytes of `source` from `from` at the end of `destination`.
+void Append_Stored(TFlexible_Byte_Array& destination, const TFlexible_Byte_Array& source,
+                   std::size_t from, std::size_t count)
+{
+    destination.insert(destination.end(), source.begin() + static_cast<std::ptrdiff_t>(from),
+                       source.begin() + static_cast<std::ptrdiff_t>(from + count));
+}
+
+void Append_Masked(TFlexible_Byte_Array& destination, std::uint32_t value, std::uint8_t mask)
+{
+    destination.push_back(static_cast<std::uint8_t>(value ^ mask));
+}
+
+// The published encoding of a literal run of `run` bytes at the start of a stream: nothing for
+// an empty body, 17 + run for 1 to 3 bytes, run - 3 for 4 to 18, and for more a 0 byte, one
+// more 0 byte per further 255 literals and a final byte from 1 to 255.
+void Append_Literal_Run_Instruction(TFlexible_Byte_Array& destination, std::uint32_t run,
+                                    std::uint8_t mask)
+{
+    if (run == 0) {
+        return;
+    }
+    if (run < 4) {
+        Append_Masked(destination, First_Byte_Run_Base + run, mask);
+        return;
+    }
+    if (run <= Longest_Short_Run) {
+        Append_Masked(destination, run - 3, mask);
+        return;
+    }
+    std::uint32_t further_zeros = (run - Longest_Short_Run) / 255;
+    std::uint32_t last = (run - Longest_Short_Run) % 255;
+    if (last == 0) {
+        --further_zeros;
+        last = 255;
+    }
+    destination.insert(destination.end(), std::size_t{further_zeros} + 1, mask);
+    Append_Masked(destination, last, mask);
+}
+
+} // namespace
+
+std::uint32_t Gbx_Uncompress(const TFlexible_Byte_Array& source,
+                             TFlexible_Byte_Array& destination, const TMemory_Mask& mask)
+{
+    Clear_Array(destination);
+    const TGbx_Compression_Info info = Gbx_Get_Compression_Info(source, mask);
+    if (info.Data_Offset == 0) {
+        return Status_Uncompress_No_Body;
+    }
+    const std::uint64_t body_offset = info.Data_Offset;
+    const std::uint64_t packed_size = info.Compressed_Size;
+    const std::uint64_t body_size = info.Uncompressed_Size;
+    const std::uint64_t image_size = body_offset + body_size + End_Marker_Size;
+    // The stream must end exactly at the end of the file with its end marker, and no stream
+    // of that length can expand to more than 256 times its size.
+    if (body_offset + packed_size != source.size() || packed_size < End_Marker_Size ||
+        body_size > 256 * packed_size || image_size > Longest_Image) {
+        return Status_Uncompress_Bad_Stream;
+    }
+    const std::size_t stream_end = source.size() - End_Marker_Size;
+
+    destination.resize(static_cast<std::size_t>(image_size));
+    std::memcpy(destination.data(), source.data(), static_cast<std::size_t>(body_offset));
+    TLzo_Body_Decoder decoder(source.data() + body_offset, stream_end - body_offset,
+                              destination.data() + body_offset, static_cast<std::size_t>(body_size),
+                              mask);
+    if (!decoder.Decode()) {
+        return Fail_Uncompress(destination, Status_Uncompress_Bad_Stream);
+    }
+    // The end marker is copied as it stands, without being decoded.
+    std::memcpy(destination.data() + body_offset + body_size, source.data() + stream_end,
+                End_Marker_Size);
+    std::uint32_t field = info.Data_Offset - Compressed_Size_Field_Size;
+    Write_DWord(destination, field, static_cast<std::uint32_t>(body_size + End_Marker_Size), false,
+                mask);
+    return Status_Ok;
+}
+
+std::uint32_t Gbx_Compress(const TFlexible_Byte_Array& image, TFlexible_Byte_Array& destination,
+                           std::uint32_t method, const TMemory_Mask& mask)
+{
+    const TGbx_Compression_Info info = Gbx_Get_Compression_Info(image, mask);
+    const std::uint64_t body_offset = info.Data_Offset;
+    // In an image the compressed-size field counts the body and its end marker; an image whose
+    // length disagrees with it is refused before anything is read past it.
+    const std::uint64_t stored_size = info.Compressed_Size;
+    if (body_offset == 0 || stored_size < End_Marker_Size ||
+        body_offset + stored_size != image.size()) {
+        return Status_Compress_No_Body;
+    }
+    const std::size_t field_offset = info.Data_Offset - Compressed_Size_Field_Size;
+    destination.reserve(image.size() + 32 + stored_size / 255);
+    Append_Stored(destination, image, 0, field_offset);
+    if (method != 0) {
+        return Status_Compress_Bad_Method;
+    }
+
+    const auto run = static_cast<std::uint32_t>(stored_size - End_Marker_Size);
+    TFlexible_Byte_Array instruction;
+    Append_Literal_Run_Instruction(instruction, run, mask);
+    std::uint32_t cursor = static_cast<std::uint32_t>(field_offset);
+    Write_DWord(destination, cursor,
+                static_cast<std::uint32_t>(instruction.size() + stored_size), true, mask);
+    destination.insert(destination.end(), instruction.begin(), instruction.end());
+    Append_Stored(destination, image, static_cast<std::size_t>(body_offset),
+                  static_cast<std::size_t>(stored_size));
+    if (run <= Longest_Short_Run) {
+        return Status_Ok;
+    }
+    // Decode what was written, to catch an image whose uncompressed-size field disagrees.
+    std::uint32_t check = info.Data_Offset;
+    const TGbx_Compress_Data_Type written = Gbx_Read_Compress_Data_Type(destination, check, false, mask);
+    if (written.Literal_Length != info.Uncompressed_Size || written.Size - 2 != instruction.size() - 2) {
+        return Status_Compress_Check_Failed;
+    }
+    return Status_Ok;
+}
+
+} // namespace plotvane
