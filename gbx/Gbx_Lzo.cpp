@@ -83,7 +83,7 @@ private:
     bool Decode_Literal_Run(std::uint32_t opcode, TLzo_State& state)
     {
         std::size_t run = opcode + 3;
-        if (opcode == 0 && !Read_Extended_Length(15, run)) {
+        if (opcode == 0 && !Read_Extended_Length(18, run)) {
             return false;
         }
         state = TLzo_State::After_Literal_Run;

@@ -98,7 +98,7 @@ void Write_Plain_File(const std::string& path, const TBytes& bytes)
 
 TBytes Compressible_Body(std::size_t size, std::uint32_t seed)
 {
-    std::mt19937 random(seed);
+    std::minstd_rand random(seed);
     TBytes body;
     body.reserve(size);
     TBytes record = {0x10, 0x00, 0x00, 0x40, 0x07, 'S', 't', 'a', 'd', 'i', 'u', 'm', 2, 14, 1, 9};

@@ -1,0 +1,328 @@
+#include "gbx/Gbx_Memory_Tools.h"
+#include "tests/support/Corpus.h"
+#include "tests/support/Gbx_Test_Files.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace plotvane {
+namespace {
+
+using test::TBytes;
+
+constexpr std::uint8_t Mask = 0x5A;
+constexpr std::uint8_t Other_Mask = 0xC3;
+const TBytes No_User_Data;
+const TBytes End_Marker = {0x11, 0x00, 0x00};
+
+// Header length of the test files: 33 + user data size.
+constexpr std::size_t Body_Offset = 33;
+
+std::uint32_t Expand(const TBytes& file, TFlexible_Byte_Array& image, std::uint8_t mask = Mask)
+{
+    return Gbx_Uncompress(test::Masked(file, mask), image, mask);
+}
+
+TBytes Expanded_Body(const TFlexible_Byte_Array& image, std::uint8_t mask = Mask)
+{
+    const TBytes plain = test::Unmasked(image, mask);
+    return TBytes(plain.begin() + Body_Offset, plain.end() - 3);
+}
+
+// Packs an image and returns the plain file.
+TBytes Pack(const TFlexible_Byte_Array& image, std::uint32_t expected_status = Status_Ok)
+{
+    TFlexible_Byte_Array packed;
+    EXPECT_EQ(Gbx_Compress(image, packed, 0, Mask), expected_status);
+    return test::Unmasked(packed, Mask);
+}
+
+TFlexible_Byte_Array Image_Of_Body(const TBytes& body)
+{
+    TFlexible_Byte_Array image;
+    TBytes stream = test::Lzo_Compress(body, false);
+    EXPECT_EQ(Expand(test::Make_Gbx_File(test::Challenge_Class_Id, No_User_Data,
+                                         static_cast<std::uint32_t>(body.size()), stream),
+                     image),
+              Status_Ok);
+    return image;
+}
+
+TEST(Gbx_Uncompress, Expands_Streams_Of_Both_Liblzo2_Compressors_Like_Liblzo2)
+{
+    for (const bool optimal : {false, true}) {
+        for (const std::size_t size : {1, 2, 3, 4, 17, 18, 19, 200, 4096, 70001, 300000}) {
+            const TBytes body = test::Compressible_Body(size, static_cast<std::uint32_t>(size));
+            const TBytes file =
+                test::Make_Lzo_Gbx_File(test::Challenge_Class_Id, No_User_Data, body, optimal);
+            TFlexible_Byte_Array image;
+            ASSERT_EQ(Expand(file, image), Status_Ok) << size << (optimal ? " optimal" : "");
+            EXPECT_EQ(Expanded_Body(image), body) << size << (optimal ? " optimal" : "");
+        }
+    }
+}
+
+TEST(Gbx_Uncompress, Builds_The_Expanded_Image_Layout)
+{
+    const TBytes user_data = {1, 2, 3, 4, 5};
+    const TBytes body = test::Compressible_Body(5000, 7);
+    const TBytes file = test::Make_Lzo_Gbx_File(test::Challenge_Class_Id, user_data, body, true);
+    TFlexible_Byte_Array image;
+    ASSERT_EQ(Expand(file, image), Status_Ok);
+
+    const TBytes plain = test::Unmasked(image, Mask);
+    const std::size_t body_offset = 33 + user_data.size();
+    ASSERT_EQ(plain.size(), body_offset + body.size() + 3);
+    EXPECT_EQ(TBytes(plain.begin(), plain.begin() + 34), TBytes(file.begin(), file.begin() + 34))
+        << "the header up to the compressed-size field is copied unchanged";
+    EXPECT_EQ(test::Little_Endian_At(plain, body_offset - 4), 5003U);
+    EXPECT_EQ(TBytes(plain.end() - 3, plain.end()), End_Marker);
+    const TGbx_Compression_Info info = Gbx_Get_Compression_Info(image, Mask);
+    EXPECT_EQ(info.Compressed_Size, 5003U);
+    EXPECT_EQ(info.Uncompressed_Size, 5000U);
+}
+
+// Streams of the decoder's own table: an opcode from 0 to 15 read as a literal run.
+TEST(Gbx_Uncompress, Follows_The_Single_Instruction_Table)
+{
+    // 1 literal 'x', then a match of distance 1 and length 10 (opcode 32 + 8 = 40: length 10;
+    // distance bytes 0, 0: distance 1, no trailing literals). The run is opcode 1: 4 literals.
+    const TBytes stream = {0x01, 'a', 'b', 'c', 'x', 40, 0x00, 0x00, 0x11, 0x00, 0x00};
+    TFlexible_Byte_Array image;
+    ASSERT_EQ(Expand(test::Make_Gbx_File(test::Challenge_Class_Id, No_User_Data, 14, stream), image),
+              Status_Ok);
+    EXPECT_EQ(Expanded_Body(image), TBytes({'a', 'b', 'c', 'x', 'x', 'x', 'x', 'x', 'x', 'x', 'x',
+                                            'x', 'x', 'x'}));
+
+}
+
+// Opcodes below 16 after literals are short matches, as optimal compressors write them.
+TEST(Gbx_Uncompress, Reads_Low_Opcodes_After_Literals_As_Short_Matches)
+{
+    // First byte 17 + 2: two literals; then opcode 0 after those literals is a 2-byte match
+    // at distance 1 + 0 + 4 * 0 = 1 with no trailing literals.
+    const TBytes after_tail = {19, 'a', 'b', 0x00, 0x00, 0x11, 0x00, 0x00};
+    TFlexible_Byte_Array image;
+    ASSERT_EQ(Expand(test::Make_Gbx_File(test::Challenge_Class_Id, No_User_Data, 4, after_tail),
+                     image),
+              Status_Ok);
+    EXPECT_EQ(Expanded_Body(image), TBytes({'a', 'b', 'b', 'b'}));
+
+    // A literal run of 2065 bytes, then opcode 1 (distance 2049 + 0 + 4 * 0, 3 bytes, one
+    // trailing literal 'z').
+    TBytes after_run(9, 0x00); // opcode 0 and eight zero bytes: 18 + 255 * 8 + the next byte
+    after_run.push_back(7);
+    TBytes literals(2065);
+    for (std::size_t i = 0; i < literals.size(); ++i) {
+        literals[i] = static_cast<std::uint8_t>(i * 7);
+    }
+    after_run.insert(after_run.end(), literals.begin(), literals.end());
+    after_run.insert(after_run.end(), {0x01, 0x00, 'z'});
+    after_run.insert(after_run.end(), End_Marker.begin(), End_Marker.end());
+    ASSERT_EQ(Expand(test::Make_Gbx_File(test::Challenge_Class_Id, No_User_Data, 2065 + 4,
+                                         after_run),
+                     image),
+              Status_Ok);
+    const TBytes body = Expanded_Body(image);
+    EXPECT_EQ(TBytes(body.end() - 4, body.end() - 1),
+              TBytes(literals.end() - 2049, literals.end() - 2046));
+    EXPECT_EQ(body.back(), 'z');
+}
+
+TEST(Gbx_Uncompress, Refuses_Broken_Files_And_Leaves_The_Image_Empty)
+{
+    const TBytes good_stream = {0x01, 'a', 'b', 'c', 'd', 0x11, 0x00, 0x00};
+    struct TCase {
+        const char* what;
+        TBytes file;
+        std::uint32_t status;
+    };
+    TBytes trailing_byte = test::Make_Gbx_File(test::Challenge_Class_Id, No_User_Data, 4, good_stream);
+    trailing_byte.push_back(0);
+    TBytes sizes_past_end = test::Make_Gbx_File(test::Challenge_Class_Id, TBytes(8), 4, {});
+    sizes_past_end.resize(13 + 4 + 8 + 12);
+    const TCase cases[] = {
+        {"empty array", {}, Status_Uncompress_No_Body},
+        {"text file", TBytes(100, 'x'), Status_Uncompress_No_Body},
+        {"unknown class", test::Make_Gbx_File(0x03043001, No_User_Data, 4, good_stream),
+         Status_Uncompress_No_Body},
+        {"size fields past the end", sizes_past_end, Status_Uncompress_No_Body},
+        {"one byte after the body", trailing_byte, Status_Uncompress_Bad_Stream},
+        {"uncompressed size one more",
+         test::Make_Gbx_File(test::Challenge_Class_Id, No_User_Data, 5, good_stream),
+         Status_Uncompress_Bad_Stream},
+        {"uncompressed size one less",
+         test::Make_Gbx_File(test::Challenge_Class_Id, No_User_Data, 3, good_stream),
+         Status_Uncompress_Bad_Stream},
+        // opcode 1 asks for 4 literals; only 3 come before the end marker
+        {"literal run into the end marker",
+         test::Make_Gbx_File(test::Challenge_Class_Id, No_User_Data, 4,
+                             {0x01, 'a', 'b', 'c', 0x11, 0x00, 0x00}),
+         Status_Uncompress_Bad_Stream},
+        // literal 'a', then a match of distance 2 (opcode 64 | (1 << 2)): before the body
+        {"match before the start of the body",
+         test::Make_Gbx_File(test::Challenge_Class_Id, No_User_Data, 6,
+                             {18, 'a', 0x44, 0x00, 0x11, 0x00, 0x00}),
+         Status_Uncompress_Bad_Stream},
+        // a literal run whose length runs into zero bytes up to the end of the stream
+        {"zero run to the end",
+         test::Make_Gbx_File(test::Challenge_Class_Id, No_User_Data, 4,
+                             {0x00, 0x00, 0x00, 0x11, 0x00, 0x00}),
+         Status_Uncompress_Bad_Stream},
+        // a match instruction that needs two distance bytes, with one left
+        {"instruction cut short",
+         test::Make_Gbx_File(test::Challenge_Class_Id, No_User_Data, 4,
+                             {0x01, 'a', 'b', 'c', 'd', 0x21, 0x00, 0x11, 0x00, 0x00}),
+         Status_Uncompress_Bad_Stream},
+        {"no room for the end marker",
+         test::Make_Gbx_File(test::Challenge_Class_Id, No_User_Data, 0, {0x11, 0x00}),
+         Status_Uncompress_Bad_Stream},
+        {"body size beyond what the stream can give",
+         test::Make_Gbx_File(test::Challenge_Class_Id, No_User_Data, 0xFFFFFFF0, good_stream),
+         Status_Uncompress_Bad_Stream},
+    };
+    for (const TCase& broken : cases) {
+        TFlexible_Byte_Array image;
+        EXPECT_EQ(Expand(broken.file, image), broken.status) << broken.what;
+        EXPECT_TRUE(image.empty()) << broken.what;
+    }
+}
+
+TEST(Gbx_Uncompress, Expands_Profiles_And_Replays_Like_Challenges)
+{
+    const TBytes body = test::Compressible_Body(300, 3);
+    for (const std::uint32_t class_id : {test::Profile_Class_Id, test::Replay_Class_Id}) {
+        TFlexible_Byte_Array image;
+        ASSERT_EQ(Expand(test::Make_Lzo_Gbx_File(class_id, No_User_Data, body, false), image),
+                  Status_Ok);
+        EXPECT_EQ(Expanded_Body(image), body);
+    }
+}
+
+TEST(Gbx_Compress, Writes_The_Published_Literal_Run_Instruction)
+{
+    struct TCase {
+        std::size_t body_size;
+        TBytes instruction;
+    };
+    const TCase cases[] = {
+        {0, {}},           {1, {18}},          {3, {20}},          {4, {1}},
+        {18, {15}},        {19, {0, 1}},       {273, {0, 255}},    {274, {0, 0, 1}},
+        {528, {0, 0, 255}}, {529, {0, 0, 0, 1}},
+    };
+    for (const TCase& expected : cases) {
+        const TBytes body = test::Compressible_Body(expected.body_size, 11);
+        const TFlexible_Byte_Array image = Image_Of_Body(body);
+        const TBytes packed = Pack(image);
+        const std::size_t k = expected.instruction.size();
+        ASSERT_EQ(packed.size(), Body_Offset + k + body.size() + 3) << expected.body_size;
+        EXPECT_EQ(TBytes(packed.begin() + Body_Offset, packed.begin() + Body_Offset + k),
+                  expected.instruction)
+            << expected.body_size;
+        EXPECT_EQ(test::Little_Endian_At(packed, Body_Offset - 4), k + body.size() + 3)
+            << expected.body_size;
+        // liblzo2 reads the packed body as the same bytes.
+        EXPECT_EQ(test::Lzo_Decompress(TBytes(packed.begin() + Body_Offset, packed.end()),
+                                       body.size()),
+                  body)
+            << expected.body_size;
+        // And it expands back to the very same image.
+        TFlexible_Byte_Array again;
+        ASSERT_EQ(Expand(packed, again), Status_Ok) << expected.body_size;
+        EXPECT_EQ(again, image) << expected.body_size;
+    }
+}
+
+TEST(Gbx_Compress, Refuses_What_It_Cannot_Pack)
+{
+    const TFlexible_Byte_Array image = Image_Of_Body(test::Compressible_Body(100, 5));
+
+    TFlexible_Byte_Array packed;
+    EXPECT_EQ(Gbx_Compress(image, packed, 1, Mask), Status_Compress_Bad_Method);
+    EXPECT_EQ(packed.size(), Body_Offset - 4) << "the header before the size field is kept";
+
+    TFlexible_Byte_Array not_gbx(64, 0);
+    packed.clear();
+    EXPECT_EQ(Gbx_Compress(not_gbx, packed, 0, Mask), Status_Compress_No_Body);
+    EXPECT_TRUE(packed.empty());
+
+    TFlexible_Byte_Array cut = image;
+    cut.pop_back();
+    EXPECT_EQ(Gbx_Compress(cut, packed, 0, Mask), Status_Compress_No_Body)
+        << "an image shorter than its compressed-size field says";
+    EXPECT_TRUE(packed.empty());
+}
+
+// The uncompressed-size field of an image must agree with its compressed-size field; the
+// check that follows a long run catches a disagreement.
+TEST(Gbx_Compress, Checks_The_Uncompressed_Size_Of_Long_Runs)
+{
+    for (const std::size_t size : {18, 19, 1000}) {
+        TFlexible_Byte_Array image = Image_Of_Body(test::Compressible_Body(size, 2));
+        image[Body_Offset - 8] ^= 1; // the uncompressed-size field, one off
+        TFlexible_Byte_Array packed;
+        const std::uint32_t expected = size <= 18 ? Status_Ok : Status_Compress_Check_Failed;
+        EXPECT_EQ(Gbx_Compress(image, packed, 0, Mask), expected) << size;
+        EXPECT_EQ(packed.size(), image.size() + (size <= 18 ? 1 : 2 + (size + 3 - 21) / 255))
+            << "the whole file stays in the buffer";
+    }
+}
+
+// Every real file: expand, pack, expand again; liblzo2 agrees; the masks do not matter.
+TEST(Gbx_Corpus, Round_Trips_Every_Recognised_Real_File)
+{
+    for (const char* name : {"E02-Endurance.Challenge.Gbx", "SpeedNotice.Challenge.Gbx",
+                             "Turbo001.Replay.Gbx", "Summer2021-04.Replay.Gbx"}) {
+        PLOTVANE_REQUIRE_CORPUS_FILE(path, name);
+        const TBytes file = test::Read_Plain_File(path);
+        TFlexible_Byte_Array image;
+        ASSERT_EQ(Expand(file, image), Status_Ok) << name;
+        const TGbx_Compression_Info info = Gbx_Get_Compression_Info(image, Mask);
+        const std::size_t body_offset = info.Data_Offset;
+
+        // liblzo2 gives the same body.
+        const TBytes plain_image = test::Unmasked(image, Mask);
+        EXPECT_EQ(test::Lzo_Decompress(TBytes(file.begin() + static_cast<std::ptrdiff_t>(body_offset), file.end()),
+                                       info.Uncompressed_Size),
+                  TBytes(plain_image.begin() + static_cast<std::ptrdiff_t>(body_offset), plain_image.end() - 3))
+            << name;
+
+        const TBytes packed = Pack(image);
+        EXPECT_EQ(TBytes(packed.begin(), packed.begin() + static_cast<std::ptrdiff_t>(body_offset) - 4),
+                  TBytes(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(body_offset) - 4))
+            << name << ": the header is unchanged but for the compressed-size field";
+        EXPECT_EQ(test::Lzo_Decompress(TBytes(packed.begin() + static_cast<std::ptrdiff_t>(body_offset), packed.end()),
+                                       info.Uncompressed_Size),
+                  TBytes(plain_image.begin() + static_cast<std::ptrdiff_t>(body_offset), plain_image.end() - 3))
+            << name;
+        TFlexible_Byte_Array again;
+        ASSERT_EQ(Expand(packed, again), Status_Ok) << name;
+        EXPECT_EQ(again, image) << name;
+
+        TFlexible_Byte_Array other_image;
+        ASSERT_EQ(Expand(file, other_image, Other_Mask), Status_Ok) << name;
+        EXPECT_EQ(test::Unmasked(other_image, Other_Mask), plain_image) << name;
+        TFlexible_Byte_Array other_packed;
+        ASSERT_EQ(Gbx_Compress(other_image, other_packed, 0, Other_Mask), Status_Ok);
+        EXPECT_EQ(test::Unmasked(other_packed, Other_Mask), packed) << name;
+    }
+}
+
+TEST(Gbx_Corpus, Gives_The_Documented_Sizes_And_Refusals)
+{
+    {
+        PLOTVANE_REQUIRE_CORPUS_FILE(path, "E02-Endurance.Challenge.Gbx");
+        TFlexible_Byte_Array image;
+        ASSERT_EQ(Expand(test::Read_Plain_File(path), image), Status_Ok);
+        EXPECT_EQ(image.size(), 68801U);
+    }
+    for (const char* name : {"StuntC1-Early.Challenge.Gbx", "RaceF7-FirstEdition.Challenge.Gbx"}) {
+        PLOTVANE_REQUIRE_CORPUS_FILE(path, name);
+        TFlexible_Byte_Array image;
+        EXPECT_EQ(Expand(test::Read_Plain_File(path), image), Status_Uncompress_No_Body) << name;
+    }
+}
+
+} // namespace
+} // namespace plotvane
