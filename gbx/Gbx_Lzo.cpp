@@ -245,10 +245,10 @@ void Append_Literal_Run_Instruction(TFlexible_Byte_Array& destination, std::uint
 std::uint32_t Gbx_Uncompress(const TFlexible_Byte_Array& source,
                              TFlexible_Byte_Array& destination, const TMemory_Mask& mask)
 {
-    Clear_Array(destination);
+    destination.clear(); // callers pass it empty; any storage it has is reused
     const TGbx_Compression_Info info = Gbx_Get_Compression_Info(source, mask);
     if (info.Data_Offset == 0) {
-        return Status_Uncompress_No_Body;
+        return Fail_Uncompress(destination, Status_Uncompress_No_Body);
     }
     const std::uint64_t body_offset = info.Data_Offset;
     const std::uint64_t packed_size = info.Compressed_Size;
@@ -258,7 +258,7 @@ std::uint32_t Gbx_Uncompress(const TFlexible_Byte_Array& source,
     // of that length can expand to more than 256 times its size.
     if (body_offset + packed_size != source.size() || packed_size < End_Marker_Size ||
         body_size > 256 * packed_size || image_size > Longest_Image) {
-        return Status_Uncompress_Bad_Stream;
+        return Fail_Uncompress(destination, Status_Uncompress_Bad_Stream);
     }
     const std::size_t stream_end = source.size() - End_Marker_Size;
 
