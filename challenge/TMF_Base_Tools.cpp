@@ -1,0 +1,30 @@
+#include "challenge/TMF_Base_Tools.h"
+
+#include "platform/File_System.h"
+#include "platform/Folders.h"
+
+#include <filesystem>
+
+namespace plotvane {
+
+std::string Get_TrackMania_Folder()
+{
+    for (const std::string& documents : Documents_Folder_Candidates()) {
+        const std::string game_folder = (std::filesystem::path(documents) / "TrackMania").string();
+        if (Directory_Exists(game_folder)) {
+            return game_folder;
+        }
+    }
+    return Current_Directory();
+}
+
+std::vector<std::string> List_Files(const std::string& folder, const std::string& extension)
+{
+    std::vector<std::string> paths;
+    for (const std::string& name : Folder_Entries_Matching(folder, extension)) {
+        paths.push_back(folder + name);
+    }
+    return paths;
+}
+
+} // namespace plotvane
