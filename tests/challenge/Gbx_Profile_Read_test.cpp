@@ -199,12 +199,5 @@ TEST_F(Get_TrackMania_Folder_Test, Falls_Back_To_The_Current_Directory)
     EXPECT_EQ(Get_Online_Profiles(Mask).Logins(), (Logins{"Alice"}));
 }
 
-TEST_F(Get_TrackMania_Folder_Test, Profiles_Are_Read_From_The_Game_Folder_Found)
-{
-    const std::string profiles = home_.Make_Folder("Documents/TrackMania/Profiles");
-    test::Write_Profile_File(profiles + "/Player.Profile.Gbx", {"Alice"});
-    EXPECT_EQ(Get_Online_Profiles(Mask).Logins(), (Logins{"Alice"}));
-}
-
 } // namespace
 } // namespace plotvane
