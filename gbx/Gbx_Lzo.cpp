@@ -156,10 +156,16 @@ private:
 
     bool Copy_Literals(std::size_t count)
     {
-        if (count > input_size_ - in_ || count > output_size_ - out_) {
+        const std::size_t input_left = input_size_ - in_;
+        const std::size_t output_left = output_size_ - out_;
+        if (count > input_left || count > output_left) {
             return false;
         }
-        std::memcpy(output_ + out_, input_ + in_, count);
+        if (count + Copy_Step <= input_left && count + Copy_Step <= output_left) {
+            Copy_In_Steps(output_ + out_, input_ + in_, count);
+        } else {
+            std::memcpy(output_ + out_, input_ + in_, count);
+        }
         in_ += count;
         out_ += count;
         return true;
@@ -168,13 +174,15 @@ private:
     // A match may not reach before the start of the body, nor past the expected size.
     bool Copy_Match(std::size_t distance, std::size_t length)
     {
-        if (distance > out_ || length > output_size_ - out_) {
+        const std::size_t output_left = output_size_ - out_;
+        if (distance > out_ || length > output_left) {
             return false;
         }
         std::uint8_t* to = output_ + out_;
         const std::uint8_t* from = to - distance;
-        if (distance >= length) {
-            std::memcpy(to, from, length);
+        if (distance >= Copy_Step && length + Copy_Step <= output_left) {
+            // Each step reads bytes at least one step behind those it writes, all final.
+            Copy_In_Steps(to, from, length);
         } else {
             // Overlapping: each byte may repeat one that this match has just written.
             for (std::size_t i = 0; i < length; ++i) {
@@ -184,6 +192,17 @@ private:
         out_ += length;
         return true;
     }
+
+    // Copies `count` bytes in steps of Copy_Step, writing up to Copy_Step - 1 bytes beyond:
+    // the callers make sure there is room, and later bytes overwrite them.
+    static void Copy_In_Steps(std::uint8_t* to, const std::uint8_t* from, std::size_t count)
+    {
+        for (std::size_t i = 0; i < count; i += Copy_Step) {
+            std::memcpy(to + i, from + i, Copy_Step);
+        }
+    }
+
+    static constexpr std::size_t Copy_Step = 8;
 
     const std::uint8_t* input_;
     std::size_t input_size_;

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace plotvane::bench {
+
+// Runs the registered benchmarks, then prints for each pair (figure, reference) the ratio of
+// their throughputs as measured in this very run, so that the ratio holds on a noisy machine.
+int Run_With_Ratios(int argc, char** argv,
+                    const std::vector<std::pair<std::string, std::string>>& pairs);
+
+} // namespace plotvane::bench
