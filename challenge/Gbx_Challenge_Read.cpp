@@ -1,0 +1,396 @@
+#include "challenge/Gbx_Challenge_Read.h"
+
+#include "gbx/Gbx_Base_Structure.h"
+#include "gbx/Gbx_Memory_Tools.h"
+#include "memory/Memory_Tools.h"
+
+#include <algorithm>
+#include <string_view>
+
+namespace plotvane {
+
+namespace {
+
+// The author login is the third of three indexed strings that begin here, 94 bytes into the
+// header's user data.
+constexpr std::uint32_t Author_Strings_Offset = 111;
+constexpr std::uint32_t User_Data_Size_Offset = 13;
+// A leading entry of the body with this value holds no string.
+constexpr std::uint32_t Unset_Entry = 0xFFFFFFFF;
+// The chunk that follows the block list; never a reference to a name.
+constexpr std::uint32_t Block_List_End_Chunk = 0x03043021;
+// Opens the record attached to a block's author record.
+constexpr std::uint32_t Attached_Record_Marker = 0x03059000;
+// Rotation, X, Z, Y and the four variations.
+constexpr std::uint32_t Block_Field_Bytes = 8;
+// A referenced name and the eight bytes: the least room that a block record takes.
+constexpr std::uint32_t Smallest_Block_Record = 4 + Block_Field_Bytes;
+// Skipped at fixed places on the way to the block count.
+constexpr std::uint32_t Node_And_Reference_Counts = 8;
+constexpr std::uint32_t Size_Fields_And_Body_Start = 12;
+constexpr std::uint32_t Fixed_Block_After_Entries = 96;
+constexpr int Length_Prefixed_Groups = 4;
+constexpr std::uint32_t Group_Lead = 8;
+constexpr std::uint32_t Skip_Before_Strings = 4;
+constexpr int Decoration_Strings = 3;
+constexpr std::uint32_t Fixed_Block_Before_Count = 20;
+
+// A cursor over a masked image that tests every read and skip against what is left before
+// making it. A step that does not fit answers false and leaves the cursor where it was.
+class TImage_Cursor {
+public:
+    TImage_Cursor(const TFlexible_Byte_Array& image, std::uint32_t position,
+                  const TMemory_Mask& mask)
+        : image_(image), position_(position), mask_(mask)
+    {
+    }
+
+    std::uint32_t Position() const { return position_; }
+
+    std::uint32_t Remaining() const
+    {
+        return position_ < image_.size() ? static_cast<std::uint32_t>(image_.size() - position_)
+                                         : 0;
+    }
+
+    bool Skip(std::uint64_t count)
+    {
+        if (!Bytes_Available(image_, position_, count)) {
+            return false;
+        }
+        position_ += static_cast<std::uint32_t>(count);
+        return true;
+    }
+
+    bool Peek_Value(std::uint32_t& value) const
+    {
+        if (!Bytes_Available(image_, position_, 4)) {
+            return false;
+        }
+        std::uint32_t at = position_;
+        value = Read_DWord(image_, at, false, mask_);
+        return true;
+    }
+
+    bool Read_Value(std::uint32_t& value) { return Peek_Value(value) && Skip(4); }
+
+    bool Read_Byte(std::uint8_t& byte)
+    {
+        if (!Bytes_Available(image_, position_, 1)) {
+            return false;
+        }
+        byte = static_cast<std::uint8_t>(image_[position_] ^ mask_);
+        ++position_;
+        return true;
+    }
+
+    bool Skip_Length_Prefixed()
+    {
+        std::uint32_t length = 0;
+        return Peek_Value(length) && Skip(4 + std::uint64_t{length});
+    }
+
+    // The indexed string at the cursor, when all of it lies in the image.
+    bool Peek_Indexed_String(TGbx_Indexed_String& string, std::uint64_t& size) const
+    {
+        std::uint32_t value = 0;
+        if (!Peek_Value(value)) {
+            return false;
+        }
+        size = 4;
+        if ((value & 0xFFFF) == 0) {
+            std::uint32_t length_at = position_ + 4;
+            if (!Bytes_Available(image_, length_at, 4)) {
+                return false;
+            }
+            const std::uint32_t length = Read_DWord(image_, length_at, false, mask_);
+            size = 8 + std::uint64_t{length};
+            // Read_Chars gives a text only when it ends before the image's last byte.
+            if (!Bytes_Available(image_, position_, size + (length != 0 ? 1 : 0))) {
+                return false;
+            }
+        }
+        std::uint32_t at = position_;
+        string = Gbx_Read_Indexed_String(image_, at, false, mask_);
+        return true;
+    }
+
+    bool Read_Indexed_String(TGbx_Indexed_String& string)
+    {
+        std::uint64_t size = 0;
+        return Peek_Indexed_String(string, size) && Skip(size);
+    }
+
+private:
+    const TFlexible_Byte_Array& image_;
+    std::uint32_t position_;
+    const TMemory_Mask& mask_;
+};
+
+std::uint32_t Last_String_Index(const TTMF_Challenge_Block_Address_List& list)
+{
+    return static_cast<std::uint32_t>(list.String_Table.size() - 1);
+}
+
+// A reference past the end of the table names an empty text, which matches nothing.
+const std::string& Referenced_Text(const TTMF_Challenge_Block_Address_List& list,
+                                   std::uint32_t index)
+{
+    static const std::string no_text;
+    return index < list.String_Table.size() ? list.String_Table[index] : no_text;
+}
+
+const std::string& Text_Of(const TTMF_Challenge_Block_Address_List& list,
+                           const TGbx_Indexed_String& string)
+{
+    return string.Index == 0 ? string.Text : Referenced_Text(list, string.Index);
+}
+
+// "nadeo" with any of its ASCII letters in upper case.
+bool Is_Nadeo(const std::string& text)
+{
+    constexpr std::string_view nadeo = "nadeo";
+    return std::equal(text.begin(), text.end(), nadeo.begin(), nadeo.end(),
+                      [](char stored, char expected) {
+                          const bool upper = stored >= 'A' && stored <= 'Z';
+                          return (upper ? static_cast<char>(stored - 'A' + 'a') : stored) ==
+                                 expected;
+                      });
+}
+
+// Reads an indexed string and numbers its text when it is written in place.
+bool Read_String(TImage_Cursor& cursor, TTMF_Challenge_Block_Address_List& list,
+                 TGbx_Indexed_String& string)
+{
+    if (!cursor.Read_Indexed_String(string)) {
+        return false;
+    }
+    if (string.Index == 0) {
+        list.String_Table.push_back(string.Text);
+    }
+    return true;
+}
+
+bool Read_Strings(TImage_Cursor& cursor, TTMF_Challenge_Block_Address_List& list, int count)
+{
+    TGbx_Indexed_String string;
+    for (int i = 0; i < count; ++i) {
+        if (!Read_String(cursor, list, string)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// A count, then that many entries, each an indexed string or the unset value.
+bool Walk_Leading_Entries(TImage_Cursor& cursor, TTMF_Challenge_Block_Address_List& list)
+{
+    std::uint32_t count = 0;
+    if (!cursor.Read_Value(count)) {
+        return false;
+    }
+    TGbx_Indexed_String entry;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        std::uint32_t value = 0;
+        if (!cursor.Peek_Value(value)) {
+            return false;
+        }
+        if (value == Unset_Entry ? !cursor.Skip(4) : !Read_String(cursor, list, entry)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// From the user data size to the start of the collection name, noting the size fields.
+bool Walk_To_Collection(TImage_Cursor& cursor, TTMF_Challenge_Block_Address_List& list)
+{
+    std::uint32_t user_data_size = 0;
+    if (!cursor.Read_Value(user_data_size) ||
+        !cursor.Skip(std::uint64_t{user_data_size} + Node_And_Reference_Counts)) {
+        return false;
+    }
+    list.Size_Fields_Offset = cursor.Position();
+    if (!cursor.Skip(Size_Fields_And_Body_Start) || !Walk_Leading_Entries(cursor, list) ||
+        !cursor.Skip(Fixed_Block_After_Entries)) {
+        return false;
+    }
+    for (int i = 0; i < Length_Prefixed_Groups; ++i) {
+        if (!cursor.Skip(Group_Lead) || !cursor.Skip_Length_Prefixed()) {
+            return false;
+        }
+    }
+    return cursor.Skip(Skip_Before_Strings) && Read_Strings(cursor, list, 1);
+}
+
+// From the collection name to the block count, which is left under the cursor.
+bool Walk_To_Block_Count(TImage_Cursor& cursor, TTMF_Challenge_Block_Address_List& list)
+{
+    if (!Walk_To_Collection(cursor, list)) {
+        return false;
+    }
+    TGbx_Indexed_String collection;
+    if (!Read_String(cursor, list, collection)) {
+        return false;
+    }
+    list.Collection_Name = Text_Of(list, collection);
+    return Read_Strings(cursor, list, 1) && cursor.Skip_Length_Prefixed() &&
+           Read_Strings(cursor, list, Decoration_Strings) &&
+           cursor.Skip(Fixed_Block_Before_Count);
+}
+
+enum class TAfter_Block { Next_Block, Author_Record, Unreadable };
+
+// Looks, without moving, at what follows the eight bytes of a block.
+TAfter_Block Look_After_Block(const TImage_Cursor& cursor,
+                              const TTMF_Challenge_Block_Address_List& list)
+{
+    std::uint32_t value = 0;
+    if (!cursor.Peek_Value(value)) {
+        return TAfter_Block::Unreadable;
+    }
+    // Tested first, so that this chunk id is never taken for a reference.
+    if (value == Block_List_End_Chunk) {
+        return TAfter_Block::Next_Block;
+    }
+    TGbx_Indexed_String string;
+    std::uint64_t size = 0;
+    if (!cursor.Peek_Indexed_String(string, size)) {
+        return TAfter_Block::Unreadable;
+    }
+    return Is_Nadeo(Text_Of(list, string)) ? TAfter_Block::Author_Record
+                                           : TAfter_Block::Next_Block;
+}
+
+// A file part is a single zero value when empty, otherwise two length-prefixed fields.
+bool Step_Over_File_Part(TImage_Cursor& cursor)
+{
+    std::uint32_t first = 0;
+    if (!cursor.Peek_Value(first)) {
+        return false;
+    }
+    return first == 0 ? cursor.Skip(4) : cursor.Skip_Length_Prefixed() &&
+                                             cursor.Skip_Length_Prefixed();
+}
+
+// The marker and the 4 bytes after it, a length-prefixed field, then two file parts each
+// after one byte, then 4 closing bytes.
+bool Step_Over_Attached_Record(TImage_Cursor& cursor)
+{
+    return cursor.Skip(8) && cursor.Skip_Length_Prefixed() && cursor.Skip(1) &&
+           Step_Over_File_Part(cursor) && cursor.Skip(1) && Step_Over_File_Part(cursor) &&
+           cursor.Skip(4);
+}
+
+// The author string, 4 bytes, and an attached record when its marker comes next.
+bool Step_Over_Author_Record(TImage_Cursor& cursor, TTMF_Challenge_Block_Address_List& list)
+{
+    std::uint32_t marker = 0;
+    if (!Read_Strings(cursor, list, 1) || !cursor.Skip(4) || !cursor.Peek_Value(marker)) {
+        return false;
+    }
+    return marker != Attached_Record_Marker || Step_Over_Attached_Record(cursor);
+}
+
+// Walks one block record; the block is listed only once all of it has been walked.
+bool Walk_Block(TImage_Cursor& cursor, TTMF_Challenge_Block_Address_List& list, bool first)
+{
+    const std::uint32_t offset = cursor.Position();
+    TGbx_Indexed_String name;
+    if (!Read_String(cursor, list, name) || !cursor.Skip(Block_Field_Bytes)) {
+        return false;
+    }
+    if (first && name.Index == 0) {
+        list.First_Block_Name_Index = Last_String_Index(list);
+    }
+    const std::uint32_t last_string_index = Last_String_Index(list);
+    switch (Look_After_Block(cursor, list)) {
+    case TAfter_Block::Unreadable:
+        return false;
+    case TAfter_Block::Author_Record:
+        if (!Step_Over_Author_Record(cursor, list)) {
+            return false;
+        }
+        break;
+    case TAfter_Block::Next_Block:
+        break;
+    }
+    list.Block_Offsets.push_back(offset);
+    list.Last_String_Indexes.push_back(last_string_index);
+    return true;
+}
+
+bool Walk_Blocks(TImage_Cursor& cursor, TTMF_Challenge_Block_Address_List& list)
+{
+    std::uint32_t block_count = 0;
+    if (!cursor.Read_Value(block_count)) {
+        return false;
+    }
+    // A hostile count must not size the arrays beyond what the image can hold.
+    const std::uint32_t room = cursor.Remaining() / Smallest_Block_Record;
+    list.Block_Offsets.reserve(std::min(block_count, room));
+    list.Last_String_Indexes.reserve(std::min(block_count, room));
+    for (std::uint32_t i = 0; i < block_count; ++i) {
+        if (!Walk_Block(cursor, list, i == 0)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+void Challenge_Read_Author(const TFlexible_Byte_Array& image, const TMemory_Mask& mask,
+                           std::string& author)
+{
+    TImage_Cursor cursor(image, Author_Strings_Offset, mask);
+    TGbx_Indexed_String login;
+    for (int i = 0; i < 3; ++i) {
+        if (!cursor.Read_Indexed_String(login)) {
+            return;
+        }
+    }
+    if (login.Index == 0 && !login.Text.empty()) {
+        author = login.Text;
+    }
+}
+
+TTMF_Challenge_Block_Address_List Challenge_Read_Block_List(const TFlexible_Byte_Array& image,
+                                                            const TMemory_Mask& mask)
+{
+    TTMF_Challenge_Block_Address_List list;
+    TImage_Cursor cursor(image, User_Data_Size_Offset, mask);
+    list.Complete = Walk_To_Block_Count(cursor, list) && Walk_Blocks(cursor, list);
+    return list;
+}
+
+std::optional<TChallenge_Block> Challenge_Read_Block(
+    const TFlexible_Byte_Array& image, const TTMF_Challenge_Block_Address_List& list,
+    std::size_t index, const TMemory_Mask& mask)
+{
+    if (index >= list.Block_Offsets.size() || index >= list.Last_String_Indexes.size()) {
+        return std::nullopt;
+    }
+    TImage_Cursor cursor(image, list.Block_Offsets[index], mask);
+    TGbx_Indexed_String name;
+    TChallenge_Block block;
+    std::uint8_t* const fields[] = {&block.Rotation,      &block.X,
+                                    &block.Z,             &block.Y,
+                                    &block.Variations[0], &block.Variations[1],
+                                    &block.Variations[2], &block.Variations[3]};
+    if (!cursor.Read_Indexed_String(name)) {
+        return std::nullopt;
+    }
+    for (std::uint8_t* field : fields) {
+        if (!cursor.Read_Byte(*field)) {
+            return std::nullopt;
+        }
+    }
+    block.Name_In_Place = name.Index == 0;
+    // An in-place name is the last text that the walk had numbered at this block.
+    block.Name_Index = block.Name_In_Place ? list.Last_String_Indexes[index] : name.Index;
+    block.Name = Text_Of(list, name);
+    return block;
+}
+
+} // namespace plotvane

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "challenge/Gbx_Challenge_Structure.h"
+#include "memory/Base_Structure.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace plotvane {
+
+// Assigns the author login of a challenge (the third indexed string at offset 111 of the
+// header's user data) to `author`, as stored, when it is written in place with a non-empty text;
+// otherwise `author` keeps what the caller passed. Reads nothing outside the image.
+void Challenge_Read_Author(const TFlexible_Byte_Array& image, const TMemory_Mask& mask,
+                           std::string& author);
+
+// Walks an expanded challenge image from its header to the end of its block list. Every read,
+// look-ahead included, must lie wholly inside the image (a text must end before the image's
+// last byte, as Read_Chars requires); where one would not, the walk stops and returns what it
+// built, with Complete false. A reference past the end of String_Table names an empty text.
+TTMF_Challenge_Block_Address_List Challenge_Read_Block_List(const TFlexible_Byte_Array& image,
+                                                            const TMemory_Mask& mask);
+
+// Block `index` of a walk of the same image, or nothing when the walk did not reach that block
+// or its record does not lie inside the image (the image changed since the walk).
+std::optional<TChallenge_Block> Challenge_Read_Block(
+    const TFlexible_Byte_Array& image, const TTMF_Challenge_Block_Address_List& list,
+    std::size_t index, const TMemory_Mask& mask);
+
+} // namespace plotvane

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace plotvane {
+
+// Where the blocks of a challenge lie in its expanded image, as one walk found them. The
+// offsets hold until the image is next changed.
+struct TTMF_Challenge_Block_Address_List {
+    // Offset of the uncompressed-size field; the compressed-size field follows at +4.
+    // 0 when the walk stopped before reaching it.
+    std::uint32_t Size_Fields_Offset = 0;
+    std::string Collection_Name;
+    // Element k (k >= 1) is the k-th text written in place that the walk read, which is what a
+    // reference with index k names. Element 0 is never referenced.
+    std::vector<std::string> String_Table{"null"};
+    // String_Table index of block 0's name when written in place; 0 when it is a reference.
+    std::uint32_t First_Block_Name_Index = 0;
+    // Per block: the last String_Table index once the block's name has been read.
+    std::vector<std::uint32_t> Last_String_Indexes;
+    // Per block: the offset of its record, which begins with its name.
+    std::vector<std::uint32_t> Block_Offsets;
+    // False when the image ended before the walk did: the two per-block arrays then hold only
+    // the blocks walked in whole, and String_Table every text read in whole.
+    bool Complete = false;
+};
+
+// One block record as shown to the user: the name, then the eight bytes in record order.
+struct TChallenge_Block {
+    std::string Name;           // resolved text; empty for a reference past the table
+    bool Name_In_Place = false;
+    std::uint32_t Name_Index = 0; // String_Table index of the name, in place or referenced
+    std::uint8_t Rotation = 0;
+    std::uint8_t X = 0;
+    std::uint8_t Z = 0;
+    std::uint8_t Y = 0;
+    std::array<std::uint8_t, 4> Variations{};
+};
+
+} // namespace plotvane

@@ -1,0 +1,383 @@
+#include "challenge/Gbx_Challenge_Read.h"
+
+#include "gbx/Gbx_IO.h"
+#include "memory/Memory_Tools.h"
+#include "tests/support/Challenge_Builder.h"
+#include "tests/support/Corpus.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+
+namespace plotvane {
+namespace {
+
+using test::Build_Challenge;
+using test::In_Place;
+using test::Raw_Value;
+using test::Reference;
+using test::TChallenge_Description;
+using test::TChallenge_Fixture;
+using test::TFixture_Attached_Record;
+using test::TFixture_Author_Record;
+using test::TFixture_Block;
+using test::TFixture_String;
+
+using TStrings = std::vector<std::string>;
+using TIndexes = std::vector<std::uint32_t>;
+
+TFixture_Block Block(TFixture_String name, std::uint8_t x = 0)
+{
+    TFixture_Block block;
+    block.Name = std::move(name);
+    block.Bytes = {1, x, 2, 3, 4, 5, 6, 7};
+    return block;
+}
+
+TFixture_Block Block_With_Author(TFixture_String name, TFixture_String author,
+                                 std::optional<TFixture_Attached_Record> attached = {})
+{
+    TFixture_Block block = Block(std::move(name));
+    block.Author_Record = TFixture_Author_Record{std::move(author), std::move(attached)};
+    return block;
+}
+
+TFixture_Attached_Record Attached(bool files_in_a, bool files_in_b)
+{
+    TFixture_Attached_Record record;
+    if (files_in_a) {
+        record.Part_A = {"Skins\\Signs\\Fixture.dds", "http://example.org/Fixture.dds"};
+    }
+    if (files_in_b) {
+        record.Part_B = {"Skins\\Signs\\Other.dds", ""};
+    }
+    return record;
+}
+
+void Patch_DWord(TFlexible_Byte_Array& image, std::uint32_t offset, std::uint32_t value,
+                 TMemory_Mask mask)
+{
+    Write_DWord(image, offset, value, false, mask);
+}
+
+std::string Read_Author(const TFlexible_Byte_Array& image, TMemory_Mask mask,
+                        std::string author = "")
+{
+    Challenge_Read_Author(image, mask, author);
+    return author;
+}
+
+// The login is the third string at offset 111; the first two may each be a 4-byte reference.
+TEST(Challenge_Read_Author, Reads_The_Third_Header_String_As_Stored)
+{
+    const TMemory_Mask mask = 0x5A;
+    TChallenge_Description description;
+    description.Author_Login = In_Place("BigBang1112");
+    EXPECT_EQ(Read_Author(Build_Challenge(description, mask).Image, mask), "BigBang1112");
+
+    description.Header_Uid = Reference(1);
+    description.Header_Environment = Reference(2);
+    EXPECT_EQ(Read_Author(Build_Challenge(description, mask).Image, mask), "BigBang1112");
+}
+
+TEST(Challenge_Read_Author, Keeps_The_Output_When_The_Login_Is_Not_A_Text)
+{
+    TChallenge_Description description;
+    description.Author_Login = Reference(2);
+    EXPECT_EQ(Read_Author(Build_Challenge(description, 0).Image, 0, "kept"), "kept");
+    description.Author_Login = In_Place("");
+    EXPECT_EQ(Read_Author(Build_Challenge(description, 0).Image, 0, "kept"), "kept");
+}
+
+TEST(Challenge_Read_Author, Reads_Nothing_Outside_A_Short_Or_Hostile_Image)
+{
+    const TMemory_Mask mask = 0x33;
+    TChallenge_Description description;
+    description.Header_Uid = In_Place("Uid");
+    description.Header_Environment = Reference(1);
+    description.Author_Login = In_Place("player");
+    const TFlexible_Byte_Array image = Build_Challenge(description, mask).Image;
+    const std::size_t login_end = 111 + (8 + 3) + 4 + (8 + 6);
+    for (std::size_t length = 0; length <= image.size(); ++length) {
+        const TFlexible_Byte_Array part(image.begin(), image.begin() + length);
+        // A text is read only when it ends before the image's last byte.
+        ASSERT_EQ(Read_Author(part, mask), length > login_end ? "player" : "") << length;
+    }
+    TFlexible_Byte_Array hostile = image;
+    Patch_DWord(hostile, 111 + 4, 0xFFFFFFF8, mask); // the uid's length wraps a 32-bit sum
+    EXPECT_EQ(Read_Author(hostile, mask), "");
+}
+
+// Every kind of string the walk meets, each block form and both author record forms.
+TChallenge_Description Varied_Challenge()
+{
+    TChallenge_Description description;
+    description.Entries = {Raw_Value(0xFFFFFFFF), In_Place("Vehicle"), Reference(1),
+                           In_Place("")};
+    description.Map_Uid = In_Place("Uid");
+    description.Collection = In_Place("Stadium");
+    description.Map_Author = In_Place("player");
+    description.Decoration = {In_Place("Day"), Reference(4), Reference(5)};
+    description.Blocks = {
+        Block(In_Place("StadiumRoadMain"), 14),
+        Block_With_Author(Reference(7), In_Place("Nadeo")),
+        Block_With_Author(In_Place("StadiumCircuitBase"), Reference(8), Attached(false, true)),
+        Block_With_Author(Reference(9), In_Place("nAdEo"), Attached(true, false)),
+        Block(Reference(1), 200),
+    };
+    return description;
+}
+
+TEST(Challenge_Read_Block_List, Walks_Every_Block_And_Numbers_Every_Text)
+{
+    const TMemory_Mask mask = 0x5A;
+    const TChallenge_Fixture fixture = Build_Challenge(Varied_Challenge(), mask);
+    const auto list = Challenge_Read_Block_List(fixture.Image, mask);
+
+    EXPECT_TRUE(list.Complete);
+    EXPECT_EQ(list.Size_Fields_Offset, fixture.Size_Fields_Offset);
+    EXPECT_EQ(list.Collection_Name, "Stadium");
+    EXPECT_EQ(list.String_Table,
+              (TStrings{"null", "Vehicle", "", "Uid", "Stadium", "player", "Day",
+                        "StadiumRoadMain", "Nadeo", "StadiumCircuitBase", "nAdEo"}));
+    EXPECT_EQ(list.First_Block_Name_Index, 7U);
+    EXPECT_EQ(list.Block_Offsets, fixture.Block_Offsets);
+    // An author string is numbered after its block's name, so it joins the next block's range.
+    EXPECT_EQ(list.Last_String_Indexes, (TIndexes{7, 7, 9, 9, 10}));
+}
+
+TEST(Challenge_Read_Block, Gives_Resolved_Names_And_The_Eight_Bytes)
+{
+    const TMemory_Mask mask = 0xA7;
+    const TChallenge_Fixture fixture = Build_Challenge(Varied_Challenge(), mask);
+    const auto list = Challenge_Read_Block_List(fixture.Image, mask);
+
+    const auto first = Challenge_Read_Block(fixture.Image, list, 0, mask);
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->Name, "StadiumRoadMain");
+    EXPECT_TRUE(first->Name_In_Place);
+    EXPECT_EQ(first->Name_Index, 7U);
+    EXPECT_EQ((std::vector<int>{first->Rotation, first->X, first->Z, first->Y,
+                                first->Variations[0], first->Variations[1],
+                                first->Variations[2], first->Variations[3]}),
+              (std::vector<int>{1, 14, 2, 3, 4, 5, 6, 7}));
+
+    const auto last = Challenge_Read_Block(fixture.Image, list, 4, mask);
+    ASSERT_TRUE(last);
+    EXPECT_EQ(last->Name, "Vehicle");
+    EXPECT_FALSE(last->Name_In_Place);
+    EXPECT_EQ(last->Name_Index, 1U);
+    EXPECT_EQ(last->X, 200);
+
+    EXPECT_FALSE(Challenge_Read_Block(fixture.Image, list, 5, mask));
+    const TFlexible_Byte_Array shortened(fixture.Image.begin(),
+                                         fixture.Image.begin() + fixture.Block_Offsets[4] + 11);
+    EXPECT_FALSE(Challenge_Read_Block(shortened, list, 4, mask));
+}
+
+TEST(Challenge_Read_Block_List, Resolves_References_Within_The_Table_Only)
+{
+    TChallenge_Description description;
+    description.Entries = {In_Place("Speed")};
+    description.Collection = Reference(1);
+    description.Blocks = {Block(Reference(1)), Block(Reference(999))};
+    const TChallenge_Fixture fixture = Build_Challenge(description, 0);
+    const auto list = Challenge_Read_Block_List(fixture.Image, 0);
+
+    EXPECT_TRUE(list.Complete);
+    EXPECT_EQ(list.Collection_Name, "Speed");
+    // Block 0 named by reference: the names offered for it begin with "null".
+    EXPECT_EQ(list.First_Block_Name_Index, 0U);
+    EXPECT_EQ(Challenge_Read_Block(fixture.Image, list, 1, 0)->Name, "");
+
+    description.Collection = Reference(999);
+    EXPECT_EQ(Challenge_Read_Block_List(Build_Challenge(description, 0).Image, 0).Collection_Name,
+              "");
+}
+
+TEST(Challenge_Read_Block_List, Stops_After_A_Block_Count_Of_Zero)
+{
+    TChallenge_Description description;
+    description.Tail = {}; // nothing after the count but the end marker
+    const TChallenge_Fixture fixture = Build_Challenge(description, 0x11);
+    const auto list = Challenge_Read_Block_List(fixture.Image, 0x11);
+    EXPECT_TRUE(list.Complete);
+    EXPECT_TRUE(list.Block_Offsets.empty());
+    EXPECT_TRUE(list.Last_String_Indexes.empty());
+}
+
+// Recognised, the author record is stepped over and the next block is where the builder put
+// it; otherwise the author string is taken for the next block's name.
+TEST(Challenge_Read_Block_List, Recognises_Nadeo_In_Any_Letter_Case_Only)
+{
+    const std::vector<std::pair<TFixture_String, bool>> authors = {
+        {In_Place("nadeo"), true},   {In_Place("NADEO"), true},   {In_Place("Nadeo"), true},
+        {Reference(1), true},        {In_Place("nadeo2"), false}, {In_Place(" nadeo"), false},
+        {In_Place("nadeo "), false}, {In_Place("nade"), false},   {Reference(60000), false},
+    };
+    for (const auto& [author, recognised] : authors) {
+        SCOPED_TRACE(author.Has_Text ? author.Text : "reference " + std::to_string(author.Value & 0xFFFF));
+        TChallenge_Description description;
+        description.Entries = {In_Place("NaDeO")};
+        description.Blocks = {Block_With_Author(Reference(2), author), Block(Reference(2))};
+        const TChallenge_Fixture fixture = Build_Challenge(description, 0x42);
+        const auto list = Challenge_Read_Block_List(fixture.Image, 0x42);
+        ASSERT_EQ(list.Block_Offsets.size(), 2U);
+        EXPECT_EQ(list.Block_Offsets[1],
+                  recognised ? fixture.Block_Offsets[1] : fixture.Block_Offsets[0] + 12);
+    }
+}
+
+TEST(Challenge_Read_Block_List, Ends_A_Block_At_The_Next_Chunk_Id_Even_If_It_Names_Nadeo)
+{
+    // 0x03043021 read as a reference names entry 0x3021; make that entry "nadeo".
+    TChallenge_Description description;
+    description.Entries.assign(0x3020, In_Place(""));
+    description.Entries.push_back(In_Place("nadeo"));
+    description.Blocks = {Block(Reference(1)), Block(Raw_Value(0x03043021))};
+    const TChallenge_Fixture fixture = Build_Challenge(description, 0);
+    const auto list = Challenge_Read_Block_List(fixture.Image, 0);
+    ASSERT_EQ(list.String_Table.at(0x3021), "nadeo");
+    EXPECT_EQ(list.Block_Offsets, fixture.Block_Offsets);
+}
+
+TEST(Challenge_Read_Block_List, Stops_Without_Reading_Past_Hostile_Counts_And_Lengths)
+{
+    const TMemory_Mask mask = 0x7E;
+    TChallenge_Description description = Varied_Challenge();
+    description.Block_Count = 0xFFFFFFFF;
+    TChallenge_Fixture fixture = Build_Challenge(description, mask);
+    auto list = Challenge_Read_Block_List(fixture.Image, mask);
+    EXPECT_FALSE(list.Complete);
+    EXPECT_EQ(list.Block_Offsets, fixture.Block_Offsets);
+    EXPECT_LE(list.Block_Offsets.capacity(), fixture.Image.size() / 12);
+    EXPECT_LE(list.Last_String_Indexes.capacity(), fixture.Image.size() / 12);
+
+    fixture = Build_Challenge(Varied_Challenge(), mask);
+    Patch_DWord(fixture.Image, fixture.Block_Offsets[2] + 4, 0xFFFFFFF9, mask); // name length
+    list = Challenge_Read_Block_List(fixture.Image, mask);
+    EXPECT_FALSE(list.Complete);
+    EXPECT_EQ(list.Block_Offsets,
+              (TIndexes{fixture.Block_Offsets[0], fixture.Block_Offsets[1]}));
+    EXPECT_EQ(list.Last_String_Indexes.size(), 2U);
+
+    Patch_DWord(fixture.Image, 13, 0xFFFFFFF0, mask); // user data size
+    list = Challenge_Read_Block_List(fixture.Image, mask);
+    EXPECT_FALSE(list.Complete);
+    EXPECT_EQ(list.Size_Fields_Offset, 0U);
+    EXPECT_EQ(list.String_Table, TStrings{"null"});
+}
+
+// Cut anywhere, the walk agrees with the whole walk as far as it goes, lists a block only
+// once all of it is there, and lists it as soon as the record after it is there too.
+TEST(Challenge_Read_Block_List, Truncated_Image_Yields_A_Prefix_Of_The_Whole_Walk)
+{
+    const TMemory_Mask mask = 0xC3;
+    const TChallenge_Fixture fixture = Build_Challenge(Varied_Challenge(), mask);
+    const auto whole = Challenge_Read_Block_List(fixture.Image, mask);
+    ASSERT_TRUE(whole.Complete);
+    const std::uint32_t complete_from = fixture.Block_Ends.back() + 4; // the next chunk id
+    for (std::uint32_t length = 0; length <= fixture.Image.size(); ++length) {
+        SCOPED_TRACE(length);
+        const TFlexible_Byte_Array part(fixture.Image.begin(), fixture.Image.begin() + length);
+        const auto list = Challenge_Read_Block_List(part, mask);
+        const std::size_t walked = list.Block_Offsets.size();
+        const auto present = static_cast<std::size_t>(
+            std::count_if(fixture.Block_Ends.begin() + 1, fixture.Block_Ends.end(),
+                          [length](std::uint32_t end) { return end <= length; }));
+
+        ASSERT_EQ(list.Complete, length >= complete_from);
+        ASSERT_EQ(list.Last_String_Indexes.size(), walked);
+        ASSERT_TRUE(walked == 0 || fixture.Block_Ends[walked - 1] <= length);
+        ASSERT_GE(walked, list.Complete ? whole.Block_Offsets.size() : present);
+        ASSERT_TRUE(std::equal(list.Block_Offsets.begin(), list.Block_Offsets.end(),
+                               whole.Block_Offsets.begin()));
+        ASSERT_TRUE(std::equal(list.Last_String_Indexes.begin(), list.Last_String_Indexes.end(),
+                               whole.Last_String_Indexes.begin()));
+        ASSERT_LE(list.String_Table.size(), whole.String_Table.size());
+        ASSERT_TRUE(std::equal(list.String_Table.begin(), list.String_Table.end(),
+                               whole.String_Table.begin()));
+    }
+}
+
+// The game's own files, read as an independent parser reads them.
+
+struct TTsv_Block {
+    std::string Name;
+    std::vector<int> Bytes;
+};
+
+std::vector<TTsv_Block> Read_Blocks_Tsv(const std::string& path)
+{
+    std::ifstream file(path);
+    std::string line;
+    std::getline(file, line); // column names
+    std::vector<TTsv_Block> blocks;
+    while (std::getline(file, line)) {
+        std::istringstream fields(line);
+        std::string index;
+        TTsv_Block block;
+        std::getline(fields, index, '\t');
+        std::getline(fields, block.Name, '\t');
+        for (int value = 0; fields >> value;) {
+            block.Bytes.push_back(value);
+        }
+        blocks.push_back(block);
+    }
+    return blocks;
+}
+
+TEST(Challenge_Read_Corpus, E02_Endurance_Gives_Every_Block_Of_The_Independent_Parser)
+{
+    PLOTVANE_REQUIRE_CORPUS_FILE(path, "E02-Endurance.Challenge.Gbx");
+    PLOTVANE_REQUIRE_CORPUS_FILE(tsv_path, "E02-Endurance.blocks.tsv");
+    const TMemory_Mask mask = 0x9C;
+    TFlexible_Byte_Array image;
+    ASSERT_EQ(Gbx_Load_File(path, image, mask), 0U);
+
+    EXPECT_EQ(Read_Author(image, mask), "Nadeo");
+    const auto list = Challenge_Read_Block_List(image, mask);
+    EXPECT_TRUE(list.Complete);
+    EXPECT_EQ(list.Collection_Name, "Stadium");
+    EXPECT_EQ(list.First_Block_Name_Index, 5U);
+    EXPECT_EQ(list.String_Table.size(), 32U);
+    EXPECT_EQ(list.Size_Fields_Offset, 25U + 15835U);
+
+    const std::vector<TTsv_Block> expected = Read_Blocks_Tsv(tsv_path);
+    ASSERT_EQ(expected.size(), 907U);
+    ASSERT_EQ(list.Block_Offsets.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        const auto block = Challenge_Read_Block(image, list, i, mask);
+        ASSERT_TRUE(block) << i;
+        const std::vector<int> bytes = {block->Rotation,      block->X,
+                                        block->Z,             block->Y,
+                                        block->Variations[0], block->Variations[1],
+                                        block->Variations[2], block->Variations[3]};
+        ASSERT_EQ(block->Name, expected[i].Name) << "block " << i;
+        ASSERT_EQ(bytes, expected[i].Bytes) << "block " << i;
+    }
+}
+
+TEST(Challenge_Read_Corpus, SpeedNotice_Has_One_Block_With_A_Long_In_Place_Name)
+{
+    PLOTVANE_REQUIRE_CORPUS_FILE(path, "SpeedNotice.Challenge.Gbx");
+    const TMemory_Mask mask = 0x01;
+    TFlexible_Byte_Array image;
+    ASSERT_EQ(Gbx_Load_File(path, image, mask), 0U);
+
+    EXPECT_EQ(Read_Author(image, mask), "bigbang1112");
+    const auto list = Challenge_Read_Block_List(image, mask);
+    EXPECT_TRUE(list.Complete);
+    EXPECT_EQ(list.Collection_Name, "Speed");
+    ASSERT_EQ(list.Block_Offsets.size(), 1U);
+    const auto block = Challenge_Read_Block(image, list, 0, mask);
+    ASSERT_TRUE(block);
+    EXPECT_TRUE(block->Name_In_Place);
+    EXPECT_EQ(block->Name.size(), 149U);
+    EXPECT_NE(block->Name.find('\n'), std::string::npos);
+}
+
+} // namespace
+} // namespace plotvane

@@ -1,0 +1,185 @@
+#include "tests/support/Challenge_Builder.h"
+
+#include "gbx/Gbx_Memory_Tools.h"
+#include "tests/support/Gbx_Test_Files.h"
+
+namespace plotvane::test {
+
+namespace {
+
+constexpr std::uint32_t Header_Chunk_Description = 0x03043002;
+constexpr std::uint32_t Header_Chunk_Common = 0x03043003;
+// Puts the common chunk's strings at file offset 111: 17 + 4 + 2 * 8 + 69 + 1 + 4.
+constexpr std::size_t Description_Chunk_Size = 69;
+constexpr std::uint32_t Body_First_Chunk = 0x0304300D;
+constexpr std::uint32_t Author_Record_Marker = 0x03059000;
+// Filler of the stretches that the walk skips unread: read as a length it passes any end.
+constexpr std::uint8_t Filler = 0xA5;
+
+void Append_DWord(TBytes& bytes, std::uint32_t value)
+{
+    for (int i = 0; i < 4; ++i) {
+        bytes.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+    }
+}
+
+void Append_Length_Prefixed(TBytes& bytes, const std::string& text)
+{
+    Append_DWord(bytes, static_cast<std::uint32_t>(text.size()));
+    bytes.insert(bytes.end(), text.begin(), text.end());
+}
+
+void Append_String(TBytes& bytes, const TFixture_String& string)
+{
+    Append_DWord(bytes, string.Value);
+    if (string.Has_Text) {
+        Append_Length_Prefixed(bytes, string.Text);
+    }
+}
+
+void Append_Filler(TBytes& bytes, std::size_t count)
+{
+    bytes.insert(bytes.end(), count, Filler);
+}
+
+void Append_File_Part(TBytes& bytes, const TFixture_File_Part& part)
+{
+    if (part.File.empty()) {
+        Append_DWord(bytes, 0);
+        return;
+    }
+    Append_Length_Prefixed(bytes, part.File);
+    Append_Length_Prefixed(bytes, part.Locator);
+}
+
+void Append_Author_Record(TBytes& bytes, const TFixture_Author_Record& record)
+{
+    Append_String(bytes, record.Author);
+    Append_DWord(bytes, 0);
+    if (!record.Attached) {
+        return;
+    }
+    Append_DWord(bytes, Author_Record_Marker);
+    Append_DWord(bytes, 0);
+    Append_Length_Prefixed(bytes, record.Attached->Skin);
+    bytes.push_back(1);
+    Append_File_Part(bytes, record.Attached->Part_A);
+    bytes.push_back(1);
+    Append_File_Part(bytes, record.Attached->Part_B);
+    Append_DWord(bytes, 0);
+}
+
+// A two-chunk table, a description chunk of fixed size, then the common chunk whose three
+// strings start 94 bytes into the user data.
+TBytes User_Data(const TChallenge_Description& description)
+{
+    TBytes common = {5};
+    Append_DWord(common, 3);
+    Append_String(common, description.Header_Uid);
+    Append_String(common, description.Header_Environment);
+    Append_String(common, description.Author_Login);
+    Append_DWord(common, 0);
+
+    TBytes user_data;
+    Append_DWord(user_data, 2);
+    Append_DWord(user_data, Header_Chunk_Description);
+    Append_DWord(user_data, Description_Chunk_Size);
+    Append_DWord(user_data, Header_Chunk_Common);
+    Append_DWord(user_data, static_cast<std::uint32_t>(common.size()));
+    user_data.insert(user_data.end(), Description_Chunk_Size, 0);
+    user_data.insert(user_data.end(), common.begin(), common.end());
+    return user_data;
+}
+
+// The body up to the block count, in the order the walk steps over it.
+void Append_Body_Start(TBytes& body, const TChallenge_Description& description)
+{
+    Append_DWord(body, Body_First_Chunk);
+    Append_DWord(body, static_cast<std::uint32_t>(description.Entries.size()));
+    for (const TFixture_String& entry : description.Entries) {
+        Append_String(body, entry);
+    }
+    Append_Filler(body, 96);
+    for (int i = 1; i <= 4; ++i) {
+        Append_Filler(body, 8);
+        Append_Length_Prefixed(body, "Fixture field " + std::to_string(i));
+    }
+    Append_Filler(body, 4);
+    Append_String(body, description.Map_Uid);
+    Append_String(body, description.Collection);
+    Append_String(body, description.Map_Author);
+    Append_Length_Prefixed(body, description.Map_Name);
+    for (const TFixture_String& string : description.Decoration) {
+        Append_String(body, string);
+    }
+    Append_Filler(body, 20);
+}
+
+} // namespace
+
+TFixture_String In_Place(std::string text, std::uint16_t flags)
+{
+    return {std::uint32_t{flags} << 16, std::move(text), true};
+}
+
+TFixture_String Reference(std::uint16_t index, std::uint16_t flags)
+{
+    return {index | (std::uint32_t{flags} << 16), {}, false};
+}
+
+TFixture_String Raw_Value(std::uint32_t value)
+{
+    return {value, {}, false};
+}
+
+TChallenge_Fixture Build_Challenge(const TChallenge_Description& description,
+                                   std::uint8_t mask)
+{
+    const TBytes user_data = User_Data(description);
+    const auto body_offset = static_cast<std::uint32_t>(33 + user_data.size());
+    TChallenge_Fixture fixture;
+    TBytes body;
+    Append_Body_Start(body, description);
+    fixture.Block_Count_Offset = body_offset + static_cast<std::uint32_t>(body.size());
+    Append_DWord(body, description.Block_Count.value_or(
+                           static_cast<std::uint32_t>(description.Blocks.size())));
+    for (const TFixture_Block& block : description.Blocks) {
+        fixture.Block_Offsets.push_back(body_offset + static_cast<std::uint32_t>(body.size()));
+        Append_String(body, block.Name);
+        body.insert(body.end(), block.Bytes.begin(), block.Bytes.end());
+        if (block.Author_Record) {
+            Append_Author_Record(body, *block.Author_Record);
+        }
+        fixture.Block_Ends.push_back(body_offset + static_cast<std::uint32_t>(body.size()));
+    }
+    body.insert(body.end(), description.Tail.begin(), description.Tail.end());
+
+    TBytes image = {0x47, 0x42, 0x58, 0x06, 0x00, 0x42, 0x55, 0x43, 0x52};
+    Append_DWord(image, Challenge_Class_Id);
+    Append_DWord(image, static_cast<std::uint32_t>(user_data.size()));
+    image.insert(image.end(), user_data.begin(), user_data.end());
+    Append_DWord(image, 1); // node count
+    Append_DWord(image, 0); // external references
+    fixture.Size_Fields_Offset = static_cast<std::uint32_t>(image.size());
+    Append_DWord(image, static_cast<std::uint32_t>(body.size()));
+    Append_DWord(image, static_cast<std::uint32_t>(body.size() + 3));
+    image.insert(image.end(), body.begin(), body.end());
+    image.insert(image.end(), {0x11, 0x00, 0x00});
+    fixture.Image = Masked(image, mask);
+    return fixture;
+}
+
+std::uint32_t Write_Challenge_File(const std::string& path,
+                                   const TChallenge_Description& description)
+{
+    const TMemory_Mask plain = 0;
+    TFlexible_Byte_Array packed;
+    const std::uint32_t status =
+        Gbx_Compress(Build_Challenge(description, plain).Image, packed, 0, plain);
+    if (status == 0) {
+        Write_Plain_File(path, packed);
+    }
+    return status;
+}
+
+} // namespace plotvane::test
