@@ -10,6 +10,10 @@ namespace plotvane {
 // Size of the block buffer through which Load_File_To_Memory streams a file.
 constexpr std::size_t Load_Block_Size = 32762;
 
+// The length of an array that holds a whole file of `file_size` bytes. A file longer than an
+// array can be raises EInOutError with the number of EFBIG ("File too large").
+std::size_t File_Array_Length(std::uint64_t file_size);
+
 // Reads the raw bytes of a file into `array`, masked. Returns 0, 1 when the path is not an
 // existing file (a folder counts as missing), or 3 when a short block came back before the end.
 // On a non-zero status the array is cleared. Operating-system failures raise EInOutError.

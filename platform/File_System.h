@@ -40,10 +40,13 @@ public:
     TInput_File(const TInput_File&) = delete;
     TInput_File& operator=(const TInput_File&) = delete;
 
+    // The size measured when the file was opened.
     std::uint64_t Size() const { return size_; }
     // Reads up to `count` bytes and returns how many were delivered (0 at the end).
     std::size_t Read(void* buffer, std::size_t count);
-    bool At_End() const { return position_ >= size_; }
+    // True once the reads have reached the file's current size, measured again at each call:
+    // a file that grew since it was opened is not at its end.
+    bool At_End() const;
 
 private:
     std::FILE* file_ = nullptr;
@@ -53,9 +56,11 @@ private:
 
 // Puts `size` bytes in place of the file at `path` without ever leaving it half-written: the
 // bytes go to a temporary file in the same folder, which replaces the target only once it is
-// complete and flushed. An existing target keeps its permissions. Returns the number of bytes
-// written; fewer than `size` means the disk filled up, and the target is then left as it was.
-// Every other failure raises EInOutError, also leaving the target as it was.
+// complete and flushed. An existing target keeps its permissions; a new one gets those of an
+// ordinary new file. A symbolic link is followed: the file it names is replaced and the link
+// stays. Returns the number of bytes written; fewer than `size` means the disk filled up, and
+// the target is then left as it was. Every other failure raises EInOutError, also leaving the
+// target as it was.
 std::size_t Replace_File_Contents(const std::string& path, const std::uint8_t* data,
                                   std::size_t size);
 

@@ -1,0 +1,75 @@
+#include "gbx/Gbx_IO.h"
+
+#include "gbx/Gbx_Base_Structure.h"
+#include "gbx/Gbx_Memory_Tools.h"
+#include "memory/Memory_IO.h"
+#include "platform/File_System.h"
+
+namespace plotvane {
+
+namespace {
+
+// Flips every byte between plain and masked.
+void Apply_Mask(TFlexible_Byte_Array& bytes, const TMemory_Mask& mask)
+{
+    for (std::uint8_t& byte : bytes) {
+        byte = static_cast<std::uint8_t>(byte ^ mask);
+    }
+}
+
+// Reads the whole file in one request into `buffer`, masked. Returns 0, or 1002 when the read
+// delivered less than the file's size or the file has grown since it was measured.
+std::uint32_t Read_Whole_File(const std::string& file_name, TFlexible_Byte_Array& buffer,
+                              const TMemory_Mask& mask)
+{
+    TInput_File file(file_name);
+    buffer.resize(File_Array_Length(file.Size()));
+    const std::size_t delivered = file.Read(buffer.data(), buffer.size());
+    if (delivered != buffer.size() || !file.At_End()) {
+        return Status_Gbx_Load_Short_Read;
+    }
+    Apply_Mask(buffer, mask);
+    return Status_Ok;
+}
+
+} // namespace
+
+std::string Gbx_Failure_File_Name(const std::string& file_name)
+{
+    return file_name + ".bad";
+}
+
+std::uint32_t Gbx_Load_File(const std::string& file_name, TFlexible_Byte_Array& image,
+                            const TMemory_Mask& mask)
+{
+    std::uint32_t status = Status_Gbx_Load_Missing_File;
+    if (File_Exists(file_name)) {
+        TFlexible_Byte_Array buffer;
+        status = Read_Whole_File(file_name, buffer, mask);
+        if (status == Status_Ok) {
+            status = Gbx_Uncompress(buffer, image, mask);
+        }
+    }
+    if (status != Status_Ok) {
+        Clear_Array(image);
+    }
+    return status;
+}
+
+std::uint32_t Gbx_Save_File(const std::string& file_name, const TFlexible_Byte_Array& image,
+                            std::uint32_t method, const TMemory_Mask& mask)
+{
+    TFlexible_Byte_Array packed;
+    std::uint32_t status = Gbx_Compress(image, packed, method, mask);
+    // A file that failed to pack is never touched: what packing left goes beside it.
+    const std::string target =
+        status == Status_Ok ? file_name : Gbx_Failure_File_Name(file_name);
+    // The private buffer is the only array that ever holds plain bytes.
+    Apply_Mask(packed, mask);
+    if (Replace_File_Contents(target, packed.data(), packed.size()) != packed.size()) {
+        status = Status_Gbx_Save_Short_Write;
+    }
+    return status;
+}
+
+} // namespace plotvane

@@ -1,0 +1,389 @@
+#include "platform/File_System.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <filesystem>
+#include <system_error>
+#include <utility>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#ifdef _WIN32
+#include <io.h>
+#include <share.h>
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace plotvane {
+
+namespace {
+
+constexpr int Error_File_Not_Found = 2;
+constexpr int Error_Invalid_Filename = 3;
+constexpr int Error_Too_Many_Open_Files = 4;
+constexpr int Error_Access_Denied = 5;
+constexpr int Error_Read_Beyond_End = 100;
+constexpr int Error_Disk_Full = 101;
+constexpr int Error_Invalid_Numeric_Input = 106;
+
+// Writes go out in pieces that every platform's write call accepts in one request.
+constexpr std::size_t Write_Piece = std::size_t{1} << 30;
+
+// std::filesystem reports errno values on POSIX; on Windows its system errors are the
+// system's own numbers, which already follow the classic numbering.
+[[noreturn]] void Raise_From(const std::error_code& error)
+{
+#ifdef _WIN32
+    if (error.category() == std::system_category()) {
+        throw EInOutError(error.value());
+    }
+#endif
+    Raise_In_Out_Error_From_Errno(error.value());
+}
+
+// Size of an open file now; 0 on success, otherwise the errno value.
+int Measure_Size(std::FILE* file, std::uint64_t& size)
+{
+#ifdef _WIN32
+    struct _stat64 status {};
+    if (_fstat64(_fileno(file), &status) != 0) {
+        return errno;
+    }
+#else
+    struct stat status {};
+    if (::fstat(::fileno(file), &status) != 0) {
+        return errno;
+    }
+#endif
+    size = static_cast<std::uint64_t>(status.st_size);
+    return 0;
+}
+
+// A full disk, a file size limit or a quota ends a write early without being an error: the
+// caller learns it from the count written.
+bool Ends_Write_Early(int errno_value)
+{
+#ifdef EDQUOT
+    if (errno_value == EDQUOT) {
+        return true;
+    }
+#endif
+    return errno_value == ENOSPC || errno_value == EFBIG;
+}
+
+// One write request; returns the count written, or -1 with errno set.
+long long Write_Some(int descriptor, const std::uint8_t* data, std::size_t count)
+{
+#ifdef _WIN32
+    return _write(descriptor, data, static_cast<unsigned>(count));
+#else
+    return ::write(descriptor, data, count);
+#endif
+}
+
+std::size_t Write_All(int descriptor, const std::uint8_t* data, std::size_t size)
+{
+    std::size_t written = 0;
+    while (written < size) {
+        const long long result =
+            Write_Some(descriptor, data + written, std::min(size - written, Write_Piece));
+        if (result < 0) {
+            const int error = errno;
+            if (error == EINTR) {
+                continue;
+            }
+            if (Ends_Write_Early(error)) {
+                break;
+            }
+            Raise_In_Out_Error_From_Errno(error);
+        }
+        if (result == 0) {
+            break; // no progress: another request would fare no better
+        }
+        written += static_cast<std::size_t>(result);
+    }
+    return written;
+}
+
+// Saving through a symbolic link replaces the file it names, so the link itself stays.
+std::string Resolve_Link(const std::string& path)
+{
+    std::error_code error;
+    if (!std::filesystem::is_symlink(path, error)) {
+        return path;
+    }
+    const std::filesystem::path resolved = std::filesystem::weakly_canonical(path, error);
+    if (error) {
+        Raise_From(error);
+    }
+    return resolved.string();
+}
+
+#ifndef _WIN32
+// The permission bits that the replacement takes: those of the existing target, or those that
+// an ordinary create would give a new file. A target that may not be written is refused, as
+// truncating it in place would be.
+mode_t Replacement_Mode(const std::string& target)
+{
+    struct stat status {};
+    if (::stat(target.c_str(), &status) == 0) {
+        if (::access(target.c_str(), W_OK) != 0) {
+            Raise_In_Out_Error_From_Errno(errno);
+        }
+        return status.st_mode & static_cast<mode_t>(07777);
+    }
+    if (errno != ENOENT) {
+        Raise_In_Out_Error_From_Errno(errno);
+    }
+    // The umask can only be read by setting it; all file work runs on one thread.
+    const mode_t creation_mask = ::umask(0);
+    ::umask(creation_mask);
+    return static_cast<mode_t>(0666) & ~creation_mask;
+}
+
+// Makes the rename itself survive a crash. Some file systems cannot sync a folder; the new
+// contents are in place by then, so that must not turn a finished save into an error.
+void Sync_Folder(const std::string& target)
+{
+    std::string folder = std::filesystem::path(target).parent_path().string();
+    if (folder.empty()) {
+        folder = ".";
+    }
+    const int descriptor = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (descriptor >= 0) {
+        static_cast<void>(::fsync(descriptor));
+        ::close(descriptor);
+    }
+}
+#endif
+
+// A uniquely named file beside the target that receives the new contents. It is removed when
+// it goes out of scope unless it has replaced the target.
+class TReplacement_File {
+public:
+    explicit TReplacement_File(const std::string& target) : name_(target + ".XXXXXX")
+    {
+#ifdef _WIN32
+        const int naming_error = _mktemp_s(name_.data(), name_.size() + 1);
+        if (naming_error != 0) {
+            Raise_In_Out_Error_From_Errno(naming_error);
+        }
+        const int error = _sopen_s(&descriptor_, name_.c_str(),
+                                   _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _SH_DENYNO,
+                                   _S_IREAD | _S_IWRITE);
+        if (error != 0) {
+            Raise_In_Out_Error_From_Errno(error);
+        }
+#else
+        const mode_t mode = Replacement_Mode(target);
+        descriptor_ = ::mkstemp(name_.data());
+        if (descriptor_ < 0) {
+            Raise_In_Out_Error_From_Errno(errno);
+        }
+        if (::fchmod(descriptor_, mode) != 0) {
+            const int error = errno;
+            Discard();
+            Raise_In_Out_Error_From_Errno(error);
+        }
+#endif
+    }
+
+    ~TReplacement_File()
+    {
+        if (!placed_) {
+            Discard();
+        }
+    }
+
+    TReplacement_File(const TReplacement_File&) = delete;
+    TReplacement_File& operator=(const TReplacement_File&) = delete;
+
+    int Descriptor() const { return descriptor_; }
+
+    // Flushes the contents to the disk, then puts the file in the target's place. A late write
+    // failure shows up in the flush or the close, before the target is touched.
+    void Replace(const std::string& target)
+    {
+#ifdef _WIN32
+        if (_commit(descriptor_) != 0) {
+            Raise_In_Out_Error_From_Errno(errno);
+        }
+        if (_close(std::exchange(descriptor_, -1)) != 0) {
+            Raise_In_Out_Error_From_Errno(errno);
+        }
+        if (!MoveFileExA(name_.c_str(), target.c_str(),
+                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+            throw EInOutError(static_cast<int>(GetLastError()));
+        }
+#else
+        if (::fsync(descriptor_) != 0) {
+            Raise_In_Out_Error_From_Errno(errno);
+        }
+        if (::close(std::exchange(descriptor_, -1)) != 0) {
+            Raise_In_Out_Error_From_Errno(errno);
+        }
+        if (std::rename(name_.c_str(), target.c_str()) != 0) {
+            Raise_In_Out_Error_From_Errno(errno);
+        }
+        Sync_Folder(target);
+#endif
+        placed_ = true;
+    }
+
+private:
+    void Discard()
+    {
+        if (descriptor_ >= 0) {
+#ifdef _WIN32
+            _close(std::exchange(descriptor_, -1));
+#else
+            ::close(std::exchange(descriptor_, -1));
+#endif
+        }
+        std::remove(name_.c_str());
+    }
+
+    std::string name_;
+    int descriptor_ = -1;
+    bool placed_ = false;
+};
+
+} // namespace
+
+EInOutError::EInOutError(int error_code)
+    : std::runtime_error(In_Out_Error_Text(error_code)), error_code_(error_code)
+{
+}
+
+std::string In_Out_Error_Text(int error_code)
+{
+    switch (error_code) {
+    case Error_File_Not_Found:
+        return "File not found";
+    case Error_Invalid_Filename:
+        return "Invalid filename";
+    case Error_Too_Many_Open_Files:
+        return "Too many open files";
+    case Error_Access_Denied:
+        return "File access denied";
+    case Error_Read_Beyond_End:
+        return "Read beyond end of file";
+    case Error_Disk_Full:
+        return "Disk full";
+    case Error_Invalid_Numeric_Input:
+        return "Invalid numeric input";
+    default:
+        return "I/O error " + std::to_string(error_code);
+    }
+}
+
+int In_Out_Error_Code_From_Errno(int errno_value)
+{
+    switch (errno_value) {
+    case ENOENT:
+        return Error_File_Not_Found;
+    case ENOTDIR:
+    case ENAMETOOLONG:
+    case EINVAL: // the file operations meet it only for a path they cannot use
+        return Error_Invalid_Filename;
+    case EMFILE:
+    case ENFILE:
+        return Error_Too_Many_Open_Files;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return Error_Access_Denied;
+    case ENOSPC:
+#ifdef EDQUOT
+    case EDQUOT:
+#endif
+        return Error_Disk_Full;
+    default:
+        return errno_value;
+    }
+}
+
+void Raise_In_Out_Error_From_Errno(int errno_value)
+{
+    throw EInOutError(In_Out_Error_Code_From_Errno(errno_value));
+}
+
+bool File_Exists(const std::string& path)
+{
+    std::error_code error;
+    return std::filesystem::is_regular_file(path, error);
+}
+
+bool Directory_Exists(const std::string& path)
+{
+    std::error_code error;
+    return std::filesystem::is_directory(path, error);
+}
+
+std::string Current_Directory()
+{
+    std::error_code error;
+    const std::filesystem::path path = std::filesystem::current_path(error);
+    if (error) {
+        Raise_From(error);
+    }
+    return path.string();
+}
+
+// fopen shares the file with other readers and writers on every platform.
+TInput_File::TInput_File(const std::string& path) : file_(std::fopen(path.c_str(), "rb"))
+{
+    if (file_ == nullptr) {
+        Raise_In_Out_Error_From_Errno(errno);
+    }
+    const int error = Measure_Size(file_, size_);
+    if (error != 0) {
+        std::fclose(file_);
+        Raise_In_Out_Error_From_Errno(error);
+    }
+}
+
+TInput_File::~TInput_File()
+{
+    std::fclose(file_);
+}
+
+std::size_t TInput_File::Read(void* buffer, std::size_t count)
+{
+    if (count == 0) {
+        return 0;
+    }
+    const std::size_t delivered = std::fread(buffer, 1, count, file_);
+    if (delivered < count && std::ferror(file_) != 0) {
+        Raise_In_Out_Error_From_Errno(errno);
+    }
+    position_ += delivered;
+    return delivered;
+}
+
+bool TInput_File::At_End() const
+{
+    std::uint64_t current_size = 0;
+    const int error = Measure_Size(file_, current_size);
+    if (error != 0) {
+        Raise_In_Out_Error_From_Errno(error);
+    }
+    return position_ >= current_size;
+}
+
+std::size_t Replace_File_Contents(const std::string& path, const std::uint8_t* data,
+                                  std::size_t size)
+{
+    const std::string target = Resolve_Link(path);
+    TReplacement_File replacement(target);
+    const std::size_t written = Write_All(replacement.Descriptor(), data, size);
+    if (written < size) {
+        return written; // the replacement is discarded; the target stays as it was
+    }
+    replacement.Replace(target);
+    return written;
+}
+
+} // namespace plotvane
