@@ -1,0 +1,192 @@
+#include "gbx/Gbx_IO.h"
+
+#include "tests/support/Corpus.h"
+#include "tests/support/File_Faults.h"
+#include "tests/support/Gbx_Test_Files.h"
+#include "tests/support/Scratch_Folder.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <vector>
+
+#include <sys/stat.h>
+
+namespace plotvane {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr TMemory_Mask Mask = 0x3C;
+constexpr std::uint8_t End_Marker[] = {0x11, 0x00, 0x00};
+
+// A challenge whose body of 4 to 18 bytes is stored as one literal run, exactly as a save
+// writes it, so that loading and saving it again gives the same bytes.
+test::TBytes Small_Challenge(const test::TBytes& user_data, const test::TBytes& body)
+{
+    test::TBytes stream = {static_cast<std::uint8_t>(body.size() - 3)}; // literal run opcode
+    stream.insert(stream.end(), body.begin(), body.end());
+    stream.insert(stream.end(), std::begin(End_Marker), std::end(End_Marker));
+    return test::Make_Gbx_File(test::Challenge_Class_Id, user_data,
+                               static_cast<std::uint32_t>(body.size()), stream);
+}
+
+// Its expanded image, plain: the compressed-size field holds U + 3, the body is followed by
+// the end marker.
+test::TBytes Small_Challenge_Image(const test::TBytes& user_data, const test::TBytes& body)
+{
+    test::TBytes stream = body;
+    stream.insert(stream.end(), std::begin(End_Marker), std::end(End_Marker));
+    return test::Make_Gbx_File(test::Challenge_Class_Id, user_data,
+                               static_cast<std::uint32_t>(body.size()), stream);
+}
+
+const test::TBytes User_Data = {'a', 'b', 'c'};
+const test::TBytes Body = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
+// The header up to, not including, the compressed-size field: D - 4 with D = 33 + 3.
+constexpr std::size_t Header_Before_Size_Field = 32;
+
+class Gbx_IO : public ::testing::Test {
+protected:
+    const test::TScratch_Folder folder_;
+
+    std::string Path(const std::string& name) const { return folder_.Path() + "/" + name; }
+
+    std::vector<std::string> Names() const
+    {
+        std::vector<std::string> names;
+        for (const fs::directory_entry& entry : fs::directory_iterator(folder_.Path())) {
+            names.push_back(entry.path().filename().string());
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    const TFlexible_Byte_Array image_ = test::Masked(Small_Challenge_Image(User_Data, Body), Mask);
+    const std::string file_ = Path("Track.Challenge.Gbx");
+    const std::string failure_file_ = Path("Track.Challenge.Gbx.bad");
+};
+
+TEST(Gbx_Failure_File_Name, Appends_Bad)
+{
+    EXPECT_EQ(Gbx_Failure_File_Name("/maps/Track.Challenge.Gbx"), "/maps/Track.Challenge.Gbx.bad");
+}
+
+TEST_F(Gbx_IO, Load_Refuses_Missing_Empty_And_Foreign_Files_With_An_Empty_Image)
+{
+    test::Write_Plain_File(Path("empty"), {});
+    test::Write_Plain_File(Path("text"), {'h', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd',
+                                          ',', ' ', 'n', 'o', 't', ' ', 'G', 'B', 'X', '\n'});
+    const std::pair<std::string, std::uint32_t> cases[] = {
+        {Path("missing"), 1001}, {Path(""), 1001}, {Path("empty"), 2001}, {Path("text"), 2001}};
+    for (const auto& [path, status] : cases) {
+        SCOPED_TRACE(path);
+        TFlexible_Byte_Array image = {1, 2, 3};
+        EXPECT_EQ(Gbx_Load_File(path, image, Mask), status);
+        EXPECT_TRUE(image.empty());
+    }
+}
+
+TEST_F(Gbx_IO, Load_Gives_1002_When_The_File_Delivers_Less_Than_Its_Size)
+{
+    const std::string path = test::File_Reading_Short_Of_Its_Size();
+    if (path.empty()) {
+        GTEST_SKIP() << "no file here reads short of its size";
+    }
+    TFlexible_Byte_Array image;
+    EXPECT_EQ(Gbx_Load_File(path, image, Mask), 1002U);
+    EXPECT_TRUE(image.empty());
+}
+
+TEST_F(Gbx_IO, Load_Then_Save_Gives_Back_The_Same_File_And_Leaves_The_Image)
+{
+    const test::TBytes original = Small_Challenge(User_Data, Body);
+    test::Write_Plain_File(file_, original);
+    TFlexible_Byte_Array image;
+    ASSERT_EQ(Gbx_Load_File(file_, image, Mask), 0U);
+    EXPECT_EQ(image, image_);
+
+    const std::string copy = Path("Copy.Challenge.Gbx");
+    ASSERT_EQ(Gbx_Save_File(copy, image, 0, Mask), 0U);
+    EXPECT_EQ(test::Read_Plain_File(copy), original);
+    EXPECT_EQ(image, image_) << "the image stays as it was, masked";
+    ASSERT_EQ(Gbx_Save_File(copy, image, 0, Mask), 0U);
+    EXPECT_EQ(test::Read_Plain_File(copy), original) << "a second save writes the same bytes";
+    EXPECT_EQ(Names(), (std::vector<std::string>{"Copy.Challenge.Gbx", "Track.Challenge.Gbx"}));
+}
+
+TEST_F(Gbx_IO, Save_Round_Trips_A_Real_Challenge)
+{
+    PLOTVANE_REQUIRE_CORPUS_FILE(path, "E02-Endurance.Challenge.Gbx");
+    TFlexible_Byte_Array image;
+    ASSERT_EQ(Gbx_Load_File(path, image, Mask), 0U);
+    EXPECT_EQ(image.size(), 68801U);
+
+    ASSERT_EQ(Gbx_Save_File(file_, image, 0, Mask), 0U);
+    TFlexible_Byte_Array reloaded;
+    ASSERT_EQ(Gbx_Load_File(file_, reloaded, Mask), 0U);
+    EXPECT_EQ(reloaded, image);
+}
+
+TEST_F(Gbx_IO, Packing_Failures_Go_To_The_Failure_File_And_Leave_The_File)
+{
+    const test::TBytes original = Small_Challenge(User_Data, Body);
+    test::Write_Plain_File(file_, original);
+
+    // Method 1 is refused after the header before the compressed-size field was copied.
+    EXPECT_EQ(Gbx_Save_File(file_, image_, 1, Mask), 2102U);
+    EXPECT_EQ(test::Read_Plain_File(file_), original);
+    const test::TBytes plain = test::Unmasked(image_, Mask);
+    EXPECT_EQ(test::Read_Plain_File(failure_file_),
+              test::TBytes(plain.begin(), plain.begin() + Header_Before_Size_Field));
+
+    // A second failure overwrites the failure file.
+    const test::TBytes other_user_data = {'x', 'y', 'z', 'w', 'v'};
+    const test::TBytes other = Small_Challenge_Image(other_user_data, Body);
+    EXPECT_EQ(Gbx_Save_File(file_, test::Masked(other, Mask), 1, Mask), 2102U);
+    EXPECT_EQ(test::Read_Plain_File(failure_file_),
+              test::TBytes(other.begin(), other.begin() + Header_Before_Size_Field + 2));
+
+    // An image that is no GBX file packs to nothing: the failure file is emptied.
+    const TFlexible_Byte_Array foreign = test::Masked({'n', 'o', 't', ' ', 'G', 'B', 'X'}, Mask);
+    EXPECT_EQ(Gbx_Save_File(file_, foreign, 0, Mask), 2101U);
+    EXPECT_TRUE(fs::exists(failure_file_));
+    EXPECT_EQ(fs::file_size(failure_file_), 0U);
+    EXPECT_EQ(test::Read_Plain_File(file_), original);
+    EXPECT_EQ(Names(), (std::vector<std::string>{"Track.Challenge.Gbx", "Track.Challenge.Gbx.bad"}));
+}
+
+TEST_F(Gbx_IO, Save_Keeps_The_Permissions_Of_The_File_And_The_Failure_File)
+{
+    test::Write_Plain_File(file_, {});
+    test::Write_Plain_File(failure_file_, {});
+    ASSERT_EQ(chmod(file_.c_str(), 0604), 0);
+    ASSERT_EQ(chmod(failure_file_.c_str(), 0600), 0);
+
+    ASSERT_EQ(Gbx_Save_File(file_, image_, 0, Mask), 0U);
+    ASSERT_EQ(Gbx_Save_File(file_, image_, 1, Mask), 2102U);
+    struct stat status {};
+    ASSERT_EQ(stat(file_.c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 07777U, 0604U);
+    ASSERT_EQ(stat(failure_file_.c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 07777U, 0600U);
+}
+
+TEST_F(Gbx_IO, A_Short_Write_Gives_1102_And_Leaves_Both_Files_As_They_Were)
+{
+    const test::TBytes previous = {'o', 'l', 'd'};
+    test::Write_Plain_File(file_, previous);
+    // The packed file is 50 bytes long and its failure-file header 32: both pass the limit.
+    const int exit_code = test::Run_With_File_Size_Limit(20, [&] {
+        const bool saved_short = Gbx_Save_File(file_, image_, 0, Mask) == 1102;
+        const bool failed_short = Gbx_Save_File(file_, image_, 1, Mask) == 1102;
+        return saved_short && failed_short ? 0 : 1;
+    });
+    EXPECT_EQ(exit_code, 0) << "a save past the file size limit did not give 1102";
+    EXPECT_EQ(test::Read_Plain_File(file_), previous);
+    EXPECT_EQ(Names(), std::vector<std::string>{"Track.Challenge.Gbx"});
+}
+
+} // namespace
+} // namespace plotvane

@@ -1,0 +1,184 @@
+#include "platform/File_System.h"
+
+#include "tests/support/File_Faults.h"
+#include "tests/support/Gbx_Test_Files.h"
+#include "tests/support/Scratch_Folder.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <filesystem>
+#include <functional>
+#include <vector>
+
+#include <sys/stat.h>
+
+namespace plotvane {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<std::string> Names_In(const std::string& folder)
+{
+    std::vector<std::string> names;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+unsigned Permissions_Of(const std::string& path)
+{
+    struct stat status {};
+    EXPECT_EQ(stat(path.c_str(), &status), 0) << path;
+    return status.st_mode & 07777U;
+}
+
+void Expect_In_Out_Error(const std::function<void()>& operation, int code, const char* text)
+{
+    try {
+        operation();
+        ADD_FAILURE() << "no EInOutError raised";
+    } catch (const EInOutError& error) {
+        EXPECT_EQ(error.Error_Code(), code);
+        EXPECT_STREQ(error.what(), text);
+    }
+}
+
+std::size_t Replace(const std::string& path, const test::TBytes& bytes)
+{
+    return Replace_File_Contents(path, bytes.data(), bytes.size());
+}
+
+TEST(EInOutError, Carries_The_Classic_Numbers_And_Texts)
+{
+    EXPECT_EQ(In_Out_Error_Code_From_Errno(ENOENT), 2);
+    for (const int error : {ENOTDIR, ENAMETOOLONG, EINVAL}) {
+        EXPECT_EQ(In_Out_Error_Code_From_Errno(error), 3) << error;
+    }
+    for (const int error : {EMFILE, ENFILE}) {
+        EXPECT_EQ(In_Out_Error_Code_From_Errno(error), 4) << error;
+    }
+    for (const int error : {EACCES, EPERM, EROFS}) {
+        EXPECT_EQ(In_Out_Error_Code_From_Errno(error), 5) << error;
+    }
+    for (const int error : {ENOSPC, EDQUOT}) {
+        EXPECT_EQ(In_Out_Error_Code_From_Errno(error), 101) << error;
+    }
+    EXPECT_EQ(In_Out_Error_Code_From_Errno(EBUSY), EBUSY);
+
+    const std::pair<int, const char*> texts[] = {
+        {2, "File not found"},      {3, "Invalid filename"},        {4, "Too many open files"},
+        {5, "File access denied"},  {100, "Read beyond end of file"}, {101, "Disk full"},
+        {106, "Invalid numeric input"}, {32, "I/O error 32"}};
+    for (const auto& [code, text] : texts) {
+        const EInOutError error(code);
+        EXPECT_EQ(error.Error_Code(), code);
+        EXPECT_STREQ(error.what(), text);
+    }
+}
+
+TEST(EInOutError, Is_Raised_For_Paths_The_System_Refuses)
+{
+    const test::TScratch_Folder folder;
+    const std::string file = folder.Path() + "/file";
+    test::Write_Plain_File(file, {1, 2, 3});
+    const std::string missing_folder = folder.Path() + "/missing/file";
+    const std::string through_a_file = file + "/file";
+    const std::string too_long_name = folder.Path() + "/" + std::string(300, 'n');
+
+    Expect_In_Out_Error([&] { TInput_File input(missing_folder); }, 2, "File not found");
+    Expect_In_Out_Error([&] { TInput_File input(through_a_file); }, 3, "Invalid filename");
+    Expect_In_Out_Error([&] { Replace(missing_folder, {1}); }, 2, "File not found");
+    Expect_In_Out_Error([&] { Replace(through_a_file, {1}); }, 3, "Invalid filename");
+    Expect_In_Out_Error([&] { Replace(too_long_name, {1}); }, 3, "Invalid filename");
+    // A folder cannot be replaced by a file; the folder stays and nothing is left beside it.
+    const std::string subfolder = folder.Make_Folder("sub");
+    Expect_In_Out_Error([&] { Replace(subfolder, {1}); }, EISDIR,
+                        ("I/O error " + std::to_string(EISDIR)).c_str());
+    EXPECT_TRUE(fs::is_directory(subfolder));
+    EXPECT_EQ(Names_In(folder.Path()), (std::vector<std::string>{"file", "sub"}));
+}
+
+TEST(TInput_File, Reads_Up_To_The_End_And_Notices_Growth)
+{
+    const test::TScratch_Folder folder;
+    const std::string path = folder.Path() + "/file";
+    test::Write_Plain_File(path, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10});
+
+    TInput_File input(path);
+    EXPECT_EQ(input.Size(), 10U);
+    std::uint8_t buffer[16] = {};
+    EXPECT_EQ(input.Read(buffer, 4), 4U);
+    EXPECT_FALSE(input.At_End());
+    EXPECT_EQ(input.Read(buffer, sizeof buffer), 6U);
+    EXPECT_EQ(buffer[5], 10);
+    EXPECT_TRUE(input.At_End());
+    EXPECT_EQ(input.Read(buffer, sizeof buffer), 0U);
+
+    test::Write_Plain_File(path, test::TBytes(12, 0));
+    EXPECT_EQ(input.Size(), 10U) << "the size is the one measured at opening";
+    EXPECT_FALSE(input.At_End()) << "a file that grew is not at its end";
+}
+
+TEST(Replace_File_Contents, Keeps_The_Permissions_Of_An_Existing_File)
+{
+    const test::TScratch_Folder folder;
+    const std::string path = folder.Path() + "/file";
+    test::Write_Plain_File(path, {1, 2, 3});
+    ASSERT_EQ(chmod(path.c_str(), 0604), 0);
+
+    EXPECT_EQ(Replace(path, {4, 5}), 2U);
+    EXPECT_EQ(test::Read_Plain_File(path), (test::TBytes{4, 5}));
+    EXPECT_EQ(Permissions_Of(path), 0604U);
+    EXPECT_EQ(Names_In(folder.Path()), std::vector<std::string>{"file"})
+        << "no temporary file is left behind";
+}
+
+TEST(Replace_File_Contents, Creates_A_New_File_Like_An_Ordinary_Create)
+{
+    const test::TScratch_Folder folder;
+    const std::string path = folder.Path() + "/file";
+    const mode_t previous_mask = umask(027);
+    const std::size_t written = Replace(path, {});
+    umask(previous_mask);
+
+    EXPECT_EQ(written, 0U);
+    EXPECT_TRUE(fs::is_regular_file(path));
+    EXPECT_EQ(fs::file_size(path), 0U);
+    EXPECT_EQ(Permissions_Of(path), 0640U);
+}
+
+TEST(Replace_File_Contents, Writes_Through_A_Symbolic_Link_And_Keeps_It)
+{
+    const test::TScratch_Folder folder;
+    const std::string real = folder.Path() + "/real";
+    const std::string link = folder.Path() + "/link";
+    test::Write_Plain_File(real, {1});
+    fs::create_symlink("real", link);
+
+    EXPECT_EQ(Replace(link, {2, 3}), 2U);
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(test::Read_Plain_File(real), (test::TBytes{2, 3}));
+    EXPECT_EQ(Names_In(folder.Path()), (std::vector<std::string>{"link", "real"}));
+}
+
+TEST(Replace_File_Contents, Reports_A_Full_Disk_As_A_Short_Count_And_Keeps_The_Target)
+{
+    const test::TScratch_Folder folder;
+    const std::string path = folder.Path() + "/file";
+    const test::TBytes previous = {'o', 'l', 'd'};
+    test::Write_Plain_File(path, previous);
+
+    const int exit_code = test::Run_With_File_Size_Limit(1000, [&] {
+        return Replace(path, test::TBytes(5000, 7)) == 1000 ? 0 : 1;
+    });
+    EXPECT_EQ(exit_code, 0) << "the write did not stop at the 1000-byte limit";
+    EXPECT_EQ(test::Read_Plain_File(path), previous);
+    EXPECT_EQ(Names_In(folder.Path()), std::vector<std::string>{"file"});
+}
+
+} // namespace
+} // namespace plotvane
