@@ -154,7 +154,8 @@ TEST_F(Gbx_IO, Packing_Failures_Go_To_The_Failure_File_And_Leave_The_File)
     EXPECT_TRUE(fs::exists(failure_file_));
     EXPECT_EQ(fs::file_size(failure_file_), 0U);
     EXPECT_EQ(test::Read_Plain_File(file_), original);
-    EXPECT_EQ(Names(), (std::vector<std::string>{"Track.Challenge.Gbx", "Track.Challenge.Gbx.bad"}));
+    EXPECT_EQ(Names(),
+              (std::vector<std::string>{"Track.Challenge.Gbx", "Track.Challenge.Gbx.bad"}));
 }
 
 TEST_F(Gbx_IO, Save_Keeps_The_Permissions_Of_The_File_And_The_Failure_File)
