@@ -1,5 +1,7 @@
 #pragma once
 
+#include "memory/Base_Structure.h"
+
 #include <cstdint>
 #include <string>
 
@@ -11,10 +13,7 @@ constexpr std::uint8_t Gbx_Kind_Profile = 13;
 constexpr std::uint8_t Gbx_Kind_Replay = 15;
 constexpr std::uint8_t Gbx_Kind_Unknown = 39;
 
-// Statuses of the file and body operations; 0 is success.
-constexpr std::uint32_t Status_Ok = 0;
-constexpr std::uint32_t Status_Load_Missing_File = 1;
-constexpr std::uint32_t Status_Load_Short_Block = 3;
+// Statuses of the GBX file and body operations.
 constexpr std::uint32_t Status_Gbx_Load_Missing_File = 1001;
 constexpr std::uint32_t Status_Gbx_Load_Short_Read = 1002;
 constexpr std::uint32_t Status_Gbx_Save_Short_Write = 1102;

@@ -12,6 +12,10 @@ using TFlexible_Byte_Array = std::vector<std::uint8_t>;
 // One byte from 0 to 254, drawn once per run; every masked access reads it at each use.
 using TMemory_Mask = std::uint8_t;
 
+// Operations report a status numbered by layer (1000s file load and save, 2000s expansion,
+// 2100s repacking); 0 is success everywhere.
+constexpr std::uint32_t Status_Ok = 0;
+
 // Sets the length to 0 and releases the storage.
 inline void Clear_Array(TFlexible_Byte_Array& array)
 {

@@ -11,10 +11,6 @@ namespace plotvane {
 
 namespace {
 
-constexpr std::uint32_t Load_Ok = 0;
-constexpr std::uint32_t Load_Missing_File = 1;
-constexpr std::uint32_t Load_Short_Block = 3;
-
 // Streams the length measured at opening into the array, masked; nothing beyond it is ever
 // stored. Returns 3 when the file delivered less than that length or has grown past it.
 std::uint32_t Read_Blocks(TInput_File& file, TFlexible_Byte_Array& array,
@@ -32,10 +28,10 @@ std::uint32_t Read_Blocks(TInput_File& file, TFlexible_Byte_Array& array,
         // A short block before the measured end means the file shrank under us: every later
         // read would deliver nothing, so reading on could only loop.
         if (delivered < wanted) {
-            return Load_Short_Block;
+            return Status_Load_Short_Block;
         }
     }
-    return file.At_End() ? Load_Ok : Load_Short_Block;
+    return file.At_End() ? Status_Ok : Status_Load_Short_Block;
 }
 
 } // namespace
@@ -51,13 +47,13 @@ std::size_t File_Array_Length(std::uint64_t file_size)
 std::uint32_t Load_File_To_Memory(const std::string& file_name, TFlexible_Byte_Array& array,
                                   const TMemory_Mask& mask)
 {
-    std::uint32_t status = Load_Missing_File;
+    std::uint32_t status = Status_Load_Missing_File;
     if (File_Exists(file_name)) {
         TInput_File file(file_name);
         array.resize(File_Array_Length(file.Size()));
         status = Read_Blocks(file, array, mask);
     }
-    if (status != Load_Ok) {
+    if (status != Status_Ok) {
         Clear_Array(array);
     }
     return status;

@@ -7,6 +7,10 @@
 
 namespace plotvane {
 
+// Statuses of Load_File_To_Memory besides Status_Ok.
+constexpr std::uint32_t Status_Load_Missing_File = 1;
+constexpr std::uint32_t Status_Load_Short_Block = 3;
+
 // Size of the block buffer through which Load_File_To_Memory streams a file.
 constexpr std::size_t Load_Block_Size = 32762;
 

@@ -301,7 +301,10 @@ int In_Out_Error_Code_From_Errno(int errno_value)
 #endif
         return Error_Disk_Full;
     default:
-        return errno_value;
+        // Another error whose number the classic table already gives a meaning (EIO is 5)
+        // moves 1000 up, so that it is never shown as, say, "File access denied".
+        return In_Out_Error_Text(errno_value).rfind("I/O error", 0) == 0 ? errno_value
+                                                                         : 1000 + errno_value;
     }
 }
 

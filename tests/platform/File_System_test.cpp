@@ -68,6 +68,8 @@ TEST(EInOutError, Carries_The_Classic_Numbers_And_Texts)
         EXPECT_EQ(In_Out_Error_Code_From_Errno(error), 101) << error;
     }
     EXPECT_EQ(In_Out_Error_Code_From_Errno(EBUSY), EBUSY);
+    // A device failure must not read as one of the classic texts that shares its number.
+    EXPECT_STREQ(EInOutError(In_Out_Error_Code_From_Errno(EIO)).what(), "I/O error 1005");
 
     const std::pair<int, const char*> texts[] = {
         {2, "File not found"},      {3, "Invalid filename"},        {4, "Too many open files"},
