@@ -1,0 +1,288 @@
+#include "cli/Cli_Commands.h"
+
+#include "challenge/Gbx_Profile_Read.h"
+#include "challenge/TMF_Base_Tools.h"
+#include "cli/Cli_Reports.h"
+#include "gbx/Gbx_Base_Structure.h"
+#include "platform/File_System.h"
+
+#include <CLI/CLI.hpp>
+#include <nlohmann/json.hpp>
+
+#include <filesystem>
+#include <iomanip>
+#include <ostream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace plotvane {
+
+namespace {
+
+// Keys keep the order in which they are written.
+using json = nlohmann::ordered_json;
+
+constexpr const char* Program_Name = "plotvane-cli";
+
+struct TCli_Options {
+    bool Json = false;
+    std::vector<std::string> Files;
+    std::string Map;
+    std::string Game_Folder;
+};
+
+void Print_Json(std::ostream& out, const json& value)
+{
+    // Names and paths are byte strings of any encoding; bytes that are not UTF-8 show as
+    // U+FFFD instead of making the whole report fail.
+    out << value.dump(-1, ' ', false, json::error_handler_t::replace) << '\n';
+}
+
+void Report_Failure(std::ostream& err, const std::string& subject, const std::string& text)
+{
+    err << Program_Name << ": " << subject << ": " << text << '\n';
+}
+
+std::string Status_Text(std::uint32_t status)
+{
+    return std::to_string(status) + ": " + Status_Meaning(status);
+}
+
+// Runs a reader that returns a status and may raise EInOutError; a failure is reported as one
+// line on `err`. True when the reader succeeded.
+template <typename TReader>
+bool Read_Reporting(const std::string& path, std::ostream& err, TReader read)
+{
+    try {
+        const std::uint32_t status = read();
+        if (status == Status_Ok) {
+            return true;
+        }
+        Report_Failure(err, path, "error " + Status_Text(status));
+    } catch (const EInOutError& error) {
+        Report_Failure(err, path, error.what());
+    }
+    return false;
+}
+
+std::string Hexadecimal(std::uint64_t value, int digits)
+{
+    std::ostringstream text;
+    text << std::uppercase << std::hex << std::setw(digits) << std::setfill('0') << value;
+    return text.str();
+}
+
+// Control bytes are escaped so that a name with line breaks keeps its block on one line.
+std::string Printable(const std::string& text)
+{
+    std::string shown;
+    for (const char character : text) {
+        const auto byte = static_cast<unsigned char>(character);
+        if (character == '\\') {
+            shown += "\\\\";
+        } else if (character == '\n') {
+            shown += "\\n";
+        } else if (byte < 0x20 || byte == 0x7F) {
+            shown += "\\x" + Hexadecimal(byte, 2);
+        } else {
+            shown += character;
+        }
+    }
+    return shown;
+}
+
+void Print_Info_Text(std::ostream& out, const std::string& path, const TFile_Info& info)
+{
+    out << path << '\n'
+        << "  kind:              " << Kind_Name(info.Kind) << " (" << int{info.Kind} << ")\n"
+        << "  class id:          0x" << Hexadecimal(info.Class_Id, 8) << '\n'
+        << "  user data size:    " << info.User_Data_Size << '\n'
+        << "  uncompressed size: " << info.Uncompressed_Size << '\n'
+        << "  compressed size:   " << info.Compressed_Size << '\n'
+        << "  expand status:     " << Status_Text(info.Expand_Status) << '\n';
+}
+
+json Info_Json(const std::string& path, const TFile_Info& info)
+{
+    return {{"file", path},
+            {"kind", info.Kind},
+            {"class_id", info.Class_Id},
+            {"user_data_size", info.User_Data_Size},
+            {"uncompressed_size", info.Uncompressed_Size},
+            {"compressed_size", info.Compressed_Size},
+            {"expand_status", info.Expand_Status}};
+}
+
+int Run_Info(const TCli_Options& options, const TMemory_Mask& mask, std::ostream& out,
+             std::ostream& err)
+{
+    int exit_code = Cli_Exit_Ok;
+    for (const std::string& path : options.Files) {
+        TFile_Info info;
+        if (!Read_Reporting(path, err, [&] { return Read_File_Info(path, mask, info); })) {
+            exit_code = Cli_Exit_Failure;
+            continue;
+        }
+        if (options.Json) {
+            Print_Json(out, Info_Json(path, info));
+        } else {
+            Print_Info_Text(out, path, info);
+        }
+    }
+    return exit_code;
+}
+
+void Print_Block_Text(std::ostream& out, std::size_t index, const TListed_Block& listed)
+{
+    const TChallenge_Block& block = listed.Block;
+    const auto offset = static_cast<std::uint64_t>(listed.File_Offset);
+    out << "Block " << index << " (" << Hexadecimal(offset, 8) << ") "
+        << (block.Name_In_Place ? "in place" : "reference") << " #" << block.Name_Index
+        << ": " << Printable(block.Name) << "  rotation " << int{block.Rotation} << "  x "
+        << int{block.X} << "  z " << int{block.Z} << "  y " << int{block.Y} << "  variations";
+    for (const std::uint8_t variation : block.Variations) {
+        out << ' ' << int{variation};
+    }
+    out << '\n';
+}
+
+void Print_Listing_Text(std::ostream& out, const std::string& path,
+                        const TBlock_Listing& listing)
+{
+    const char* const incomplete = " (incomplete: the walk stopped before the end of the list)";
+    out << "File: " << path << '\n'
+        << "Author: " << (listing.Author.empty() ? "(none)" : Printable(listing.Author)) << '\n'
+        << "Collection: " << Printable(listing.Collection) << '\n'
+        << "Block count: " << listing.Blocks.size() << (listing.Complete ? "" : incomplete)
+        << '\n';
+    for (std::size_t i = 0; i < listing.Blocks.size(); ++i) {
+        Print_Block_Text(out, i, listing.Blocks[i]);
+    }
+    if (!listing.Complete) {
+        out << "The block list is incomplete: only the blocks above could be read.\n";
+    }
+}
+
+json Listing_Json(const std::string& path, const TBlock_Listing& listing)
+{
+    json blocks = json::array();
+    for (std::size_t i = 0; i < listing.Blocks.size(); ++i) {
+        const TChallenge_Block& block = listing.Blocks[i].Block;
+        blocks.push_back({{"index", i},
+                          {"offset", listing.Blocks[i].File_Offset},
+                          {"name", block.Name},
+                          {"name_in_place", block.Name_In_Place},
+                          {"name_index", block.Name_Index},
+                          {"rotation", block.Rotation},
+                          {"x", block.X},
+                          {"z", block.Z},
+                          {"y", block.Y},
+                          {"variations", block.Variations}});
+    }
+    return {{"file", path},
+            {"author", listing.Author},
+            {"collection", listing.Collection},
+            {"block_count", listing.Blocks.size()},
+            {"complete", listing.Complete},
+            {"blocks", blocks}};
+}
+
+int Run_Blocks(const TCli_Options& options, const TMemory_Mask& mask, std::ostream& out,
+               std::ostream& err)
+{
+    TBlock_Listing listing;
+    if (!Read_Reporting(options.Map, err,
+                        [&] { return Read_Block_Listing(options.Map, mask, listing); })) {
+        return Cli_Exit_Failure;
+    }
+    if (listing.Kind != Gbx_Kind_Challenge) {
+        Report_Failure(err, options.Map, "a " + Kind_Name(listing.Kind) + ", not a challenge");
+        return Cli_Exit_Failure;
+    }
+    if (options.Json) {
+        Print_Json(out, Listing_Json(options.Map, listing));
+    } else {
+        Print_Listing_Text(out, options.Map, listing);
+    }
+    return Cli_Exit_Ok;
+}
+
+int Run_Profiles(const TCli_Options& options, const TMemory_Mask& mask, std::ostream& out)
+{
+    const std::string game_folder =
+        options.Game_Folder.empty() ? Get_TrackMania_Folder() : options.Game_Folder;
+    // The folder that the profile search looks in, shown the same way.
+    const std::string profiles_folder =
+        (std::filesystem::path(game_folder) / "Profiles" / "").string();
+    const TProfile_List profiles = Get_Online_Profiles(game_folder, mask);
+    if (options.Json) {
+        Print_Json(out, {{"game_folder", game_folder},
+                         {"profiles_folder", profiles_folder},
+                         {"logins", profiles.Logins()}});
+        return Cli_Exit_Ok;
+    }
+    out << "Game folder: " << game_folder << '\n'
+        << "Profiles folder: " << profiles_folder << '\n'
+        << "Logins: " << profiles.Count() << (profiles.Empty() ? " (no online profile found)" : "")
+        << '\n';
+    for (const std::string& login : profiles.Logins()) {
+        out << "  " << Printable(login) << '\n';
+    }
+    return Cli_Exit_Ok;
+}
+
+} // namespace
+
+TMemory_Mask Draw_Memory_Mask()
+{
+    std::random_device source;
+    std::uniform_int_distribution<int> mask(0, 254);
+    return static_cast<TMemory_Mask>(mask(source));
+}
+
+int Run_Cli(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
+{
+    CLI::App app{"Looks into TrackMania TMNF/TMUF GBX files: challenges, profiles and replays. "
+                 "Changes no file.",
+                 Program_Name};
+    app.require_subcommand(1);
+    TCli_Options options;
+
+    CLI::App* info = app.add_subcommand(
+        "info", "Show each file's kind, header sizes and whether its body expands");
+    info->add_option("FILE", options.Files, "GBX files")->required();
+    info->add_flag("--json", options.Json, "One JSON object per line, one per file");
+
+    CLI::App* blocks = app.add_subcommand(
+        "blocks", "List a challenge's author, collection and blocks, whoever made it");
+    blocks->add_option("MAP", options.Map, "A challenge file (*.Challenge.Gbx)")->required();
+    blocks->add_flag("--json", options.Json, "One JSON object");
+
+    CLI::App* profiles = app.add_subcommand(
+        "profiles", "Show the game user folder and the online logins of its profiles");
+    profiles
+        ->add_option("--game-folder", options.Game_Folder,
+                     "The game user folder to use instead of looking for one")
+        ->check(CLI::ExistingDirectory);
+    profiles->add_flag("--json", options.Json, "One JSON object");
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& error) {
+        // --help ends parsing with code 0; everything else is a usage error.
+        return app.exit(error, out, err) == 0 ? Cli_Exit_Ok : Cli_Exit_Usage;
+    }
+
+    const TMemory_Mask mask = Draw_Memory_Mask();
+    if (*info) {
+        return Run_Info(options, mask, out, err);
+    }
+    if (*blocks) {
+        return Run_Blocks(options, mask, out, err);
+    }
+    return Run_Profiles(options, mask, out);
+}
+
+} // namespace plotvane

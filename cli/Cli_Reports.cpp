@@ -1,0 +1,137 @@
+#include "cli/Cli_Reports.h"
+
+#include "challenge/Gbx_Challenge_Read.h"
+#include "gbx/Gbx_Base_Structure.h"
+#include "gbx/Gbx_IO.h"
+#include "gbx/Gbx_Memory_Tools.h"
+#include "memory/Memory_IO.h"
+#include "memory/Memory_Tools.h"
+
+namespace plotvane {
+
+namespace {
+
+constexpr std::uint32_t Class_Id_Offset = 9;
+constexpr std::uint32_t User_Data_Size_Offset = 13;
+
+// The class id and the user data size sit at the same places in every GBX file, recognised or
+// not, so they are shown for any file that starts with the magic "GBX" and is long enough.
+std::uint32_t Header_Value(const TFlexible_Byte_Array& file, std::uint32_t offset,
+                           const TMemory_Mask& mask)
+{
+    std::uint32_t cursor = 0;
+    if (Read_Chars(file, cursor, 3, false, mask) != "GBX" || !Bytes_Available(file, offset, 4)) {
+        return 0;
+    }
+    cursor = offset;
+    return Read_DWord(file, cursor, false, mask);
+}
+
+// How far packing moves the body: the packed file is this many bytes longer than the image.
+std::uint32_t Packing_Delta(const TFlexible_Byte_Array& image, const TMemory_Mask& mask,
+                            std::int64_t& delta)
+{
+    TFlexible_Byte_Array packed;
+    const std::uint32_t status = Gbx_Compress(image, packed, 0, mask);
+    delta = static_cast<std::int64_t>(packed.size()) - static_cast<std::int64_t>(image.size());
+    return status;
+}
+
+} // namespace
+
+std::uint32_t Read_File_Info(const std::string& path, const TMemory_Mask& mask,
+                             TFile_Info& info)
+{
+    TFlexible_Byte_Array file;
+    const std::uint32_t status = Load_File_To_Memory(path, file, mask);
+    if (status != Status_Ok) {
+        return status;
+    }
+    info.Kind = Gbx_Get_Type(file, mask);
+    info.Class_Id = Header_Value(file, Class_Id_Offset, mask);
+    info.User_Data_Size = Header_Value(file, User_Data_Size_Offset, mask);
+    const TGbx_Compression_Info compression = Gbx_Get_Compression_Info(file, mask);
+    info.Uncompressed_Size = compression.Uncompressed_Size;
+    info.Compressed_Size = compression.Compressed_Size;
+    TFlexible_Byte_Array image;
+    info.Expand_Status = Gbx_Uncompress(file, image, mask);
+    return Status_Ok;
+}
+
+std::uint32_t Read_Block_Listing(const std::string& path, const TMemory_Mask& mask,
+                                 TBlock_Listing& listing)
+{
+    TFlexible_Byte_Array image;
+    std::uint32_t status = Gbx_Load_File(path, image, mask);
+    if (status != Status_Ok) {
+        return status;
+    }
+    listing.Kind = Gbx_Get_Type(image, mask);
+    if (listing.Kind != Gbx_Kind_Challenge) {
+        return Status_Ok;
+    }
+    std::int64_t delta = 0;
+    status = Packing_Delta(image, mask, delta);
+    if (status != Status_Ok) {
+        return status;
+    }
+    Challenge_Read_Author(image, mask, listing.Author);
+    const TTMF_Challenge_Block_Address_List list = Challenge_Read_Block_List(image, mask);
+    listing.Collection = list.Collection_Name;
+    listing.Complete = list.Complete;
+    for (std::size_t i = 0; i < list.Block_Offsets.size(); ++i) {
+        const auto block = Challenge_Read_Block(image, list, i, mask);
+        // Every block of a fresh walk of the same image reads back; should one not, the
+        // listing ends there rather than show a block it could not read.
+        if (!block) {
+            listing.Complete = false;
+            break;
+        }
+        listing.Blocks.push_back({list.Block_Offsets[i] + delta, *block});
+    }
+    return Status_Ok;
+}
+
+std::string Kind_Name(std::uint8_t kind)
+{
+    switch (kind) {
+    case Gbx_Kind_Challenge:
+        return "challenge";
+    case Gbx_Kind_Profile:
+        return "profile";
+    case Gbx_Kind_Replay:
+        return "replay";
+    default:
+        return "not recognised";
+    }
+}
+
+std::string Status_Meaning(std::uint32_t status)
+{
+    switch (status) {
+    case Status_Ok:
+        return "success";
+    case Status_Load_Missing_File:
+    case Status_Gbx_Load_Missing_File:
+        return "the file does not exist";
+    case Status_Load_Short_Block:
+    case Status_Gbx_Load_Short_Read:
+        return "the file was not read whole (it changed while being read)";
+    case Status_Gbx_Save_Short_Write:
+        return "the file was not written whole (the disk is full)";
+    case Status_Uncompress_No_Body:
+        return "not a recognised GBX file (no compressed body)";
+    case Status_Uncompress_Bad_Stream:
+        return "the compressed body is damaged or does not expand to its stored size";
+    case Status_Compress_No_Body:
+        return "the expanded image is not a recognised GBX file";
+    case Status_Compress_Bad_Method:
+        return "unknown packing method";
+    case Status_Compress_Check_Failed:
+        return "the packed body does not decode to its stored size";
+    default:
+        return "unknown status";
+    }
+}
+
+} // namespace plotvane
