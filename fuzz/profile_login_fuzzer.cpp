@@ -1,0 +1,77 @@
+// Profile_Read_Login on any file. The input is written to one file of this process and read
+// back through the path: the login must be what the bytes hold, that is the L bytes at offset
+// 33 of a profile whose length L at offset 29 is not 0 and whose login ends before its last
+// byte, and the empty string for every other file.
+
+#include "challenge/Gbx_Profile_Read.h"
+#include "fuzz/Fuzz_Support.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace {
+
+using namespace plotvane;
+using namespace plotvane::fuzz;
+
+constexpr std::size_t Login_Length_Offset = 29;
+constexpr std::size_t Login_Offset = 33;
+
+// The file this process writes each input to; removed when the process ends.
+class TInput_File {
+public:
+    TInput_File()
+        : path_((std::filesystem::temp_directory_path() /
+                 ("plotvane-profile-fuzz-" + std::to_string(::getpid()) + ".Profile.Gbx"))
+                    .string())
+    {
+    }
+    TInput_File(const TInput_File&) = delete;
+    TInput_File& operator=(const TInput_File&) = delete;
+    ~TInput_File()
+    {
+        std::error_code ignored;
+        std::filesystem::remove(path_, ignored);
+    }
+
+    const std::string& Write(const std::uint8_t* data, std::size_t size) const
+    {
+        std::ofstream file(path_, std::ios::binary | std::ios::trunc);
+        file.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+        file.close();
+        PLOTVANE_FUZZ_CHECK(file.good());
+        return path_;
+    }
+
+private:
+    std::string path_;
+};
+
+std::string Expected_Login(const std::uint8_t* data, std::size_t size)
+{
+    if (!Has_Gbx_Header(data, size, Profile_Class_Id) || size < Login_Offset) {
+        return {};
+    }
+    const std::size_t length = Le32_At(data, Login_Length_Offset);
+    if (length == 0 || length >= size - Login_Offset) {
+        return {};
+    }
+    return std::string(reinterpret_cast<const char*>(data + Login_Offset), length);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    static const TInput_File input_file;
+    const std::string& path = input_file.Write(data, size);
+    const TMemory_Mask mask = Mask_For(size);
+    const std::string login = Profile_Read_Login(path, mask);
+    PLOTVANE_FUZZ_CHECK(login == Expected_Login(data, size));
+    PLOTVANE_FUZZ_CHECK(Profile_Read_Login(path, Other_Mask(mask)) == login);
+    return 0;
+}
