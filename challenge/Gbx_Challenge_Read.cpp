@@ -67,8 +67,7 @@ public:
         if (!Bytes_Available(image_, position_, 4)) {
             return false;
         }
-        std::uint32_t at = position_;
-        value = Read_DWord(image_, at, false, mask_);
+        value = Value_At(position_);
         return true;
     }
 
@@ -90,7 +89,7 @@ public:
         return Peek_Value(length) && Skip(4 + std::uint64_t{length});
     }
 
-    // The indexed string at the cursor, when all of it lies in the image.
+    // The indexed string at the cursor and its size, when all of it lies in the image.
     bool Peek_Indexed_String(TGbx_Indexed_String& string, std::uint64_t& size) const
     {
         std::uint32_t value = 0;
@@ -98,17 +97,18 @@ public:
             return false;
         }
         size = 4;
-        if ((value & 0xFFFF) == 0) {
-            std::uint32_t length_at = position_ + 4;
-            if (!Bytes_Available(image_, length_at, 4)) {
-                return false;
-            }
-            const std::uint32_t length = Read_DWord(image_, length_at, false, mask_);
-            size = 8 + std::uint64_t{length};
-            // Read_Chars gives a text only when it ends before the image's last byte.
-            if (!Bytes_Available(image_, position_, size + (length != 0 ? 1 : 0))) {
-                return false;
-            }
+        if (Is_Reference(value)) {
+            string = {value & 0xFFFF, value >> 16, {}};
+            return true;
+        }
+        if (!Bytes_Available(image_, std::uint64_t{position_} + 4, 4)) {
+            return false;
+        }
+        const std::uint32_t length = Value_At(position_ + 4);
+        size = 8 + std::uint64_t{length};
+        // Read_Chars gives a text only when it ends before the image's last byte.
+        if (!Bytes_Available(image_, position_, size + (length != 0 ? 1 : 0))) {
+            return false;
         }
         std::uint32_t at = position_;
         string = Gbx_Read_Indexed_String(image_, at, false, mask_);
@@ -121,7 +121,23 @@ public:
         return Peek_Indexed_String(string, size) && Skip(size);
     }
 
+    // The low 16 bits of an indexed string's value are 0 when its text follows in place.
+    static bool Is_Reference(std::uint32_t value) { return (value & 0xFFFF) != 0; }
+
 private:
+    // Unmasks a little-endian 32-bit value as Read_DWord does, after the caller's bound test.
+    // Done here, inline, because the walk reads one or two per block of a list that may hold a
+    // million, and a call per value would cost more than the rest of the walk.
+    std::uint32_t Value_At(std::uint32_t position) const
+    {
+        const std::uint8_t* bytes = image_.data() + position;
+        const std::uint32_t stored = bytes[0] | (std::uint32_t{bytes[1]} << 8) |
+                                     (std::uint32_t{bytes[2]} << 16) |
+                                     (std::uint32_t{bytes[3]} << 24);
+        // Unmasking the four bytes at once: the mask repeated in each byte of the value.
+        return stored ^ (std::uint32_t{mask_} * 0x01010101U);
+    }
+
     const TFlexible_Byte_Array& image_;
     std::uint32_t position_;
     const TMemory_Mask& mask_;
@@ -158,16 +174,21 @@ bool Is_Nadeo(const std::string& text)
                       });
 }
 
-// Reads an indexed string and numbers its text when it is written in place.
+// A text written in place takes the next String_Table index, also when it is empty.
+void Number_Text(TTMF_Challenge_Block_Address_List& list, const TGbx_Indexed_String& string)
+{
+    if (string.Index == 0) {
+        list.String_Table.push_back(string.Text);
+    }
+}
+
 bool Read_String(TImage_Cursor& cursor, TTMF_Challenge_Block_Address_List& list,
                  TGbx_Indexed_String& string)
 {
     if (!cursor.Read_Indexed_String(string)) {
         return false;
     }
-    if (string.Index == 0) {
-        list.String_Table.push_back(string.Text);
-    }
+    Number_Text(list, string);
     return true;
 }
 
@@ -253,13 +274,16 @@ TAfter_Block Look_After_Block(const TImage_Cursor& cursor,
     if (value == Block_List_End_Chunk) {
         return TAfter_Block::Next_Block;
     }
+    if (TImage_Cursor::Is_Reference(value)) {
+        return Is_Nadeo(Referenced_Text(list, value & 0xFFFF)) ? TAfter_Block::Author_Record
+                                                               : TAfter_Block::Next_Block;
+    }
     TGbx_Indexed_String string;
     std::uint64_t size = 0;
     if (!cursor.Peek_Indexed_String(string, size)) {
         return TAfter_Block::Unreadable;
     }
-    return Is_Nadeo(Text_Of(list, string)) ? TAfter_Block::Author_Record
-                                           : TAfter_Block::Next_Block;
+    return Is_Nadeo(string.Text) ? TAfter_Block::Author_Record : TAfter_Block::Next_Block;
 }
 
 // A file part is a single zero value when empty, otherwise two length-prefixed fields.
@@ -292,16 +316,30 @@ bool Step_Over_Author_Record(TImage_Cursor& cursor, TTMF_Challenge_Block_Address
     return marker != Attached_Record_Marker || Step_Over_Attached_Record(cursor);
 }
 
-// Walks one block record; the block is listed only once all of it has been walked.
+// Walks one block record; the block is listed only once all of it has been walked. A list may
+// hold a million blocks, nearly all named by reference: a referenced name is taken from its
+// 4 bytes alone, and only a text in place goes through the string reader.
 bool Walk_Block(TImage_Cursor& cursor, TTMF_Challenge_Block_Address_List& list, bool first)
 {
     const std::uint32_t offset = cursor.Position();
-    TGbx_Indexed_String name;
-    if (!Read_String(cursor, list, name) || !cursor.Skip(Block_Field_Bytes)) {
+    std::uint32_t name_value = 0;
+    if (!cursor.Peek_Value(name_value)) {
         return false;
     }
-    if (first && name.Index == 0) {
-        list.First_Block_Name_Index = Last_String_Index(list);
+    if (TImage_Cursor::Is_Reference(name_value)) {
+        cursor.Skip(4); // fits: the value was just read there
+    } else {
+        TGbx_Indexed_String name;
+        if (!cursor.Read_Indexed_String(name)) {
+            return false;
+        }
+        Number_Text(list, name);
+        if (first) {
+            list.First_Block_Name_Index = Last_String_Index(list);
+        }
+    }
+    if (!cursor.Skip(Block_Field_Bytes)) {
+        return false;
     }
     const std::uint32_t last_string_index = Last_String_Index(list);
     switch (Look_After_Block(cursor, list)) {

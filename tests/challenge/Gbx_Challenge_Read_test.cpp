@@ -9,7 +9,10 @@
 
 #include <algorithm>
 #include <fstream>
+#include <optional>
 #include <sstream>
+#include <string>
+#include <vector>
 
 namespace plotvane {
 namespace {
@@ -190,7 +193,10 @@ TEST(Challenge_Read_Block_List, Resolves_References_Within_The_Table_Only)
     EXPECT_EQ(list.Collection_Name, "Speed");
     // Block 0 named by reference: the names offered for it begin with "null".
     EXPECT_EQ(list.First_Block_Name_Index, 0U);
-    EXPECT_EQ(Challenge_Read_Block(fixture.Image, list, 1, 0)->Name, "");
+    const auto unknown = Challenge_Read_Block(fixture.Image, list, 1, 0);
+    ASSERT_TRUE(unknown);
+    EXPECT_EQ(unknown->Name, "");
+    EXPECT_EQ(unknown->Name_Index, 999U);
 
     description.Collection = Reference(999);
     EXPECT_EQ(Challenge_Read_Block_List(Build_Challenge(description, 0).Image, 0).Collection_Name,
@@ -218,7 +224,7 @@ TEST(Challenge_Read_Block_List, Recognises_Nadeo_In_Any_Letter_Case_Only)
         {In_Place("nadeo "), false}, {In_Place("nade"), false},   {Reference(60000), false},
     };
     for (const auto& [author, recognised] : authors) {
-        SCOPED_TRACE(author.Has_Text ? author.Text : "reference " + std::to_string(author.Value & 0xFFFF));
+        SCOPED_TRACE(author.Has_Text ? author.Text : "reference " + std::to_string(author.Value));
         TChallenge_Description description;
         description.Entries = {In_Place("NaDeO")};
         description.Blocks = {Block_With_Author(Reference(2), author), Block(Reference(2))};
