@@ -1,0 +1,98 @@
+// The block walk of a 1,000,000-block challenge beside a pass that reads every byte of the same
+// image once, measured in the same run.
+
+#include "bench/Bench_Ratios.h"
+#include "challenge/Gbx_Challenge_Read.h"
+#include "tests/support/Challenge_Builder.h"
+
+#include <benchmark/benchmark.h>
+
+#include <string>
+
+namespace plotvane {
+namespace {
+
+constexpr std::uint8_t Mask = 0x6B;
+constexpr std::uint32_t Block_Count = 1000000;
+// About as many distinct names as a large challenge uses, each written in place once.
+constexpr std::uint16_t Distinct_Names = 30;
+// One block in so many carries an author record, every other one of them an attached record.
+constexpr std::uint32_t Author_Record_Period = 50;
+
+constexpr std::uint16_t Nadeo_Index = 1;
+
+test::TFixture_Block Bench_Block(std::uint32_t i, std::uint16_t first_name_index)
+{
+    test::TFixture_Block block;
+    const auto name = static_cast<std::uint16_t>(i % Distinct_Names);
+    block.Name = i < Distinct_Names
+        ? test::In_Place("StadiumRoadMainBlock" + std::to_string(name))
+        : test::Reference(static_cast<std::uint16_t>(first_name_index + name));
+    block.Bytes = {static_cast<std::uint8_t>(i % 4), static_cast<std::uint8_t>(i),
+                   static_cast<std::uint8_t>(i >> 8), static_cast<std::uint8_t>(i >> 16),
+                   0, 0, 0, 0};
+    if (i % Author_Record_Period == 0) {
+        block.Author_Record = test::TFixture_Author_Record{};
+        block.Author_Record->Author = test::Reference(Nadeo_Index);
+        if (i % (2 * Author_Record_Period) == 0) {
+            block.Author_Record->Attached = test::TFixture_Attached_Record{};
+        }
+    }
+    return block;
+}
+
+const TFlexible_Byte_Array& Large_Challenge()
+{
+    static const TFlexible_Byte_Array image = [] {
+        test::TChallenge_Description description;
+        // "Nadeo" is string 1; the strings up to the blocks take 2 to 5, names start at 6.
+        description.Entries = {test::In_Place("Nadeo")};
+        const std::uint16_t first_name_index = 6;
+        description.Blocks.reserve(Block_Count);
+        for (std::uint32_t i = 0; i < Block_Count; ++i) {
+            description.Blocks.push_back(Bench_Block(i, first_name_index));
+        }
+        return test::Build_Challenge(description, Mask).Image;
+    }();
+    return image;
+}
+
+void BM_Challenge_Read_Block_List(benchmark::State& state)
+{
+    const TFlexible_Byte_Array& image = Large_Challenge();
+    for (auto _ : state) {
+        const TTMF_Challenge_Block_Address_List list = Challenge_Read_Block_List(image, Mask);
+        if (!list.Complete || list.Block_Offsets.size() != Block_Count) {
+            state.SkipWithError("the walk did not list every block");
+            break;
+        }
+        benchmark::DoNotOptimize(list.Block_Offsets.data());
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * image.size()));
+}
+
+// Unmasks and adds up every byte once: the least that any pass over the image costs.
+void BM_Unmasked_Byte_Sum(benchmark::State& state)
+{
+    const TFlexible_Byte_Array& image = Large_Challenge();
+    for (auto _ : state) {
+        std::uint64_t sum = 0;
+        for (const std::uint8_t stored : image) {
+            sum += static_cast<std::uint8_t>(stored ^ Mask);
+        }
+        benchmark::DoNotOptimize(sum);
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * image.size()));
+}
+
+BENCHMARK(BM_Challenge_Read_Block_List)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Unmasked_Byte_Sum)->Unit(benchmark::kMillisecond);
+
+} // namespace
+} // namespace plotvane
+
+int main(int argc, char** argv)
+{
+    return plotvane::bench::Run_With_Ratios(
+        argc, argv, {{"BM_Challenge_Read_Block_List", "BM_Unmasked_Byte_Sum"}});
+}
