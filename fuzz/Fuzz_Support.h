@@ -9,7 +9,14 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <system_error>
 #include <vector>
+
+#include <unistd.h>
 
 // Stops the run when an invariant is broken. libFuzzer saves the input that did it; the corpus
 // replay test fails on it.
@@ -107,5 +114,55 @@ inline bool Has_Gbx_Header(const std::uint8_t* data, std::size_t size, std::uint
     }
     return Le32_At(data, 9) == class_id;
 }
+
+// A folder of this process for the targets that go through files, removed with everything in
+// it when the process ends.
+class TScratch_Folder {
+public:
+    explicit TScratch_Folder(const std::string& name)
+        : path_(std::filesystem::temp_directory_path() /
+                ("plotvane-" + name + "-" + std::to_string(::getpid())))
+    {
+        std::filesystem::create_directories(path_);
+    }
+    TScratch_Folder(const TScratch_Folder&) = delete;
+    TScratch_Folder& operator=(const TScratch_Folder&) = delete;
+    ~TScratch_Folder()
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+
+    std::string Path_Of(const std::string& file_name) const
+    {
+        return (path_ / file_name).string();
+    }
+
+    // Writes the bytes as the whole file and returns its path.
+    std::string Write(const std::string& file_name, const std::uint8_t* data,
+                      std::size_t size) const
+    {
+        const std::string path = Path_Of(file_name);
+        std::ofstream file(path, std::ios::binary | std::ios::trunc);
+        file.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+        file.close();
+        PLOTVANE_FUZZ_CHECK(file.good());
+        return path;
+    }
+
+    // The whole file, or nothing when it is missing.
+    static bool Read(const std::string& path, TPlain_Bytes& bytes)
+    {
+        std::ifstream file(path, std::ios::binary);
+        if (!file.is_open()) {
+            return false;
+        }
+        bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+        return true;
+    }
+
+private:
+    std::filesystem::path path_;
+};
 
 } // namespace plotvane::fuzz

@@ -4,6 +4,7 @@ set(PLOTVANE_FUZZ_TARGETS
   gbx_uncompress_fuzzer
   gbx_indexed_string_fuzzer
   gbx_compress_roundtrip_fuzzer
+  gbx_load_file_fuzzer
   challenge_author_fuzzer
   challenge_block_list_fuzzer
   profile_login_fuzzer)

@@ -6,11 +6,6 @@
 #include "challenge/Gbx_Profile_Read.h"
 #include "fuzz/Fuzz_Support.h"
 
-#include <unistd.h>
-
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <string>
 
 namespace {
@@ -20,36 +15,6 @@ using namespace plotvane::fuzz;
 
 constexpr std::size_t Login_Length_Offset = 29;
 constexpr std::size_t Login_Offset = 33;
-
-// The file this process writes each input to; removed when the process ends.
-class TInput_File {
-public:
-    TInput_File()
-        : path_((std::filesystem::temp_directory_path() /
-                 ("plotvane-profile-fuzz-" + std::to_string(::getpid()) + ".Profile.Gbx"))
-                    .string())
-    {
-    }
-    TInput_File(const TInput_File&) = delete;
-    TInput_File& operator=(const TInput_File&) = delete;
-    ~TInput_File()
-    {
-        std::error_code ignored;
-        std::filesystem::remove(path_, ignored);
-    }
-
-    const std::string& Write(const std::uint8_t* data, std::size_t size) const
-    {
-        std::ofstream file(path_, std::ios::binary | std::ios::trunc);
-        file.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-        file.close();
-        PLOTVANE_FUZZ_CHECK(file.good());
-        return path_;
-    }
-
-private:
-    std::string path_;
-};
 
 std::string Expected_Login(const std::uint8_t* data, std::size_t size)
 {
@@ -67,8 +32,8 @@ std::string Expected_Login(const std::uint8_t* data, std::size_t size)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    static const TInput_File input_file;
-    const std::string& path = input_file.Write(data, size);
+    static const TScratch_Folder folder("profile-login-fuzzer");
+    const std::string path = folder.Write("Input.Profile.Gbx", data, size);
     const TMemory_Mask mask = Mask_For(size);
     const std::string login = Profile_Read_Login(path, mask);
     PLOTVANE_FUZZ_CHECK(login == Expected_Login(data, size));
