@@ -125,17 +125,10 @@ public:
     static bool Is_Reference(std::uint32_t value) { return (value & 0xFFFF) != 0; }
 
 private:
-    // Unmasks a little-endian 32-bit value as Read_DWord does, after the caller's bound test.
-    // Done here, inline, because the walk reads one or two per block of a list that may hold a
-    // million, and a call per value would cost more than the rest of the walk.
+    // A 32-bit value, after the caller's bound test.
     std::uint32_t Value_At(std::uint32_t position) const
     {
-        const std::uint8_t* bytes = image_.data() + position;
-        const std::uint32_t stored = bytes[0] | (std::uint32_t{bytes[1]} << 8) |
-                                     (std::uint32_t{bytes[2]} << 16) |
-                                     (std::uint32_t{bytes[3]} << 24);
-        // Unmasking the four bytes at once: the mask repeated in each byte of the value.
-        return stored ^ (std::uint32_t{mask_} * 0x01010101U);
+        return Read_DWord(image_, position, false, mask_);
     }
 
     const TFlexible_Byte_Array& image_;

@@ -16,24 +16,6 @@ void Grow_To(TFlexible_Byte_Array& array, std::uint64_t end)
     }
 }
 
-std::uint32_t Read_Little_Endian(const TFlexible_Byte_Array& array, std::uint32_t& cursor,
-                                 unsigned width, bool advance, const TMemory_Mask& mask)
-{
-    assert(Bytes_Available(array, cursor, width));
-    if (!Bytes_Available(array, cursor, width)) {
-        return 0;
-    }
-    std::uint32_t value = 0;
-    for (unsigned i = 0; i < width; ++i) {
-        const std::uint32_t byte = static_cast<std::uint8_t>(array[cursor + i] ^ mask);
-        value |= byte << (8 * i);
-    }
-    if (advance) {
-        cursor += width;
-    }
-    return value;
-}
-
 void Write_Little_Endian(TFlexible_Byte_Array& array, std::uint32_t& cursor, std::uint32_t value,
                          unsigned width, bool advance, const TMemory_Mask& mask)
 {
@@ -48,22 +30,10 @@ void Write_Little_Endian(TFlexible_Byte_Array& array, std::uint32_t& cursor, std
 
 } // namespace
 
-std::uint16_t Read_Word(const TFlexible_Byte_Array& array, std::uint32_t& cursor, bool advance,
-                        const TMemory_Mask& mask)
-{
-    return static_cast<std::uint16_t>(Read_Little_Endian(array, cursor, 2, advance, mask));
-}
-
 void Write_Word(TFlexible_Byte_Array& array, std::uint32_t& cursor, std::uint16_t value,
                 bool advance, const TMemory_Mask& mask)
 {
     Write_Little_Endian(array, cursor, value, 2, advance, mask);
-}
-
-std::uint32_t Read_DWord(const TFlexible_Byte_Array& array, std::uint32_t& cursor, bool advance,
-                         const TMemory_Mask& mask)
-{
-    return Read_Little_Endian(array, cursor, 4, advance, mask);
 }
 
 void Write_DWord(TFlexible_Byte_Array& array, std::uint32_t& cursor, std::uint32_t value,

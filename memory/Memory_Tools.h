@@ -2,6 +2,7 @@
 
 #include "memory/Base_Structure.h"
 
+#include <cassert>
 #include <cstdint>
 #include <string>
 
@@ -20,12 +21,43 @@ inline bool Bytes_Available(const TFlexible_Byte_Array& array, std::uint64_t cur
     return cursor <= array.size() && count <= array.size() - cursor;
 }
 
-std::uint16_t Read_Word(const TFlexible_Byte_Array& array, std::uint32_t& cursor, bool advance,
-                        const TMemory_Mask& mask);
+namespace detail {
+// Reads `width` bytes little-endian, unmasked. Inline: the block walk reads one or two values
+// per block of lists that hold up to a million.
+inline std::uint32_t Read_Little_Endian(const TFlexible_Byte_Array& array, std::uint32_t& cursor,
+                                        unsigned width, bool advance, const TMemory_Mask& mask)
+{
+    assert(Bytes_Available(array, cursor, width));
+    if (!Bytes_Available(array, cursor, width)) {
+        return 0;
+    }
+    const std::uint8_t* stored = array.data() + cursor;
+    std::uint32_t value = 0;
+    for (unsigned i = 0; i < width; ++i) {
+        value |= std::uint32_t{stored[i]} << (8 * i);
+    }
+    // Unmasks all bytes at once: the mask repeated in every byte of the value.
+    const std::uint32_t repeated_mask = (std::uint32_t{mask} * 0x01010101U) >> (32 - 8 * width);
+    if (advance) {
+        cursor += width;
+    }
+    return value ^ repeated_mask;
+}
+} // namespace detail
+
+inline std::uint16_t Read_Word(const TFlexible_Byte_Array& array, std::uint32_t& cursor,
+                               bool advance, const TMemory_Mask& mask)
+{
+    return static_cast<std::uint16_t>(detail::Read_Little_Endian(array, cursor, 2, advance, mask));
+}
+
 void Write_Word(TFlexible_Byte_Array& array, std::uint32_t& cursor, std::uint16_t value,
                 bool advance, const TMemory_Mask& mask);
-std::uint32_t Read_DWord(const TFlexible_Byte_Array& array, std::uint32_t& cursor, bool advance,
-                         const TMemory_Mask& mask);
+inline std::uint32_t Read_DWord(const TFlexible_Byte_Array& array, std::uint32_t& cursor,
+                                bool advance, const TMemory_Mask& mask)
+{
+    return detail::Read_Little_Endian(array, cursor, 4, advance, mask);
+}
 void Write_DWord(TFlexible_Byte_Array& array, std::uint32_t& cursor, std::uint32_t value,
                  bool advance, const TMemory_Mask& mask);
 

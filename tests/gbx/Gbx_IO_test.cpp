@@ -25,9 +25,10 @@ constexpr std::uint8_t End_Marker[] = {0x11, 0x00, 0x00};
 // writes it, so that loading and saving it again gives the same bytes.
 test::TBytes Small_Challenge(const test::TBytes& user_data, const test::TBytes& body)
 {
-    test::TBytes stream = {static_cast<std::uint8_t>(body.size() - 3)}; // literal run opcode
-    stream.insert(stream.end(), body.begin(), body.end());
-    stream.insert(stream.end(), std::begin(End_Marker), std::end(End_Marker));
+    test::TBytes stream(1 + body.size() + std::size(End_Marker));
+    stream[0] = static_cast<std::uint8_t>(body.size() - 3); // literal run opcode
+    std::copy(body.begin(), body.end(), stream.begin() + 1);
+    std::copy(std::begin(End_Marker), std::end(End_Marker), stream.end() - 3);
     return test::Make_Gbx_File(test::Challenge_Class_Id, user_data,
                                static_cast<std::uint32_t>(body.size()), stream);
 }
