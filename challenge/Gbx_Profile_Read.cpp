@@ -31,12 +31,12 @@ std::string Read_Login(const TFlexible_Byte_Array& data, const TMemory_Mask& mas
     return Read_Chars(data, cursor, length, false, mask);
 }
 
+} // namespace
+
 std::string Profiles_Folder(const std::string& game_folder)
 {
     return (std::filesystem::path(game_folder) / "Profiles" / "").string();
 }
-
-} // namespace
 
 std::string Profile_Read_Login(const std::string& path, const TMemory_Mask& mask)
 {

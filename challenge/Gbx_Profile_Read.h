@@ -7,6 +7,9 @@
 
 namespace plotvane {
 
+// The Profiles folder of a game user folder, with its trailing separator.
+std::string Profiles_Folder(const std::string& game_folder);
+
 // The online login stored in one profile file (a 32-bit length at offset 29, the login at 33),
 // or "" when the file cannot be read, is not a profile, has no login, or is too short to hold
 // all of it. Never raises: an operating-system failure on the file also gives "".

@@ -39,12 +39,6 @@ public:
         }
     }
 
-    // True when the list holds the login, ignoring letter case.
-    bool Contains(const std::string& login) const
-    {
-        return std::binary_search(logins_.begin(), logins_.end(), login, Less);
-    }
-
     const std::vector<std::string>& Logins() const { return logins_; }
     std::size_t Count() const { return logins_.size(); }
     bool Empty() const { return logins_.empty(); }

@@ -9,7 +9,6 @@
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 
-#include <filesystem>
 #include <iomanip>
 #include <ostream>
 #include <random>
@@ -214,8 +213,7 @@ int Run_Profiles(const TCli_Options& options, const TMemory_Mask& mask, std::ost
     const std::string game_folder =
         options.Game_Folder.empty() ? Get_TrackMania_Folder() : options.Game_Folder;
     // The folder that the profile search looks in, shown the same way.
-    const std::string profiles_folder =
-        (std::filesystem::path(game_folder) / "Profiles" / "").string();
+    const std::string profiles_folder = Profiles_Folder(game_folder);
     const TProfile_List profiles = Get_Online_Profiles(game_folder, mask);
     if (options.Json) {
         Print_Json(out, {{"game_folder", game_folder},

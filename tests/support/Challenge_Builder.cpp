@@ -16,13 +16,6 @@ constexpr std::uint32_t Author_Record_Marker = 0x03059000;
 // Filler of the stretches that the walk skips unread: read as a length it passes any end.
 constexpr std::uint8_t Filler = 0xA5;
 
-void Append_DWord(TBytes& bytes, std::uint32_t value)
-{
-    for (int i = 0; i < 4; ++i) {
-        bytes.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
-    }
-}
-
 void Append_Length_Prefixed(TBytes& bytes, const std::string& text)
 {
     Append_DWord(bytes, static_cast<std::uint32_t>(text.size()));
@@ -154,17 +147,11 @@ TChallenge_Fixture Build_Challenge(const TChallenge_Description& description,
     }
     body.insert(body.end(), description.Tail.begin(), description.Tail.end());
 
-    TBytes image = {0x47, 0x42, 0x58, 0x06, 0x00, 0x42, 0x55, 0x43, 0x52};
-    Append_DWord(image, Challenge_Class_Id);
-    Append_DWord(image, static_cast<std::uint32_t>(user_data.size()));
-    image.insert(image.end(), user_data.begin(), user_data.end());
-    Append_DWord(image, 1); // node count
-    Append_DWord(image, 0); // external references
-    fixture.Size_Fields_Offset = static_cast<std::uint32_t>(image.size());
-    Append_DWord(image, static_cast<std::uint32_t>(body.size()));
-    Append_DWord(image, static_cast<std::uint32_t>(body.size() + 3));
-    image.insert(image.end(), body.begin(), body.end());
-    image.insert(image.end(), {0x11, 0x00, 0x00});
+    // An expanded image is laid out like a file whose stream is the body and its end marker.
+    fixture.Size_Fields_Offset = static_cast<std::uint32_t>(25 + user_data.size());
+    const auto body_size = static_cast<std::uint32_t>(body.size());
+    body.insert(body.end(), {0x11, 0x00, 0x00});
+    const TBytes image = Make_Gbx_File(Challenge_Class_Id, user_data, body_size, body);
     fixture.Image = Masked(image, mask);
     return fixture;
 }

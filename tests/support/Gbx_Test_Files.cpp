@@ -9,28 +9,24 @@
 
 namespace plotvane::test {
 
-namespace {
-
-void Append_Little_Endian(TBytes& bytes, std::uint32_t value)
+void Append_DWord(TBytes& bytes, std::uint32_t value)
 {
     for (int i = 0; i < 4; ++i) {
         bytes.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
     }
 }
 
-} // namespace
-
 TBytes Make_Gbx_File(std::uint32_t class_id, const TBytes& user_data,
                      std::uint32_t uncompressed_size, const TBytes& stream)
 {
     TBytes file = {0x47, 0x42, 0x58, 0x06, 0x00, 0x42, 0x55, 0x43, 0x52};
-    Append_Little_Endian(file, class_id);
-    Append_Little_Endian(file, static_cast<std::uint32_t>(user_data.size()));
+    Append_DWord(file, class_id);
+    Append_DWord(file, static_cast<std::uint32_t>(user_data.size()));
     file.insert(file.end(), user_data.begin(), user_data.end());
-    Append_Little_Endian(file, 1); // node count
-    Append_Little_Endian(file, 0); // external references
-    Append_Little_Endian(file, uncompressed_size);
-    Append_Little_Endian(file, static_cast<std::uint32_t>(stream.size()));
+    Append_DWord(file, 1); // node count
+    Append_DWord(file, 0); // external references
+    Append_DWord(file, uncompressed_size);
+    Append_DWord(file, static_cast<std::uint32_t>(stream.size()));
     file.insert(file.end(), stream.begin(), stream.end());
     return file;
 }

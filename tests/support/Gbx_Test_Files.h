@@ -14,6 +14,9 @@ constexpr std::uint32_t Challenge_Class_Id = 0x03043000;
 constexpr std::uint32_t Profile_Class_Id = 0x240B5000;
 constexpr std::uint32_t Replay_Class_Id = 0x03093000;
 
+// Appends a 32-bit little-endian value.
+void Append_DWord(TBytes& bytes, std::uint32_t value);
+
 // Plain bytes of a GBX file: signature, class id, user data, node count, no external
 // references, the uncompressed size, the compressed size (the stream's length) and the stream.
 TBytes Make_Gbx_File(std::uint32_t class_id, const TBytes& user_data,
