@@ -18,6 +18,8 @@ constexpr std::uint32_t Compressed_Size_Field_Size = 4;
 constexpr std::uint32_t Longest_Short_Run = 18;
 // A first byte above 17 is a literal run of (byte - 17) literals; used here for 1 to 3.
 constexpr std::uint32_t First_Byte_Run_Base = 17;
+// The distance that marks the end-of-stream instruction (17, 0, 0 and its longer forms).
+constexpr std::size_t End_Of_Stream_Distance = 16384;
 constexpr std::uint64_t Longest_Image = std::numeric_limits<std::int32_t>::max();
 
 // What the previous instruction left: it decides what an opcode from 0 to 15 means.
@@ -136,7 +138,9 @@ private:
         const std::uint32_t high = Next();
         distance = base_distance + (low >> 2) + 64 * std::size_t{high};
         tail = low & 3;
-        return true;
+        // A far match (opcodes 16 to 31) at exactly 16384 is the end-of-stream instruction: a
+        // stream that goes on after it does not end at the end of the file.
+        return opcode >= 32 || distance != End_Of_Stream_Distance;
     }
 
     // A length byte of 0 is followed by zero bytes worth 255 each and a final non-zero byte.

@@ -189,6 +189,31 @@ TEST(Gbx_Uncompress, Refuses_Broken_Files_And_Leaves_The_Image_Empty)
     }
 }
 
+// The instruction 17, 0, 0 ends a stream wherever it stands; bytes after it are not part of
+// the stream, so the file's stream does not end at the end of the file.
+TEST(Gbx_Uncompress, Refuses_A_Stream_That_Goes_On_After_Its_End_Instruction)
+{
+    TBytes stream(65, 0x00); // a literal run of 18 + 255 * 64 + 62 = 16400 bytes
+    stream.push_back(62);
+    const TBytes literals = test::Compressible_Body(16400, 4);
+    stream.insert(stream.end(), literals.begin(), literals.end());
+    const std::size_t run_end = stream.size();
+    stream.insert(stream.end(), {0x11, 0x00, 0x00}); // read alone: 3 bytes from 16384 back
+    stream.insert(stream.end(), End_Marker.begin(), End_Marker.end());
+    TFlexible_Byte_Array image;
+    EXPECT_EQ(Expand(test::Make_Gbx_File(test::Challenge_Class_Id, No_User_Data, 16403, stream),
+                     image),
+              Status_Uncompress_Bad_Stream);
+    EXPECT_TRUE(image.empty());
+
+    // The same run followed by a true far match (distance 16385) expands.
+    stream[run_end + 1] = 0x04;
+    ASSERT_EQ(Expand(test::Make_Gbx_File(test::Challenge_Class_Id, No_User_Data, 16403, stream),
+                     image),
+              Status_Ok);
+    EXPECT_EQ(Expanded_Body(image), test::Lzo_Decompress(stream, 16403));
+}
+
 TEST(Gbx_Uncompress, Expands_Profiles_And_Replays_Like_Challenges)
 {
     const TBytes body = test::Compressible_Body(300, 3);
