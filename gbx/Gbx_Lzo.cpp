@@ -75,7 +75,7 @@ private:
         std::size_t distance = 0;
         std::uint32_t tail = 0;
         if (!Decode_Match(opcode, state, length, distance, tail) || !Copy_Match(distance, length) ||
-            !Copy_Literals(tail)) {
+            (tail != 0 && !Copy_Literals(tail))) {
             return false;
         }
         state = tail == 0 ? TLzo_State::Plain : TLzo_State::After_Short_Tail;
@@ -201,7 +201,8 @@ private:
     // the callers make sure there is room, and later bytes overwrite them.
     static void Copy_In_Steps(std::uint8_t* to, const std::uint8_t* from, std::size_t count)
     {
-        for (std::size_t i = 0; i < count; i += Copy_Step) {
+        std::memcpy(to, from, Copy_Step);
+        for (std::size_t i = Copy_Step; i < count; i += Copy_Step) {
             std::memcpy(to + i, from + i, Copy_Step);
         }
     }
