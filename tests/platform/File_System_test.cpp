@@ -7,12 +7,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cerrno>
 #include <filesystem>
 #include <functional>
 #include <vector>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace plotvane {
 namespace {
@@ -179,6 +181,34 @@ TEST(Replace_File_Contents, Reports_A_Full_Disk_As_A_Short_Count_And_Keeps_The_T
     });
     EXPECT_EQ(exit_code, 0) << "the write did not stop at the 1000-byte limit";
     EXPECT_EQ(test::Read_Plain_File(path), previous);
+    EXPECT_EQ(Names_In(folder.Path()), std::vector<std::string>{"file"});
+}
+
+// Runs in a child process without root, which may write any file: replacing a read-only file
+// must be refused like opening it for writing would be, even though its folder is writable.
+void Expect_Read_Only_File_Refused(const std::string& path)
+{
+    if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) {
+        std::_Exit(2);
+    }
+    try {
+        Replace(path, {9});
+    } catch (const EInOutError& error) {
+        std::_Exit(error.Error_Code() == 5 ? 0 : 3);
+    }
+    std::_Exit(1);
+}
+
+TEST(Replace_File_Contents, Refuses_A_Read_Only_File_And_Keeps_It)
+{
+    const test::TScratch_Folder folder;
+    const std::string path = folder.Path() + "/file";
+    test::Write_Plain_File(path, {1, 2, 3});
+    ASSERT_EQ(chmod(folder.Path().c_str(), 0777), 0);
+    ASSERT_EQ(chmod(path.c_str(), 0444), 0);
+
+    EXPECT_EXIT(Expect_Read_Only_File_Refused(path), testing::ExitedWithCode(0), "");
+    EXPECT_EQ(test::Read_Plain_File(path), (test::TBytes{1, 2, 3}));
     EXPECT_EQ(Names_In(folder.Path()), std::vector<std::string>{"file"});
 }
 
