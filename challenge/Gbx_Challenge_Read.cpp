@@ -1,5 +1,6 @@
 #include "challenge/Gbx_Challenge_Read.h"
 
+#include "challenge/Gbx_Profile_Structure.h"
 #include "gbx/Gbx_Base_Structure.h"
 #include "gbx/Gbx_Memory_Tools.h"
 #include "memory/Memory_Tools.h"
@@ -384,6 +385,21 @@ void Challenge_Read_Author(const TFlexible_Byte_Array& image, const TMemory_Mask
     if (login.Index == 0 && !login.Text.empty()) {
         author = login.Text;
     }
+}
+
+bool Challenge_Author_Is_Listed(const TFlexible_Byte_Array& image,
+                                const std::vector<std::string>& logins,
+                                const TMemory_Mask& mask)
+{
+    std::string author;
+    Challenge_Read_Author(image, mask, author);
+    if (author.empty()) {
+        return false;
+    }
+    // Lower-casing first changes nothing under a comparison that ignores letter case.
+    return std::any_of(logins.begin(), logins.end(), [&](const std::string& login) {
+        return Compare_Text_Ignoring_Case(author, login) == 0;
+    });
 }
 
 TTMF_Challenge_Block_Address_List Challenge_Read_Block_List(const TFlexible_Byte_Array& image,

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace plotvane {
 
@@ -14,6 +15,14 @@ namespace plotvane {
 // otherwise `author` keeps what the caller passed. Reads nothing outside the image.
 void Challenge_Read_Author(const TFlexible_Byte_Array& image, const TMemory_Mask& mask,
                            std::string& author);
+
+// True when the challenge's author (as Challenge_Read_Author reads it, the letters A to Z
+// lower-cased) is one of `logins`, compared as a whole item without regard to letter case.
+// This is the rule of Open, Reload, the command-line conversion and `plotvane-cli set`. A
+// challenge whose login cannot be read is never one's own, even if `logins` holds "".
+bool Challenge_Author_Is_Listed(const TFlexible_Byte_Array& image,
+                                const std::vector<std::string>& logins,
+                                const TMemory_Mask& mask);
 
 // Walks an expanded challenge image from its header to the end of its block list. Every read,
 // look-ahead included, must lie wholly inside the image (a text must end before the image's

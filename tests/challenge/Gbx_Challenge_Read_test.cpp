@@ -113,6 +113,35 @@ TEST(Challenge_Read_Author, Reads_Nothing_Outside_A_Short_Or_Hostile_Image)
     EXPECT_EQ(Read_Author(hostile, mask), "");
 }
 
+TEST(Challenge_Author_Is_Listed, Matches_A_Whole_Login_Ignoring_Letter_Case_Only)
+{
+    struct TCase {
+        TFixture_String Stored_Login;
+        std::vector<std::string> Logins;
+        bool Listed;
+    };
+    const std::vector<TCase> cases = {
+        {In_Place("Alice"), {"alice"}, true},
+        {In_Place("alice"), {"bob", "ALICE"}, true},
+        {In_Place("Nadeo"), {"nadeo"}, true},
+        {In_Place("x_Ä1"), {"X_Ä1"}, true},          // other bytes compare exactly
+        {In_Place("x_Ä1"), {"x_ä1"}, false},
+        {In_Place("alice"), {"alic", "alice2", " alice"}, false}, // whole items only
+        {In_Place("alice"), {}, false},
+        {In_Place(std::string("al\0ce", 5)), {"al"}, false},
+        {In_Place(""), {""}, false},                 // no login read: never one's own
+        {Reference(2), {"", "Stadium"}, false},
+    };
+    const TMemory_Mask mask = 0xA7;
+    for (const TCase& test_case : cases) {
+        TChallenge_Description description;
+        description.Author_Login = test_case.Stored_Login;
+        const TFlexible_Byte_Array image = Build_Challenge(description, mask).Image;
+        EXPECT_EQ(Challenge_Author_Is_Listed(image, test_case.Logins, mask), test_case.Listed)
+            << test_case.Stored_Login.Text;
+    }
+}
+
 // Every kind of string the walk meets, each block form and both author record forms.
 TChallenge_Description Varied_Challenge()
 {
