@@ -1,9 +1,12 @@
 #include "challenge/Gbx_Challenge_Read.h"
 
 #include "gbx/Gbx_IO.h"
+#include "gbx/Gbx_Memory_Tools.h"
 #include "memory/Memory_Tools.h"
 #include "tests/support/Challenge_Builder.h"
 #include "tests/support/Corpus.h"
+#include "tests/support/Gbx_Test_Files.h"
+#include "tests/support/Large_Challenge.h"
 
 #include <gtest/gtest.h>
 
@@ -412,6 +415,37 @@ TEST(Challenge_Read_Corpus, SpeedNotice_Has_One_Block_With_A_Long_In_Place_Name)
     EXPECT_TRUE(block->Name_In_Place);
     EXPECT_EQ(block->Name.size(), 149U);
     EXPECT_NE(block->Name.find('\n'), std::string::npos);
+}
+
+TEST(Challenge_Read_Corpus, Large_Challenge_Walks_As_E02_Then_The_Copies_On_Their_Grid)
+{
+    PLOTVANE_REQUIRE_CORPUS_FILE(path, "E02-Endurance.Challenge.Gbx");
+    const std::uint32_t block_count = 1000000;
+    const TMemory_Mask mask = 0x5A;
+    TFlexible_Byte_Array image;
+    ASSERT_EQ(Gbx_Uncompress(test::Masked(test::Make_Large_Challenge_File(block_count), mask),
+                             image, mask),
+              0U);
+
+    const auto list = Challenge_Read_Block_List(image, mask);
+    EXPECT_TRUE(list.Complete);
+    EXPECT_EQ(list.String_Table.size(), 32U);
+    ASSERT_EQ(list.Block_Offsets.size(), block_count);
+    const auto last_real = Challenge_Read_Block(image, list, 906, mask);
+    ASSERT_TRUE(last_real);
+    EXPECT_EQ(last_real->Name, "StadiumRoadMain");
+    EXPECT_EQ(std::vector<int>({last_real->X, last_real->Z, last_real->Y}),
+              std::vector<int>({31, 1, 6}));
+    // Copy i stands at X = i mod 32, Z = (i div 32 + i) mod 32; the rest is the record's own.
+    for (const std::uint32_t copy : {0U, 1U, 33U, block_count - 908}) {
+        const auto block = Challenge_Read_Block(image, list, 907 + copy, mask);
+        ASSERT_TRUE(block) << copy;
+        EXPECT_EQ(block->Name, "StadiumRoadMain") << copy;
+        EXPECT_EQ(std::vector<int>({block->X, block->Z, block->Y, block->Variations[0]}),
+                  std::vector<int>({static_cast<int>(copy % 32),
+                                    static_cast<int>((copy / 32 + copy) % 32), 6, 3}))
+            << copy;
+    }
 }
 
 } // namespace
