@@ -64,6 +64,24 @@ TBytes Lzo_Decompress(const TBytes& stream, std::size_t expected_size)
     return body;
 }
 
+TBytes Lzo_Expanded_Image(const TBytes& file)
+{
+    const std::size_t size_fields = 25 + std::size_t{Little_Endian_At(file, 13)};
+    const std::uint32_t body_size = Little_Endian_At(file, size_fields);
+    const std::size_t stream_start = size_fields + 8;
+    const TBytes body = Lzo_Decompress(
+        TBytes(file.begin() + static_cast<std::ptrdiff_t>(stream_start), file.end()), body_size);
+    EXPECT_EQ(body.size(), body_size) << "liblzo2 expanded the body to another size";
+    TBytes image(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(stream_start));
+    const std::uint32_t compressed_size = body_size + 3;
+    for (std::size_t i = 0; i < 4; ++i) {
+        image[size_fields + 4 + i] = static_cast<std::uint8_t>(compressed_size >> (8 * i));
+    }
+    image.insert(image.end(), body.begin(), body.end());
+    image.insert(image.end(), {0x11, 0x00, 0x00}); // the end-of-stream instruction
+    return image;
+}
+
 TFlexible_Byte_Array Masked(const TBytes& plain, std::uint8_t mask)
 {
     TFlexible_Byte_Array stored(plain);

@@ -32,6 +32,11 @@ TBytes Lzo_Compress(const TBytes& body, bool optimal);
 // current test when liblzo2 reports an error.
 TBytes Lzo_Decompress(const TBytes& stream, std::size_t expected_size);
 
+// The expanded image of a plain GBX file (the header with its compressed-size field set to the
+// body's length + 3, the body, the 3-byte end marker), its body expanded by liblzo2 alone.
+// Fails the current test when liblzo2 cannot decode it to the stored size.
+TBytes Lzo_Expanded_Image(const TBytes& file);
+
 // Masks or unmasks every byte.
 TFlexible_Byte_Array Masked(const TBytes& plain, std::uint8_t mask);
 TBytes Unmasked(const TFlexible_Byte_Array& stored, std::uint8_t mask);
