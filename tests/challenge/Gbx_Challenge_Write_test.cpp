@@ -172,7 +172,8 @@ TEST(Challenge_Write_Block, In_Place_Rename_Shifts_The_Rest_And_Corrects_Both_Si
                             static_cast<std::int64_t>(before[test_case.Block].Block.Name.size());
         ASSERT_EQ(static_cast<std::int64_t>(image.size()),
                   static_cast<std::int64_t>(original.size()) + change);
-        EXPECT_EQ(DWord_At(image, size_fields, Mask), DWord_At(original, size_fields, Mask) + change);
+        EXPECT_EQ(DWord_At(image, size_fields, Mask),
+                  DWord_At(original, size_fields, Mask) + change);
         EXPECT_EQ(DWord_At(image, size_fields + 4, Mask),
                   DWord_At(original, size_fields + 4, Mask) + change);
         // Everything after the old name's record is the same bytes, moved by the change.
