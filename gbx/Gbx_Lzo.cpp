@@ -232,6 +232,19 @@ void Append_Stored(TFlexible_Byte_Array& destination, const TFlexible_Byte_Array
                        source.begin() + static_cast<std::ptrdiff_t>(from + count));
 }
 
+// Bytes of the instruction that starts a stream with a literal run of `run` bytes.
+std::uint32_t Literal_Run_Instruction_Size(std::uint32_t run)
+{
+    if (run == 0) {
+        return 0;
+    }
+    if (run <= Longest_Short_Run) {
+        return 1;
+    }
+    // A 0 byte, one 0 byte per further 255 literals, and a final byte from 1 to 255.
+    return 2 + (run - Longest_Short_Run - 1) / 255;
+}
+
 void Append_Masked(TFlexible_Byte_Array& destination, std::uint32_t value, std::uint8_t mask)
 {
     destination.push_back(static_cast<std::uint8_t>(value ^ mask));
@@ -254,14 +267,31 @@ void Append_Literal_Run_Instruction(TFlexible_Byte_Array& destination, std::uint
         Append_Masked(destination, run - 3, mask);
         return;
     }
-    std::uint32_t further_zeros = (run - Longest_Short_Run) / 255;
-    std::uint32_t last = (run - Longest_Short_Run) % 255;
-    if (last == 0) {
-        --further_zeros;
-        last = 255;
+    const std::uint32_t size = Literal_Run_Instruction_Size(run);
+    destination.insert(destination.end(), std::size_t{size} - 1, mask);
+    Append_Masked(destination, run - Longest_Short_Run - 255 * (size - 2), mask);
+}
+
+// The run that Gbx_Compress writes for an image: the compressed-size field less the end marker.
+// False when the image has no body or is not as long as that field says.
+bool Image_Run(const TFlexible_Byte_Array& image, const TGbx_Compression_Info& info,
+               std::uint32_t& run)
+{
+    const std::uint64_t stored_size = info.Compressed_Size;
+    if (info.Data_Offset == 0 || stored_size < End_Marker_Size ||
+        info.Data_Offset + stored_size != image.size()) {
+        return false;
     }
-    destination.insert(destination.end(), std::size_t{further_zeros} + 1, mask);
-    Append_Masked(destination, last, mask);
+    run = static_cast<std::uint32_t>(stored_size - End_Marker_Size);
+    return true;
+}
+
+// A long run decodes to its own length, which must be the image's uncompressed size; a short
+// one is written from its length alone, unchecked.
+std::uint32_t Run_Check_Status(std::uint32_t run, const TGbx_Compression_Info& info)
+{
+    return run > Longest_Short_Run && run != info.Uncompressed_Size ? Status_Compress_Check_Failed
+                                                                     : Status_Ok;
 }
 
 } // namespace
@@ -307,40 +337,37 @@ std::uint32_t Gbx_Compress(const TFlexible_Byte_Array& image, TFlexible_Byte_Arr
                            std::uint32_t method, const TMemory_Mask& mask)
 {
     const TGbx_Compression_Info info = Gbx_Get_Compression_Info(image, mask);
-    const std::uint64_t body_offset = info.Data_Offset;
-    // In an image the compressed-size field counts the body and its end marker; an image whose
-    // length disagrees with it is refused before anything is read past it.
-    const std::uint64_t stored_size = info.Compressed_Size;
-    if (body_offset == 0 || stored_size < End_Marker_Size ||
-        body_offset + stored_size != image.size()) {
+    // An image whose length disagrees with its compressed-size field is refused before
+    // anything is read past it.
+    std::uint32_t run = 0;
+    if (!Image_Run(image, info, run)) {
         return Status_Compress_No_Body;
     }
     const std::size_t field_offset = info.Data_Offset - Compressed_Size_Field_Size;
-    destination.reserve(image.size() + 32 + stored_size / 255);
+    const std::uint32_t instruction_size = Literal_Run_Instruction_Size(run);
+    destination.reserve(image.size() + instruction_size);
     Append_Stored(destination, image, 0, field_offset);
     if (method != 0) {
         return Status_Compress_Bad_Method;
     }
-
-    const auto run = static_cast<std::uint32_t>(stored_size - End_Marker_Size);
-    TFlexible_Byte_Array instruction;
-    Append_Literal_Run_Instruction(instruction, run, mask);
     std::uint32_t cursor = static_cast<std::uint32_t>(field_offset);
-    Write_DWord(destination, cursor,
-                static_cast<std::uint32_t>(instruction.size() + stored_size), true, mask);
-    destination.insert(destination.end(), instruction.begin(), instruction.end());
-    Append_Stored(destination, image, static_cast<std::size_t>(body_offset),
-                  static_cast<std::size_t>(stored_size));
-    if (run <= Longest_Short_Run) {
-        return Status_Ok;
+    Write_DWord(destination, cursor, instruction_size + run + End_Marker_Size, true, mask);
+    Append_Literal_Run_Instruction(destination, run, mask);
+    Append_Stored(destination, image, info.Data_Offset, std::size_t{run} + End_Marker_Size);
+    return Run_Check_Status(run, info);
+}
+
+std::uint32_t Gbx_Packed_Offset_Delta(const TFlexible_Byte_Array& image, const TMemory_Mask& mask,
+                                      std::uint32_t& delta)
+{
+    delta = 0;
+    const TGbx_Compression_Info info = Gbx_Get_Compression_Info(image, mask);
+    std::uint32_t run = 0;
+    if (!Image_Run(image, info, run)) {
+        return Status_Compress_No_Body;
     }
-    // Decode what was written, to catch an image whose uncompressed-size field disagrees.
-    std::uint32_t check = info.Data_Offset;
-    const TGbx_Compress_Data_Type written = Gbx_Read_Compress_Data_Type(destination, check, false, mask);
-    if (written.Literal_Length != info.Uncompressed_Size || written.Size - 2 != instruction.size() - 2) {
-        return Status_Compress_Check_Failed;
-    }
-    return Status_Ok;
+    delta = Literal_Run_Instruction_Size(run);
+    return Run_Check_Status(run, info);
 }
 
 } // namespace plotvane

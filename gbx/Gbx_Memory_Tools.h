@@ -33,6 +33,16 @@ std::uint32_t Gbx_Uncompress(const TFlexible_Byte_Array& source,
 std::uint32_t Gbx_Compress(const TFlexible_Byte_Array& image, TFlexible_Byte_Array& destination,
                            std::uint32_t method, const TMemory_Mask& mask);
 
+// How far packing moves the body of an expanded image: Gbx_Compress writes a literal-run
+// instruction before the body, so the byte at offset p of the image's body (p >= Data_Offset)
+// lies at p + delta in the packed file. The instruction's length depends on the body's length
+// alone, so nothing is packed and no buffer is made. Returns what Gbx_Compress(image, ..., 0,
+// mask) would return: 0; 2101 with delta 0 for an image without a body of the length its
+// compressed-size field says; 2103 for a long run whose uncompressed-size field disagrees
+// (delta is still that of the file Gbx_Compress writes).
+std::uint32_t Gbx_Packed_Offset_Delta(const TFlexible_Byte_Array& image, const TMemory_Mask& mask,
+                                      std::uint32_t& delta);
+
 // Reads the indexed string at the cursor. A value, length or text that would pass the end of
 // the array is not read: a value that does not fit gives an empty record and leaves the
 // cursor where it was; a length or text that does not fit gives an empty Text.

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace plotvane {
 namespace {
@@ -291,6 +292,44 @@ TEST(Gbx_Compress, Checks_The_Uncompressed_Size_Of_Long_Runs)
         EXPECT_EQ(Gbx_Compress(image, packed, 0, Mask), expected) << size;
         EXPECT_EQ(packed.size(), image.size() + (size <= 18 ? 1 : 2 + (size + 3 - 21) / 255))
             << "the whole file stays in the buffer";
+    }
+}
+
+// The delta is found from the body's length; packing the image must move the body by as much.
+TEST(Gbx_Packed_Offset_Delta, Equals_What_Packing_Adds_For_Every_Run_Length)
+{
+    std::vector<std::size_t> sizes;
+    for (std::size_t size = 0; size <= 600; ++size) {
+        sizes.push_back(size);
+    }
+    for (const std::size_t further_zeros : {3, 100, 1000}) {
+        for (const std::size_t around : {17, 18, 19}) {
+            sizes.push_back(255 * further_zeros + around);
+        }
+    }
+    for (const std::size_t size : sizes) {
+        TFlexible_Byte_Array image = Image_Of_Body(test::Compressible_Body(size, 9));
+        for (const bool size_field_off : {false, true}) {
+            if (size_field_off) {
+                image[Body_Offset - 8] ^= 1; // the uncompressed-size field
+            }
+            TFlexible_Byte_Array packed;
+            const std::uint32_t status = Gbx_Compress(image, packed, 0, Mask);
+            std::uint32_t delta = 99;
+            EXPECT_EQ(Gbx_Packed_Offset_Delta(image, Mask, delta), status) << size;
+            EXPECT_EQ(delta, packed.size() - image.size()) << size << " " << size_field_off;
+        }
+    }
+}
+
+TEST(Gbx_Packed_Offset_Delta, Refuses_What_Packing_Refuses)
+{
+    TFlexible_Byte_Array cut = Image_Of_Body(test::Compressible_Body(100, 5));
+    cut.pop_back();
+    for (const TFlexible_Byte_Array& image : {TFlexible_Byte_Array(64, 0), cut}) {
+        std::uint32_t delta = 99;
+        EXPECT_EQ(Gbx_Packed_Offset_Delta(image, Mask, delta), Status_Compress_No_Body);
+        EXPECT_EQ(delta, 0U);
     }
 }
 
