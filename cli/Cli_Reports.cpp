@@ -27,16 +27,6 @@ std::uint32_t Header_Value(const TFlexible_Byte_Array& file, std::uint32_t offse
     return Read_DWord(file, cursor, false, mask);
 }
 
-// How far packing moves the body: the packed file is this many bytes longer than the image.
-std::uint32_t Packing_Delta(const TFlexible_Byte_Array& image, const TMemory_Mask& mask,
-                            std::int64_t& delta)
-{
-    TFlexible_Byte_Array packed;
-    const std::uint32_t status = Gbx_Compress(image, packed, 0, mask);
-    delta = static_cast<std::int64_t>(packed.size()) - static_cast<std::int64_t>(image.size());
-    return status;
-}
-
 } // namespace
 
 std::uint32_t Read_File_Info(const std::string& path, const TMemory_Mask& mask,
@@ -70,8 +60,8 @@ std::uint32_t Read_Block_Listing(const std::string& path, const TMemory_Mask& ma
     if (listing.Kind != Gbx_Kind_Challenge) {
         return Status_Ok;
     }
-    std::int64_t delta = 0;
-    status = Packing_Delta(image, mask, delta);
+    std::uint32_t delta = 0;
+    status = Gbx_Packed_Offset_Delta(image, mask, delta);
     if (status != Status_Ok) {
         return status;
     }
