@@ -20,6 +20,8 @@ constexpr std::uint32_t Longest_Short_Run = 18;
 constexpr std::uint32_t First_Byte_Run_Base = 17;
 // The distance that marks the end-of-stream instruction (17, 0, 0 and its longer forms).
 constexpr std::size_t End_Of_Stream_Distance = 16384;
+// The end-of-stream instruction that every LZO1X compressor writes last.
+constexpr std::uint8_t End_Of_Stream[End_Marker_Size] = {0x11, 0x00, 0x00};
 constexpr std::uint64_t Longest_Image = std::numeric_limits<std::int32_t>::max();
 
 // What the previous instruction left: it decides what an opcode from 0 to 15 means.
@@ -315,6 +317,13 @@ std::uint32_t Gbx_Uncompress(const TFlexible_Byte_Array& source,
         return Fail_Uncompress(destination, Status_Uncompress_Bad_Stream);
     }
     const std::size_t stream_end = source.size() - End_Marker_Size;
+    // The stream must close with the end-of-stream instruction, as published decoders require;
+    // any other last instruction would be dropped unexpanded.
+    for (std::size_t i = 0; i < End_Marker_Size; ++i) {
+        if ((source[stream_end + i] ^ mask) != End_Of_Stream[i]) {
+            return Fail_Uncompress(destination, Status_Uncompress_Bad_Stream);
+        }
+    }
 
     destination.resize(static_cast<std::size_t>(image_size));
     std::memcpy(destination.data(), source.data(), static_cast<std::size_t>(body_offset));
@@ -324,7 +333,7 @@ std::uint32_t Gbx_Uncompress(const TFlexible_Byte_Array& source,
     if (!decoder.Decode()) {
         return Fail_Uncompress(destination, Status_Uncompress_Bad_Stream);
     }
-    // The end marker is copied as it stands, without being decoded.
+    // The end marker, checked above, is copied as it is stored.
     std::memcpy(destination.data() + body_offset + body_size, source.data() + stream_end,
                 End_Marker_Size);
     std::uint32_t field = info.Data_Offset - Compressed_Size_Field_Size;

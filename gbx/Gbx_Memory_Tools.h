@@ -24,7 +24,8 @@ TGbx_Compress_Data_Type Gbx_Read_Compress_Data_Type(const TFlexible_Byte_Array& 
 
 // Expands a loaded GBX file into the expanded image: the header with its compressed-size field
 // set to U + 3, the U expanded body bytes, then the stream's 3-byte end marker. The stream is
-// decoded as published LZO1X. `destination` must be empty; it is emptied on failure.
+// decoded as published LZO1X and must close with the end-of-stream instruction 17, 0, 0.
+// `destination` must be empty; it is emptied on failure.
 std::uint32_t Gbx_Uncompress(const TFlexible_Byte_Array& source,
                              TFlexible_Byte_Array& destination, const TMemory_Mask& mask);
 
