@@ -5,6 +5,8 @@
 
 #include "memory/Memory_Tools.h"
 
+#include <algorithm>
+#include <cassert>
 #include <cstring>
 #include <limits>
 
@@ -23,6 +25,10 @@ constexpr std::size_t End_Of_Stream_Distance = 16384;
 // The end-of-stream instruction that every LZO1X compressor writes last.
 constexpr std::uint8_t End_Of_Stream[End_Marker_Size] = {0x11, 0x00, 0x00};
 constexpr std::uint64_t Longest_Image = std::numeric_limits<std::int32_t>::max();
+// Real bodies expand to 1 to 5 times their stream; the image is first sized for this many
+// times, then grows as the stream really expands, so that a header claiming far more than the
+// stream gives costs no more than what the stream gives.
+constexpr std::uint64_t First_Guess_Ratio = 8;
 
 // What the previous instruction left: it decides what an opcode from 0 to 15 means.
 enum class TLzo_State {
@@ -31,15 +37,18 @@ enum class TLzo_State {
     After_Literal_Run,  // a literal run of 4 or more
 };
 
-// Decodes the body of a GBX file straight into the expanded image. Every byte copied stays as
+// Decodes the body of a GBX file straight into the expanded image, which holds the header
+// and room for the start of the body, and grows as the body needs. Every byte copied stays as
 // stored (source and destination share the mask); only instruction bytes are unmasked. Every
 // length and distance is tested against what is left before it is used.
 class TLzo_Body_Decoder {
 public:
-    TLzo_Body_Decoder(const std::uint8_t* input, std::size_t input_size, std::uint8_t* output,
-                      std::size_t output_size, std::uint8_t mask)
-        : input_(input), input_size_(input_size), output_(output), output_size_(output_size),
-          mask_(mask)
+    TLzo_Body_Decoder(const std::uint8_t* input, std::size_t input_size,
+                      TFlexible_Byte_Array& image, std::size_t body_offset,
+                      std::size_t body_size, std::uint8_t mask)
+        : input_(input), input_size_(input_size), image_(image), body_offset_(body_offset),
+          output_(image.data() + body_offset), room_(image.size() - body_offset),
+          output_size_(body_size), mask_(mask)
     {
     }
 
@@ -160,13 +169,30 @@ private:
         return true;
     }
 
+    // Makes room for `count` more bytes of body: at least twice the room so far, and at once
+    // the whole image with its end marker when that is reached.
+    void Make_Room(std::size_t count)
+    {
+        if (count <= room_ - out_) {
+            return;
+        }
+        std::size_t room = std::max(out_ + count, 2 * room_);
+        if (room >= output_size_) {
+            room = output_size_ + End_Marker_Size;
+        }
+        image_.resize(body_offset_ + room);
+        output_ = image_.data() + body_offset_;
+        room_ = room;
+    }
+
     bool Copy_Literals(std::size_t count)
     {
         const std::size_t input_left = input_size_ - in_;
-        const std::size_t output_left = output_size_ - out_;
-        if (count > input_left || count > output_left) {
+        if (count > input_left || count > output_size_ - out_) {
             return false;
         }
+        Make_Room(count);
+        const std::size_t output_left = room_ - out_;
         if (count + Copy_Step <= input_left && count + Copy_Step <= output_left) {
             Copy_In_Steps(output_ + out_, input_ + in_, count);
         } else {
@@ -180,10 +206,11 @@ private:
     // A match may not reach before the start of the body, nor past the expected size.
     bool Copy_Match(std::size_t distance, std::size_t length)
     {
-        const std::size_t output_left = output_size_ - out_;
-        if (distance > out_ || length > output_left) {
+        if (distance > out_ || length > output_size_ - out_) {
             return false;
         }
+        Make_Room(length);
+        const std::size_t output_left = room_ - out_;
         std::uint8_t* to = output_ + out_;
         const std::uint8_t* from = to - distance;
         if (distance >= Copy_Step && length + Copy_Step <= output_left) {
@@ -214,8 +241,11 @@ private:
     const std::uint8_t* input_;
     std::size_t input_size_;
     std::size_t in_ = 0;
+    TFlexible_Byte_Array& image_;
+    std::size_t body_offset_;
     std::uint8_t* output_;
-    std::size_t output_size_;
+    std::size_t room_;        // bytes that the image holds from output_ on
+    std::size_t output_size_; // the body's stated size
     std::size_t out_ = 0;
     std::uint8_t mask_;
 };
@@ -325,14 +355,19 @@ std::uint32_t Gbx_Uncompress(const TFlexible_Byte_Array& source,
         }
     }
 
-    destination.resize(static_cast<std::size_t>(image_size));
+    const std::uint64_t first_guess = First_Guess_Ratio * packed_size;
+    const std::uint64_t first_room =
+        body_size <= first_guess ? body_size + End_Marker_Size : first_guess;
+    destination.resize(static_cast<std::size_t>(body_offset + first_room));
     std::memcpy(destination.data(), source.data(), static_cast<std::size_t>(body_offset));
-    TLzo_Body_Decoder decoder(source.data() + body_offset, stream_end - body_offset,
-                              destination.data() + body_offset, static_cast<std::size_t>(body_size),
-                              mask);
+    TLzo_Body_Decoder decoder(source.data() + body_offset, stream_end - body_offset, destination,
+                              static_cast<std::size_t>(body_offset),
+                              static_cast<std::size_t>(body_size), mask);
     if (!decoder.Decode()) {
         return Fail_Uncompress(destination, Status_Uncompress_Bad_Stream);
     }
+    // The whole body was written, so the room reached the whole image.
+    assert(destination.size() == image_size);
     // The end marker, checked above, is copied as it is stored.
     std::memcpy(destination.data() + body_offset + body_size, source.data() + stream_end,
                 End_Marker_Size);
