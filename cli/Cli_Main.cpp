@@ -1,8 +1,10 @@
 #include "cli/Cli_Commands.h"
+#include "platform/File_System.h"
 
 #include <iostream>
 
 int main(int argc, char** argv)
 {
+    plotvane::Ignore_File_Size_Limit_Signal();
     return plotvane::Run_Cli(argc, argv, std::cout, std::cerr);
 }

@@ -12,6 +12,7 @@
 // challenge made by it, to try the programs on without the game.
 int main(int argc, char** argv)
 {
+    plotvane::Ignore_File_Size_Limit_Signal();
     CLI::App app{"Makes a demo TrackMania game user folder: a profile of \"demo_player\" and a "
                  "small challenge by it.",
                  "plotvane-make-demo"};

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <filesystem>
 #include <system_error>
 #include <utility>
+#include <vector>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -30,6 +32,8 @@ constexpr int Error_Invalid_Numeric_Input = 106;
 
 // Writes go out in pieces that every platform's write call accepts in one request.
 constexpr std::size_t Write_Piece = std::size_t{1} << 30;
+// A copy goes through a buffer of this size.
+constexpr std::size_t Copy_Piece = std::size_t{1} << 20;
 
 // std::filesystem reports errno values on POSIX; on Windows its system errors are the
 // system's own numbers, which already follow the classic numbering.
@@ -83,8 +87,13 @@ long long Write_Some(int descriptor, const std::uint8_t* data, std::size_t count
 #endif
 }
 
-std::size_t Write_All(int descriptor, const std::uint8_t* data, std::size_t size)
+// Writes until all is written or a full disk, a file size limit or a quota ends the write early.
+// Returns the count written; `early_end_error` receives the errno value that ended it (0 when
+// all was written).
+std::size_t Write_All(int descriptor, const std::uint8_t* data, std::size_t size,
+                      int& early_end_error)
 {
+    early_end_error = 0;
     std::size_t written = 0;
     while (written < size) {
         const long long result =
@@ -95,52 +104,86 @@ std::size_t Write_All(int descriptor, const std::uint8_t* data, std::size_t size
                 continue;
             }
             if (Ends_Write_Early(error)) {
+                early_end_error = error;
                 break;
             }
             Raise_In_Out_Error_From_Errno(error);
         }
         if (result == 0) {
-            break; // no progress: another request would fare no better
+            early_end_error = ENOSPC; // no progress: another request would fare no better
+            break;
         }
         written += static_cast<std::size_t>(result);
     }
     return written;
 }
 
-// Saving through a symbolic link replaces the file it names, so the link itself stays.
+// Linux gives up on a chain of symbolic links at the same depth.
+constexpr int Link_Depth_Limit = 40;
+
+// Saving through a symbolic link replaces the file it names, so the link itself stays. The link
+// is followed one step at a time, so that a link to a file that does not exist yet leads to
+// where that file is to be created.
 std::string Resolve_Link(const std::string& path)
 {
-    std::error_code error;
-    if (!std::filesystem::is_symlink(path, error)) {
-        return path;
+    std::filesystem::path target = path;
+    for (int depth = 0;; ++depth) {
+        std::error_code error;
+        if (!std::filesystem::is_symlink(target, error)) {
+            return target.string();
+        }
+        if (depth == Link_Depth_Limit) {
+            Raise_In_Out_Error_From_Errno(ELOOP);
+        }
+        const std::filesystem::path next = std::filesystem::read_symlink(target, error);
+        if (error) {
+            Raise_From(error);
+        }
+        target = next.is_absolute() ? next : target.parent_path() / next;
     }
-    const std::filesystem::path resolved = std::filesystem::weakly_canonical(path, error);
-    if (error) {
-        Raise_From(error);
-    }
-    return resolved.string();
+}
+
+// A short name beside the target, so that a target whose own name is as long as the system
+// allows can still be replaced. The dot keeps it out of ordinary folder listings.
+std::string Temporary_Name_Template(const std::string& target)
+{
+    return (std::filesystem::path(target).parent_path() / ".plotvane-XXXXXX").string();
 }
 
 #ifndef _WIN32
-// The permission bits that the replacement takes: those of the existing target, or those that
-// an ordinary create would give a new file. A target that may not be written is refused, as
-// truncating it in place would be.
-mode_t Replacement_Mode(const std::string& target)
+// An existing target that may not be written is refused, as opening it for writing would be,
+// although replacing it only needs its folder to be writable.
+void Refuse_Read_Only_Target(const std::string& target)
 {
-    struct stat status {};
-    if (::stat(target.c_str(), &status) == 0) {
-        if (::access(target.c_str(), W_OK) != 0) {
-            Raise_In_Out_Error_From_Errno(errno);
-        }
-        return status.st_mode & static_cast<mode_t>(07777);
-    }
-    if (errno != ENOENT) {
+    if (::access(target.c_str(), W_OK) != 0 && errno != ENOENT) {
         Raise_In_Out_Error_From_Errno(errno);
     }
-    // The umask can only be read by setting it; all file work runs on one thread.
-    const mode_t creation_mask = ::umask(0);
-    ::umask(creation_mask);
-    return static_cast<mode_t>(0666) & ~creation_mask;
+}
+
+// Gives the new file the permission bits of `model` and, where the system allows it, its owner
+// and group; with no model, the permissions of an ordinary new file. Set-user-id and
+// set-group-id are never carried over: a rewritten or copied file must not gain a privilege.
+void Take_Attributes(int descriptor, const struct stat* model)
+{
+    mode_t mode = 0;
+    if (model != nullptr) {
+        // Without the privilege to give the file away, keeping the group alone still keeps a
+        // file shared with a group as it was.
+        if (::fchown(descriptor, model->st_uid, model->st_gid) != 0 &&
+            ::fchown(descriptor, static_cast<uid_t>(-1), model->st_gid) != 0 &&
+            errno != EPERM && errno != EINVAL) {
+            Raise_In_Out_Error_From_Errno(errno);
+        }
+        mode = model->st_mode & static_cast<mode_t>(0777);
+    } else {
+        // The umask can only be read by setting it; all file work runs on one thread.
+        const mode_t creation_mask = ::umask(0);
+        ::umask(creation_mask);
+        mode = static_cast<mode_t>(0666) & ~creation_mask;
+    }
+    if (::fchmod(descriptor, mode) != 0) {
+        Raise_In_Out_Error_From_Errno(errno);
+    }
 }
 
 // Makes the rename itself survive a crash. Some file systems cannot sync a folder; the new
@@ -159,13 +202,17 @@ void Sync_Folder(const std::string& target)
 }
 #endif
 
-// A uniquely named file beside the target that receives the new contents. It is removed when
-// it goes out of scope unless it has replaced the target.
+// A uniquely named file beside the target that receives the new contents and takes the
+// attributes of the file at `model_path` (the target itself for a save, the source for a copy;
+// those of an ordinary new file when it does not exist). It is removed when it goes out of
+// scope unless it has replaced the target.
 class TReplacement_File {
 public:
-    explicit TReplacement_File(const std::string& target) : name_(target + ".XXXXXX")
+    TReplacement_File(const std::string& target, const std::string& model_path)
+        : name_(Temporary_Name_Template(target))
     {
 #ifdef _WIN32
+        static_cast<void>(model_path);
         const int naming_error = _mktemp_s(name_.data(), name_.size() + 1);
         if (naming_error != 0) {
             Raise_In_Out_Error_From_Errno(naming_error);
@@ -177,15 +224,21 @@ public:
             Raise_In_Out_Error_From_Errno(error);
         }
 #else
-        const mode_t mode = Replacement_Mode(target);
+        Refuse_Read_Only_Target(target);
+        struct stat model {};
+        const bool has_model = ::stat(model_path.c_str(), &model) == 0;
+        if (!has_model && errno != ENOENT) {
+            Raise_In_Out_Error_From_Errno(errno);
+        }
         descriptor_ = ::mkstemp(name_.data());
         if (descriptor_ < 0) {
             Raise_In_Out_Error_From_Errno(errno);
         }
-        if (::fchmod(descriptor_, mode) != 0) {
-            const int error = errno;
+        try {
+            Take_Attributes(descriptor_, has_model ? &model : nullptr);
+        } catch (const EInOutError&) {
             Discard();
-            Raise_In_Out_Error_From_Errno(error);
+            throw;
         }
 #endif
     }
@@ -380,13 +433,49 @@ std::size_t Replace_File_Contents(const std::string& path, const std::uint8_t* d
                                   std::size_t size)
 {
     const std::string target = Resolve_Link(path);
-    TReplacement_File replacement(target);
-    const std::size_t written = Write_All(replacement.Descriptor(), data, size);
+    TReplacement_File replacement(target, target);
+    int early_end_error = 0;
+    const std::size_t written = Write_All(replacement.Descriptor(), data, size, early_end_error);
     if (written < size) {
         return written; // the replacement is discarded; the target stays as it was
     }
     replacement.Replace(target);
     return written;
+}
+
+void Copy_File(const std::string& source_path, const std::string& target_path)
+{
+    std::error_code error;
+    const std::filesystem::file_status source_status =
+        std::filesystem::status(source_path, error);
+    if (error) {
+        Raise_From(error);
+    }
+    if (!std::filesystem::is_regular_file(source_status)) {
+        Raise_In_Out_Error_From_Errno(ENOENT);
+    }
+    TInput_File source(source_path);
+    const std::string target = Resolve_Link(target_path);
+    TReplacement_File replacement(target, source_path);
+    std::vector<std::uint8_t> buffer(Copy_Piece);
+    for (;;) {
+        const std::size_t count = source.Read(buffer.data(), buffer.size());
+        if (count == 0) {
+            break;
+        }
+        int early_end_error = 0;
+        if (Write_All(replacement.Descriptor(), buffer.data(), count, early_end_error) < count) {
+            Raise_In_Out_Error_From_Errno(early_end_error);
+        }
+    }
+    replacement.Replace(target);
+}
+
+void Ignore_File_Size_Limit_Signal()
+{
+#ifndef _WIN32
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
 }
 
 } // namespace plotvane

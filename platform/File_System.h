@@ -54,14 +54,31 @@ private:
     std::uint64_t position_ = 0;
 };
 
+// A write past the file size limit of the process (RLIMIT_FSIZE) ends the process with SIGXFSZ
+// by default, in the middle of a save and leaving its temporary file behind. Every program calls
+// this first, so that such a write fails with EFBIG instead and the save reports it like a full
+// disk. Nothing to do on Windows.
+void Ignore_File_Size_Limit_Signal();
+
 // Puts `size` bytes in place of the file at `path` without ever leaving it half-written: the
 // bytes go to a temporary file in the same folder, which replaces the target only once it is
 // complete and flushed. An existing target keeps its permissions; a new one gets those of an
-// ordinary new file. A symbolic link is followed: the file it names is replaced and the link
-// stays. Returns the number of bytes written; fewer than `size` means the disk filled up, and
-// the target is then left as it was. Every other failure raises EInOutError, also leaving the
-// target as it was.
+// ordinary new file; where the system allows it, the owner and group are kept too. The
+// set-user-id and set-group-id bits are never carried over. A symbolic link is followed, also
+// one that names no file yet: the file it names is replaced (or created) and the link stays.
+// The target's other hard links, if any, keep the old contents. Returns the number of bytes
+// written; fewer than `size` means the disk filled up, and the target is then left as it was.
+// Every other failure raises EInOutError, also leaving the target as it was. No temporary file
+// outlives the call.
 std::size_t Replace_File_Contents(const std::string& path, const std::uint8_t* data,
                                   std::size_t size);
+
+// Copies the file at `source_path` over `target_path` (an existing file or a new one) in the
+// same safe way: the target is replaced only once the copy is complete and flushed, and it
+// follows symbolic links as Replace_File_Contents does. The copy takes the source's permissions
+// (never set-user-id or set-group-id) and, where the system allows it, its owner and group. A
+// source that is not a regular file (a folder, say) counts as missing. Every failure, a full
+// disk included, raises EInOutError and leaves the source and the target as they were.
+void Copy_File(const std::string& source_path, const std::string& target_path);
 
 } // namespace plotvane

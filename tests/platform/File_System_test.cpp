@@ -127,16 +127,26 @@ TEST(TInput_File, Reads_Up_To_The_End_And_Notices_Growth)
     EXPECT_FALSE(input.At_End()) << "a file that grew is not at its end";
 }
 
-TEST(Replace_File_Contents, Keeps_The_Permissions_Of_An_Existing_File)
+TEST(Replace_File_Contents, Keeps_Permissions_Owner_And_Group_But_Never_Set_Id_Bits)
 {
     const test::TScratch_Folder folder;
     const std::string path = folder.Path() + "/file";
     test::Write_Plain_File(path, {1, 2, 3});
-    ASSERT_EQ(chmod(path.c_str(), 0604), 0);
+    const bool can_give_away = geteuid() == 0;
+    if (can_give_away) {
+        ASSERT_EQ(chown(path.c_str(), 65534, 65534), 0);
+    }
+    ASSERT_EQ(chmod(path.c_str(), 06754), 0);
 
     EXPECT_EQ(Replace(path, {4, 5}), 2U);
     EXPECT_EQ(test::Read_Plain_File(path), (test::TBytes{4, 5}));
-    EXPECT_EQ(Permissions_Of(path), 0604U);
+    EXPECT_EQ(Permissions_Of(path), 0754U);
+    if (can_give_away) {
+        struct stat status {};
+        ASSERT_EQ(stat(path.c_str(), &status), 0);
+        EXPECT_EQ(status.st_uid, 65534U);
+        EXPECT_EQ(status.st_gid, 65534U);
+    }
     EXPECT_EQ(Names_In(folder.Path()), std::vector<std::string>{"file"})
         << "no temporary file is left behind";
 }
@@ -157,16 +167,28 @@ TEST(Replace_File_Contents, Creates_A_New_File_Like_An_Ordinary_Create)
 
 TEST(Replace_File_Contents, Writes_Through_A_Symbolic_Link_And_Keeps_It)
 {
-    const test::TScratch_Folder folder;
-    const std::string real = folder.Path() + "/real";
-    const std::string link = folder.Path() + "/link";
-    test::Write_Plain_File(real, {1});
-    fs::create_symlink("real", link);
+    for (const bool file_exists : {true, false}) {
+        const test::TScratch_Folder folder;
+        const std::string real = folder.Path() + "/real";
+        const std::string link = folder.Path() + "/link";
+        if (file_exists) {
+            test::Write_Plain_File(real, {1});
+        }
+        fs::create_symlink("real", link);
 
-    EXPECT_EQ(Replace(link, {2, 3}), 2U);
-    EXPECT_TRUE(fs::is_symlink(link));
-    EXPECT_EQ(test::Read_Plain_File(real), (test::TBytes{2, 3}));
-    EXPECT_EQ(Names_In(folder.Path()), (std::vector<std::string>{"link", "real"}));
+        EXPECT_EQ(Replace(link, {2, 3}), 2U);
+        EXPECT_TRUE(fs::is_symlink(link)) << file_exists;
+        EXPECT_EQ(test::Read_Plain_File(real), (test::TBytes{2, 3}));
+        EXPECT_EQ(Names_In(folder.Path()), (std::vector<std::string>{"link", "real"}));
+    }
+}
+
+TEST(Replace_File_Contents, Saves_A_File_Whose_Name_Is_As_Long_As_Allowed)
+{
+    const test::TScratch_Folder folder;
+    const std::string name(255, 'n');
+    EXPECT_EQ(Replace(folder.Path() + "/" + name, {1}), 1U);
+    EXPECT_EQ(Names_In(folder.Path()), std::vector<std::string>{name});
 }
 
 TEST(Replace_File_Contents, Reports_A_Full_Disk_As_A_Short_Count_And_Keeps_The_Target)
@@ -210,6 +232,56 @@ TEST(Replace_File_Contents, Refuses_A_Read_Only_File_And_Keeps_It)
     EXPECT_EXIT(Expect_Read_Only_File_Refused(path), testing::ExitedWithCode(0), "");
     EXPECT_EQ(test::Read_Plain_File(path), (test::TBytes{1, 2, 3}));
     EXPECT_EQ(Names_In(folder.Path()), std::vector<std::string>{"file"});
+}
+
+TEST(Copy_File, Copies_Over_An_Existing_File_A_New_One_And_Through_A_Link)
+{
+    const test::TScratch_Folder folder;
+    const std::string source = folder.Path() + "/Map";
+    const test::TBytes contents = {1, 2, 3};
+    test::Write_Plain_File(source, contents);
+    ASSERT_EQ(chmod(source.c_str(), 04640), 0);
+    test::Write_Plain_File(folder.Path() + "/Map.bak", {9, 9, 9, 9, 9});
+    fs::create_symlink("Map.bak2", folder.Path() + "/link");
+
+    for (const char* target : {"Map.bak", "Map.bak1", "link", "Map"}) {
+        const std::string path = folder.Path() + "/" + target;
+        Copy_File(source, path);
+        EXPECT_EQ(test::Read_Plain_File(path), contents) << target;
+        EXPECT_EQ(Permissions_Of(path), 0640U) << target;
+    }
+    EXPECT_TRUE(fs::is_symlink(folder.Path() + "/link"));
+    EXPECT_EQ(Names_In(folder.Path()),
+              (std::vector<std::string>{"Map", "Map.bak", "Map.bak1", "Map.bak2", "link"}));
+}
+
+TEST(Copy_File, Fails_With_Both_Files_As_They_Were_And_Nothing_Left_Behind)
+{
+    const test::TScratch_Folder folder;
+    const std::string source = folder.Path() + "/Map";
+    const std::string target = folder.Path() + "/Map.bak";
+    const test::TBytes previous = {'o', 'l', 'd'};
+    test::Write_Plain_File(source, test::TBytes(5000, 7));
+    test::Write_Plain_File(target, previous);
+    const std::string subfolder = folder.Make_Folder("sub");
+
+    Expect_In_Out_Error([&] { Copy_File(folder.Path() + "/missing", target); }, 2,
+                        "File not found");
+    Expect_In_Out_Error([&] { Copy_File(subfolder, target); }, 2, "File not found");
+    Expect_In_Out_Error([&] { Copy_File(source, folder.Path() + "/missing/Map.bak"); }, 2,
+                        "File not found");
+    const int exit_code = test::Run_With_File_Size_Limit(1000, [&] {
+        try {
+            Copy_File(source, target);
+        } catch (const EInOutError& error) {
+            return error.Error_Code() == EFBIG ? 0 : 1;
+        }
+        return 2;
+    });
+    EXPECT_EQ(exit_code, 0) << "a copy past the file size limit did not fail with EFBIG";
+    EXPECT_EQ(test::Read_Plain_File(target), previous);
+    EXPECT_EQ(test::Read_Plain_File(source), test::TBytes(5000, 7));
+    EXPECT_EQ(Names_In(folder.Path()), (std::vector<std::string>{"Map", "Map.bak", "sub"}));
 }
 
 } // namespace

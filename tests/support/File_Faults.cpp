@@ -1,5 +1,6 @@
 #include "tests/support/File_Faults.h"
 
+#include "platform/File_System.h"
 #include "tests/support/Gbx_Test_Files.h"
 
 #include <csignal>
@@ -16,7 +17,9 @@ int Run_With_File_Size_Limit(std::uint64_t limit, const std::function<int()>& ac
 {
     const pid_t child = fork();
     if (child == 0) {
-        std::signal(SIGXFSZ, SIG_IGN);
+        // As every program of the project does, whatever the test runner set up.
+        std::signal(SIGXFSZ, SIG_DFL);
+        Ignore_File_Size_Limit_Signal();
         const rlimit file_size = {limit, limit};
         int code = 255;
         if (setrlimit(RLIMIT_FSIZE, &file_size) == 0) {
