@@ -15,7 +15,13 @@ std::string Get_TrackMania_Folder()
             return game_folder;
         }
     }
-    return Current_Directory();
+    // The current directory may have been removed, leaving it without a path; "." still names
+    // it for every later file operation, so the game folder is never missing.
+    try {
+        return Current_Directory();
+    } catch (const EInOutError&) {
+        return ".";
+    }
 }
 
 std::vector<std::string> List_Files(const std::string& folder, const std::string& extension)

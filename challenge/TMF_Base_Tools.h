@@ -6,7 +6,8 @@
 namespace plotvane {
 
 // The game user folder: "TrackMania" in the first documents folder that holds one, without a
-// trailing separator; the current directory when none does. Never fails.
+// trailing separator; the current directory when none does ("." when it has no path any more,
+// having been removed). Never fails.
 std::string Get_TrackMania_Folder();
 
 // folder + name for every entry of the folder itself whose name matches "*." + extension, in

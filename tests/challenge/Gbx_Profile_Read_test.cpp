@@ -197,5 +197,23 @@ TEST_F(Get_TrackMania_Folder_Test, Falls_Back_To_The_Current_Directory)
     EXPECT_EQ(Get_Online_Profiles(Mask).Logins(), (Logins{"Alice"}));
 }
 
+// Runs in a child process, whose current directory may be removed without harm to the others.
+void Expect_Dot_In_A_Removed_Current_Directory(const std::string& folder)
+{
+    const bool removed = chdir(folder.c_str()) == 0 && rmdir(folder.c_str()) == 0;
+    try {
+        std::_Exit(removed && Get_TrackMania_Folder() == "." ? 0 : 1);
+    } catch (...) {
+        std::_Exit(2);
+    }
+}
+
+TEST_F(Get_TrackMania_Folder_Test, Is_The_Current_Directory_As_Dot_When_It_Was_Removed)
+{
+    const std::string folder = home_.Make_Folder("removed");
+    EXPECT_EXIT(Expect_Dot_In_A_Removed_Current_Directory(folder), testing::ExitedWithCode(0),
+                "");
+}
+
 } // namespace
 } // namespace plotvane
