@@ -4,6 +4,7 @@
 #include "challenge/TMF_Base_Tools.h"
 #include "cli/Cli_Reports.h"
 #include "gbx/Gbx_Base_Structure.h"
+#include "gbx/Gbx_IO.h"
 #include "platform/File_System.h"
 
 #include <CLI/CLI.hpp>

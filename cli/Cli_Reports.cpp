@@ -96,32 +96,4 @@ std::string Kind_Name(std::uint8_t kind)
     }
 }
 
-std::string Status_Meaning(std::uint32_t status)
-{
-    switch (status) {
-    case Status_Ok:
-        return "success";
-    case Status_Load_Missing_File:
-    case Status_Gbx_Load_Missing_File:
-        return "the file does not exist";
-    case Status_Load_Short_Block:
-    case Status_Gbx_Load_Short_Read:
-        return "the file was not read whole (it changed while being read)";
-    case Status_Gbx_Save_Short_Write:
-        return "the file was not written whole (the disk is full)";
-    case Status_Uncompress_No_Body:
-        return "not a recognised GBX file (no compressed body)";
-    case Status_Uncompress_Bad_Stream:
-        return "the compressed body is damaged or does not expand to its stored size";
-    case Status_Compress_No_Body:
-        return "the expanded image is not a recognised GBX file";
-    case Status_Compress_Bad_Method:
-        return "unknown packing method";
-    case Status_Compress_Check_Failed:
-        return "the packed body does not decode to its stored size";
-    default:
-        return "unknown status";
-    }
-}
-
 } // namespace plotvane

@@ -49,7 +49,5 @@ std::uint32_t Read_Block_Listing(const std::string& path, const TMemory_Mask& ma
 
 // "challenge", "profile", "replay" or "not recognised".
 std::string Kind_Name(std::uint8_t kind);
-// What a status of the file and body operations means, in words.
-std::string Status_Meaning(std::uint32_t status);
 
 } // namespace plotvane

@@ -23,4 +23,7 @@ std::uint32_t Gbx_Load_File(const std::string& file_name, TFlexible_Byte_Array& 
 std::uint32_t Gbx_Save_File(const std::string& file_name, const TFlexible_Byte_Array& image,
                             std::uint32_t method, const TMemory_Mask& mask);
 
+// What a status of the file and body operations means, in words.
+std::string Status_Meaning(std::uint32_t status);
+
 } // namespace plotvane

@@ -5,6 +5,7 @@ plotvane_packages=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev liblzo2-dev
   nlohmann-json3-dev libcli11-dev
+  qt6-base-dev
   clang libclang-rt-dev
 )
 

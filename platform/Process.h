@@ -1,0 +1,20 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace plotvane {
+
+// The arguments the program was started with, without the program's own name.
+std::vector<std::string> Command_Line_Arguments(int argc, const char* const* argv);
+
+// The folder of the running executable, with its trailing separator. Symbolic links are
+// followed, so a program started through a link finds the files installed beside the real one.
+// "" when the system cannot say.
+std::string Program_Folder();
+
+// A value that differs from run to run, to seed the random generator.
+std::uint64_t Clock_Value();
+
+} // namespace plotvane

@@ -1,0 +1,51 @@
+#include "platform/Scripted_Gui_Services.h"
+
+namespace plotvane {
+
+TMessage_Answer TScripted_Gui_Services::Message_Box(QWidget*, TMessage_Kind kind,
+                                                    const QString& title, const QString& text,
+                                                    TMessage_Buttons buttons)
+{
+    Boxes.push_back({kind, title, text, buttons});
+    if (buttons == TMessage_Buttons::Ok) {
+        return TMessage_Answer::Ok;
+    }
+    if (Answers.empty()) {
+        return buttons == TMessage_Buttons::Yes_No ? TMessage_Answer::No
+                                                   : TMessage_Answer::Cancel;
+    }
+    const TMessage_Answer answer = Answers.front();
+    Answers.pop_front();
+    return answer;
+}
+
+std::optional<QString> TScripted_Gui_Services::Open_File_Name(QWidget*,
+                                                              const TFile_Dialog_Request& request)
+{
+    Dialogs.push_back({false, request});
+    return Next_File_Name();
+}
+
+std::optional<QString> TScripted_Gui_Services::Save_File_Name(QWidget*,
+                                                              const TFile_Dialog_Request& request)
+{
+    Dialogs.push_back({true, request});
+    return Next_File_Name();
+}
+
+void TScripted_Gui_Services::Open_Web_Page(const QString& address)
+{
+    Pages.append(address);
+}
+
+std::optional<QString> TScripted_Gui_Services::Next_File_Name()
+{
+    if (File_Names.empty()) {
+        return std::nullopt;
+    }
+    std::optional<QString> name = File_Names.front();
+    File_Names.pop_front();
+    return name;
+}
+
+} // namespace plotvane

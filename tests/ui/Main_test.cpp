@@ -1,0 +1,273 @@
+#include "ui/Main.h"
+
+#include "platform/Scripted_Gui_Services.h"
+#include "tests/ui/Game_Folder.h"
+
+#include <QAccessible>
+#include <QAction>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QHelpEvent>
+#include <QLabel>
+#include <QListView>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QToolBar>
+#include <QToolButton>
+#include <QToolTip>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <set>
+
+namespace plotvane {
+namespace {
+
+using test::TTest_Game_Folder;
+
+struct TWindow_Under_Test {
+    explicit TWindow_Under_Test(std::vector<std::string> arguments = {})
+        : Window(std::make_unique<TMainForm>(std::move(arguments), Services))
+    {
+    }
+    TScripted_Gui_Services Services;
+    std::unique_ptr<TMainForm> Window;
+};
+
+TEST(Draw_Memory_Mask, Draws_Every_Value_From_0_To_254_And_Never_255)
+{
+    std::set<int> drawn;
+    for (std::uint64_t seed = 0; seed < 20000; ++seed) {
+        drawn.insert(Draw_Memory_Mask(seed));
+    }
+    EXPECT_EQ(drawn.size(), 255u);
+    EXPECT_EQ(*drawn.rbegin(), 254);
+}
+
+TEST(TMainForm, Commands_Carry_Their_Captions_Hints_Shortcuts_And_Start_Availability)
+{
+    const TTest_Game_Folder game({"player"});
+    TWindow_Under_Test under_test;
+    const TMainForm& form = *under_test.Window;
+    struct TExpected {
+        QAction* Action;
+        const char* Name;
+        const char* Caption;
+        const char* Tooltip;
+        const char* Status_Text;
+        const char* Shortcut;
+        bool Enabled;
+    };
+    const TExpected expected[] = {
+        {form.ChallengeNew_Action, "ChallengeNew_Action", "&New", "New",
+         "Create a new challenge", "Ctrl+N", false},
+        {form.ChallengeOpen_Action, "ChallengeOpen_Action", "&Open", "Open", "Open a challenge",
+         "Ctrl+O", true},
+        {form.ChallengeReload_Action, "ChallengeReload_Action", "&Reload", "Reload",
+         "Reload current challenge", "Ctrl+R", false},
+        {form.ChallengeSave_Action, "ChallengeSave_Action", "&Save", "Save",
+         "Save current challenge", "Ctrl+S", false},
+        {form.ChallengeSaveAs_Action, "ChallengeSaveAs_Action", "Save &As...", "Save As",
+         "Save current challenge with different name", "", false},
+        {form.Exit_Action, "Exit_Action", "E&xit", "Exit", "Exit application", "", true},
+        {form.Help_About, "Help_About", "&About...", "About",
+         "Displays program information, version number, and copyright", "", true},
+    };
+    for (const TExpected& command : expected) {
+        SCOPED_TRACE(command.Name);
+        ASSERT_NE(command.Action, nullptr);
+        EXPECT_EQ(command.Action->objectName(), command.Name);
+        EXPECT_EQ(command.Action->text(), command.Caption);
+        EXPECT_EQ(command.Action->toolTip(), command.Tooltip);
+        EXPECT_EQ(command.Action->statusTip(), command.Status_Text);
+        EXPECT_EQ(command.Action->shortcut().toString(), command.Shortcut);
+        EXPECT_EQ(command.Action->isEnabled(), command.Enabled);
+    }
+    EXPECT_EQ(form.windowTitle(), "TMNF/TMUF Plotvane v0.4d Alpha");
+    EXPECT_EQ(form.Online_Profiles_ListBox->count(), 1);
+    EXPECT_TRUE(under_test.Services.Boxes.empty());
+}
+
+TEST(TMainForm, Menus_Hold_The_Commands_In_Order_With_Their_Status_Texts)
+{
+    const TTest_Game_Folder game({"player"});
+    TWindow_Under_Test under_test;
+    const TMainForm& form = *under_test.Window;
+    const QList<QAction*> menus = form.menuBar()->actions();
+    ASSERT_EQ(menus.size(), 2);
+    EXPECT_EQ(menus[0]->text(), "&Challenge");
+    EXPECT_EQ(menus[0]->statusTip(), "File related commands");
+    EXPECT_EQ(menus[1]->text(), "&Help");
+    EXPECT_EQ(menus[1]->statusTip(), "Help topics");
+
+    const QList<QAction*> items = form.Challenge_Menu->actions();
+    const QList<QAction*> expected = {
+        form.ChallengeNew_Action,  form.ChallengeOpen_Action, form.ChallengeReload_Action,
+        form.ChallengeSave_Action, form.ChallengeSaveAs_Action, nullptr,
+        form.ChallengeRead_Item,   nullptr,                   form.Exit_Action};
+    ASSERT_EQ(items.size(), expected.size());
+    for (int i = 0; i < items.size(); ++i) {
+        if (expected[i] == nullptr) {
+            EXPECT_TRUE(items[i]->isSeparator()) << i;
+        } else {
+            EXPECT_EQ(items[i], expected[i]) << i;
+        }
+    }
+    EXPECT_EQ(form.ChallengeRead_Item->text(), "Read &Challenge");
+    EXPECT_EQ(form.ChallengeRead_Item->statusTip(), "Read challenge infos");
+    EXPECT_TRUE(form.ChallengeRead_Item->isCheckable());
+    EXPECT_TRUE(form.ChallengeRead_Item->isChecked());
+    form.ChallengeRead_Item->trigger();
+    EXPECT_FALSE(form.ChallengeRead_Item->isChecked());
+    EXPECT_EQ(form.Help_Menu->actions(), QList<QAction*>{form.Help_About});
+}
+
+TEST(TMainForm, Tool_Bar_Shows_Tooltips_But_For_Reload)
+{
+    const TTest_Game_Folder game({"player"});
+    TWindow_Under_Test under_test;
+    TMainForm& form = *under_test.Window;
+    form.show();
+    const QList<QAction*> buttons = form.Main_ToolBar->actions();
+    ASSERT_EQ(buttons, (QList<QAction*>{form.ChallengeNew_Action, form.ChallengeOpen_Action,
+                                        form.ChallengeReload_Action, form.ChallengeSave_Action}));
+    const auto tooltip_shown_by = [&](QAction* action) {
+        QWidget* button = form.Main_ToolBar->widgetForAction(action);
+        QHelpEvent event(QEvent::ToolTip, QPoint(2, 2), button->mapToGlobal(QPoint(2, 2)));
+        QCoreApplication::sendEvent(button, &event);
+        return QToolTip::isVisible() ? QToolTip::text() : QString();
+    };
+    // Reload first: a tooltip shown before would still be on screen for a moment.
+    EXPECT_EQ(tooltip_shown_by(form.ChallengeReload_Action), QString());
+    for (QAction* action : buttons) {
+        SCOPED_TRACE(action->objectName().toStdString());
+        EXPECT_EQ(form.Main_ToolBar->widgetForAction(action)->statusTip(), action->statusTip());
+        if (action != form.ChallengeReload_Action) {
+            EXPECT_EQ(tooltip_shown_by(action), action->toolTip());
+        }
+    }
+    QToolTip::hideText();
+}
+
+TEST(TMainForm, Starts_On_The_Mapping_Page_With_The_Block_Panel_Hidden)
+{
+    const TTest_Game_Folder game({"player"});
+    TWindow_Under_Test under_test;
+    TMainForm& form = *under_test.Window;
+    form.show();
+    EXPECT_EQ(form.Main_PageControl->count(), 2);
+    EXPECT_EQ(form.Main_PageControl->tabText(0), "Summary");
+    EXPECT_EQ(form.Main_PageControl->tabText(1), "Mapping Zone");
+    EXPECT_EQ(form.Main_PageControl->currentWidget(), form.Mapping_TabSheet);
+    EXPECT_FALSE(form.Block_Panel->isVisible());
+    EXPECT_FALSE(form.Challenge_Summary_GroupBox->isVisibleTo(form.Summary_TabSheet));
+    EXPECT_EQ(form.Online_Profiles_GroupBox->title(), "Online Profiles List");
+    EXPECT_TRUE(form.List_Block_ListBox->model() == nullptr ||
+                form.List_Block_ListBox->model()->rowCount() == 0);
+
+    struct TSpin {
+        QSpinBox* Spin_Edit;
+        const char* Label;
+        int Maximum;
+    };
+    const TSpin spin_edits[] = {
+        {form.Block_Rotation_SpinEdit, "Rotation :", 3}, {form.Block_X_SpinEdit, "X :", 255},
+        {form.Block_Z_SpinEdit, "Z :", 255},             {form.Block_Y_SpinEdit, "Y :", 255},
+        {form.Block_V1_SpinEdit, "Variation 1 :", 255},  {form.Block_V2_SpinEdit, "variation 2 :", 255},
+        {form.Block_V3_SpinEdit, "Variation 3 :", 255},  {form.Block_V4_SpinEdit, "Variation 4 :", 255},
+    };
+    for (const TSpin& spin : spin_edits) {
+        SCOPED_TRACE(spin.Label);
+        EXPECT_EQ(spin.Spin_Edit->minimum(), 0);
+        EXPECT_EQ(spin.Spin_Edit->maximum(), spin.Maximum);
+        EXPECT_EQ(spin.Spin_Edit->value(), 0);
+        // The label names its spin edit for the keyboard and for assistive technology.
+        const QList<QLabel*> labels = form.Block_Panel->findChildren<QLabel*>();
+        const auto label = std::find_if(labels.begin(), labels.end(), [&](QLabel* candidate) {
+            return candidate->buddy() == spin.Spin_Edit;
+        });
+        ASSERT_NE(label, labels.end());
+        EXPECT_EQ((*label)->text(), spin.Label);
+    }
+    EXPECT_EQ(form.Block_Save_BitBtn->text(), "Save block modifications to memory");
+    EXPECT_TRUE(form.Block_Name_ComboBox->isEditable());
+    EXPECT_EQ(form.Block_Name_ComboBox->maxVisibleItems(), 10);
+    EXPECT_TRUE(form.Block_Name_Unlock_SpeedButton->isCheckable());
+}
+
+TEST(TMainForm, Every_Control_Has_A_Name_For_Assistive_Technology_And_A_Place_In_The_Tab_Order)
+{
+    const TTest_Game_Folder game({"player"});
+    TWindow_Under_Test under_test;
+    TMainForm& form = *under_test.Window;
+    form.show();
+    form.Block_Panel->show();
+    const QList<QWidget*> order = {
+        form.List_Block_ListBox, form.Block_Name_ComboBox, form.Block_Name_Unlock_SpeedButton,
+        form.Block_Rotation_SpinEdit, form.Block_X_SpinEdit, form.Block_Z_SpinEdit,
+        form.Block_Y_SpinEdit, form.Block_V1_SpinEdit, form.Block_V2_SpinEdit,
+        form.Block_V3_SpinEdit, form.Block_V4_SpinEdit, form.Block_Save_BitBtn};
+    for (int i = 0; i < order.size(); ++i) {
+        SCOPED_TRACE(order[i]->objectName().toStdString());
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(order[i]);
+        ASSERT_NE(accessible, nullptr);
+        EXPECT_FALSE(accessible->text(QAccessible::Name).isEmpty());
+        if (i > 0) {
+            QWidget* next = order[i - 1]->nextInFocusChain();
+            // A combo box's line edit sits in the chain right after the combo box.
+            while (next->parentWidget() == order[i - 1] || !next->focusPolicy()) {
+                next = next->nextInFocusChain();
+            }
+            EXPECT_EQ(next, order[i]);
+        }
+    }
+}
+
+TEST(TMainForm, Without_A_Profile_Says_Where_It_Looked_And_Offers_Only_What_Works)
+{
+    const TTest_Game_Folder game({});
+    TWindow_Under_Test under_test;
+    const TMainForm& form = *under_test.Window;
+    ASSERT_EQ(under_test.Services.Boxes.size(), 1u);
+    const auto& box = under_test.Services.Boxes.front();
+    EXPECT_EQ(box.Kind, TMessage_Kind::Error);
+    EXPECT_EQ(box.Title, "Error");
+    EXPECT_EQ(box.Buttons, TMessage_Buttons::Ok);
+    EXPECT_EQ(box.Text.toStdString(),
+              "No valid TMNF/TMUF Online Profile found in  " + game.Game_Folder() + "/Profiles");
+    for (QAction* action : {form.ChallengeNew_Action, form.ChallengeOpen_Action,
+                            form.ChallengeReload_Action, form.ChallengeSave_Action,
+                            form.ChallengeSaveAs_Action}) {
+        EXPECT_FALSE(action->isEnabled()) << action->objectName().toStdString();
+    }
+    for (QAction* action : {form.ChallengeRead_Item, form.Exit_Action, form.Help_About}) {
+        EXPECT_TRUE(action->isEnabled()) << action->objectName().toStdString();
+    }
+    EXPECT_FALSE(form.Conversion_Exit_Code().has_value());
+}
+
+TEST(TMainForm, Two_Arguments_Open_The_Window_Normally)
+{
+    const TTest_Game_Folder game({"player"});
+    TWindow_Under_Test under_test({"one", "two"});
+    EXPECT_FALSE(under_test.Window->Conversion_Exit_Code().has_value());
+    EXPECT_TRUE(under_test.Window->ChallengeOpen_Action->isEnabled());
+}
+
+TEST(TMainForm, Challenge_Folder_Is_The_Game_Folder_Challenges)
+{
+    const TTest_Game_Folder game({"player"});
+    TWindow_Under_Test under_test;
+    EXPECT_EQ(under_test.Window->Challenge_Folder, game.Game_Folder() + "/Tracks/Challenges/");
+    EXPECT_TRUE(under_test.Window->Current_File_Name.empty());
+    EXPECT_EQ(Backup_Counter, 0u);
+}
+
+} // namespace
+} // namespace plotvane

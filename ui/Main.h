@@ -1,0 +1,139 @@
+#pragma once
+
+#include "challenge/Gbx_Challenge_Structure.h"
+#include "memory/Base_Structure.h"
+
+#include <QMainWindow>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+class QAction;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QListView;
+class QListWidget;
+class QMenu;
+class QPushButton;
+class QSpinBox;
+class QStatusBar;
+class QTabWidget;
+class QToolBar;
+class QToolButton;
+class QWidget;
+
+namespace plotvane {
+
+class TGui_Services;
+
+// The program's version as its caption and --version show it.
+extern const char* const Program_Version;
+
+// Exit codes of the one-argument conversion.
+constexpr int Exit_Converted = 0;
+constexpr int Exit_No_Profile = 9999;
+constexpr int Exit_Load_Failed = 9998;
+constexpr int Exit_Author_Not_Listed = 9997;
+constexpr int Exit_Save_Failed = 9996;
+constexpr int Exit_Backup_Failed = 9995;
+
+// Numbered backups made by Save in this run, whatever the file; set to 0 at start-up.
+extern std::uint32_t Backup_Counter;
+
+// A memory mask from 0 to 254 (never 255), drawn uniformly by a generator seeded with `seed`.
+TMemory_Mask Draw_Memory_Mask(std::uint64_t seed);
+
+// The editor's main window. It owns every piece of editing state of the run; creating it runs
+// FormCreate, which converts the named challenge when exactly one argument is given.
+class TMainForm : public QMainWindow {
+    Q_OBJECT
+
+public:
+    // `arguments` are the program's arguments without its own name; `gui_services` answers
+    // every box and dialog and must outlive the window.
+    TMainForm(std::vector<std::string> arguments, TGui_Services& gui_services,
+              QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    // The exit code of the conversion when exactly one argument was given: the program then
+    // ends with it instead of showing the window.
+    std::optional<int> Conversion_Exit_Code() const { return conversion_exit_code_; }
+
+    // Enables the commands from two facts: whether a profile was found, whether a challenge
+    // is open.
+    void FormUpdate();
+
+    // Editing state of the run.
+    TMemory_Mask Memory_Mask = 0;
+    std::string Challenge_Folder;
+    std::string Current_File_Name;
+    TFlexible_Byte_Array Expanded_Image;
+    TTMF_Challenge_Block_Address_List Block_Address_List;
+    std::int32_t Packed_Offset_Delta = 0;
+    std::int32_t Selected_Block_Index = 0;
+
+    // Commands, each shared by its menu item and tool button.
+    QAction* ChallengeNew_Action = nullptr;
+    QAction* ChallengeOpen_Action = nullptr;
+    QAction* ChallengeReload_Action = nullptr;
+    QAction* ChallengeSave_Action = nullptr;
+    QAction* ChallengeSaveAs_Action = nullptr;
+    QAction* Exit_Action = nullptr;
+    QAction* Help_About = nullptr;
+    QAction* ChallengeRead_Item = nullptr;
+
+    // Controls, named as their objectName.
+    QMenu* Challenge_Menu = nullptr;
+    QMenu* Help_Menu = nullptr;
+    QToolBar* Main_ToolBar = nullptr;
+    QTabWidget* Main_PageControl = nullptr;
+    QWidget* Summary_TabSheet = nullptr;
+    QGroupBox* Online_Profiles_GroupBox = nullptr;
+    QListWidget* Online_Profiles_ListBox = nullptr;
+    QGroupBox* Challenge_Summary_GroupBox = nullptr;
+    QWidget* Mapping_TabSheet = nullptr;
+    QListView* List_Block_ListBox = nullptr;
+    QWidget* Block_Panel = nullptr;
+    QComboBox* Block_Name_ComboBox = nullptr;
+    QToolButton* Block_Name_Unlock_SpeedButton = nullptr;
+    QSpinBox* Block_Rotation_SpinEdit = nullptr;
+    QSpinBox* Block_X_SpinEdit = nullptr;
+    QSpinBox* Block_Z_SpinEdit = nullptr;
+    QSpinBox* Block_Y_SpinEdit = nullptr;
+    QSpinBox* Block_V1_SpinEdit = nullptr;
+    QSpinBox* Block_V2_SpinEdit = nullptr;
+    QSpinBox* Block_V3_SpinEdit = nullptr;
+    QSpinBox* Block_V4_SpinEdit = nullptr;
+    QPushButton* Block_Save_BitBtn = nullptr;
+    QStatusBar* Main_StatusBar = nullptr;
+
+public slots:
+    void ChallengeNew_ActionExecute();
+    void Exit_ActionExecute();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void Create_Actions();
+    void Create_Menus();
+    void Create_Tool_Bar();
+    void Create_Pages();
+    QWidget* Create_Summary_Page();
+    QWidget* Create_Mapping_Page();
+    QWidget* Create_Block_Panel();
+    QSpinBox* Create_Spin_Edit(QWidget* panel, const char* name, const QString& caption,
+                               int maximum, int left, int top);
+    void Set_Tab_Order();
+
+    void FormCreate();
+
+    std::vector<std::string> arguments_;
+    TGui_Services& gui_services_;
+    std::optional<int> conversion_exit_code_;
+};
+
+} // namespace plotvane
