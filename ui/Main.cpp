@@ -3,6 +3,8 @@
 #include "challenge/Gbx_Challenge_Read.h"
 #include "challenge/Gbx_Profile_Read.h"
 #include "challenge/TMF_Base_Tools.h"
+#include "gbx/Gbx_IO.h"
+#include "platform/File_System.h"
 #include "platform/Gui_Services.h"
 #include "platform/Process.h"
 
@@ -26,6 +28,7 @@
 #include <QVBoxLayout>
 
 #include <filesystem>
+#include <iostream>
 #include <random>
 #include <utility>
 
@@ -55,6 +58,20 @@ constexpr int Row_Spacing = 30;
 QString From_Path(const std::string& path)
 {
     return QString::fromStdString(path);
+}
+
+std::string Status_Text(std::uint32_t status)
+{
+    return "status " + std::to_string(status) + " (" + Status_Meaning(status) + ")";
+}
+
+// The one line a failed conversion leaves on standard error; returns the exit code.
+int Report_Conversion_Failure(const std::string& file_name, const std::string& what_failed,
+                              int exit_code)
+{
+    std::cerr << "plotvane: " << file_name << ": " << what_failed << " (exit code " << exit_code
+              << ")\n";
+    return exit_code;
 }
 
 } // namespace
@@ -336,7 +353,10 @@ void TMainForm::FormCreate()
     const TProfile_List profiles = Get_Online_Profiles(Memory_Mask);
     if (profiles.Empty()) {
         if (arguments_.size() == 1) {
-            conversion_exit_code_ = Exit_No_Profile;
+            conversion_exit_code_ = Report_Conversion_Failure(
+                arguments_.front(),
+                "no online profile found in " + Get_TrackMania_Folder() + Separator + "Profiles",
+                Exit_No_Profile);
             return;
         }
         Show_Message(gui_services_, this, TMessage_Kind::Error,
@@ -347,8 +367,65 @@ void TMainForm::FormCreate()
         for (const std::string& login : profiles.Logins()) {
             Online_Profiles_ListBox->addItem(QString::fromStdString(login));
         }
+        if (arguments_.size() == 1) {
+            conversion_exit_code_ = Convert_Challenge(arguments_.front());
+            return;
+        }
     }
     FormUpdate();
+}
+
+std::vector<std::string> TMainForm::Profile_Logins() const
+{
+    std::vector<std::string> logins;
+    for (int i = 0; i < Online_Profiles_ListBox->count(); ++i) {
+        logins.push_back(Online_Profiles_ListBox->item(i)->text().toStdString());
+    }
+    return logins;
+}
+
+int TMainForm::Convert_Challenge(const std::string& file_name)
+{
+    std::uint32_t status = Status_Ok;
+    try {
+        status = Gbx_Load_File(file_name, Expanded_Image, Memory_Mask);
+    } catch (const EInOutError& error) {
+        return Report_Conversion_Failure(file_name, std::string("loading failed: ") + error.what(),
+                                         Exit_Load_Failed);
+    }
+    if (status != Status_Ok) {
+        return Report_Conversion_Failure(file_name, "loading failed: " + Status_Text(status),
+                                         Exit_Load_Failed);
+    }
+    Current_File_Name = file_name;
+    if (!Challenge_Author_Is_Listed(Expanded_Image, Profile_Logins(), Memory_Mask)) {
+        std::string author;
+        Challenge_Read_Author(Expanded_Image, Memory_Mask, author);
+        return Report_Conversion_Failure(
+            file_name, "the author \"" + author + "\" is not one of the online profiles",
+            Exit_Author_Not_Listed);
+    }
+    const std::string backup_name = file_name + ".bak";
+    if (File_Exists(file_name)) {
+        try {
+            Copy_File(file_name, backup_name);
+        } catch (const EInOutError& error) {
+            return Report_Conversion_Failure(
+                file_name, "copying to " + backup_name + " failed: " + error.what(),
+                Exit_Backup_Failed);
+        }
+    }
+    try {
+        status = Gbx_Save_File(file_name, Expanded_Image, 0, Memory_Mask);
+    } catch (const EInOutError& error) {
+        return Report_Conversion_Failure(file_name, std::string("saving failed: ") + error.what(),
+                                         Exit_Save_Failed);
+    }
+    if (status != Status_Ok) {
+        return Report_Conversion_Failure(file_name, "saving failed: " + Status_Text(status),
+                                         Exit_Save_Failed);
+    }
+    return Exit_Converted;
 }
 
 void TMainForm::FormUpdate()

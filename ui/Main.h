@@ -130,6 +130,10 @@ private:
     void Set_Tab_Order();
 
     void FormCreate();
+    // Converts the challenge in place and returns the exit code.
+    int Convert_Challenge(const std::string& file_name);
+    // The logins listed in Online_Profiles_ListBox, which every author check searches.
+    std::vector<std::string> Profile_Logins() const;
 
     std::vector<std::string> arguments_;
     TGui_Services& gui_services_;

@@ -1,0 +1,190 @@
+// The editor started with one argument, as a process: exit codes, the file and its .bak.
+#include "tests/support/Challenge_Builder.h"
+#include "tests/support/Corpus.h"
+#include "tests/support/File_Faults.h"
+#include "tests/support/Gbx_Test_Files.h"
+#include "tests/ui/Game_Folder.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace plotvane {
+namespace {
+
+namespace fs = std::filesystem;
+using test::TBytes;
+using test::TTest_Game_Folder;
+
+struct TRun {
+    int Exit_Status = -1;
+    std::string Error_Output;
+};
+
+std::string Quoted(const std::string& text)
+{
+    return "'" + text + "'";
+}
+
+// Runs the editor without any display (and without a platform named), as on a server.
+TRun Run_Editor(const std::vector<std::string>& arguments, const std::string& scratch)
+{
+    const std::string error_path = scratch + "/stderr.txt";
+    std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " +
+                          Quoted(PLOTVANE_EDITOR);
+    for (const std::string& argument : arguments) {
+        command += " " + Quoted(argument);
+    }
+    command += " 2>" + Quoted(error_path);
+    const int raw = std::system(command.c_str());
+    TRun run;
+    run.Exit_Status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    std::ifstream error_file(error_path);
+    std::ostringstream text;
+    text << error_file.rdbuf();
+    run.Error_Output = text.str();
+    return run;
+}
+
+class Conversion_Test : public testing::Test {
+protected:
+    void Write_Challenge(const std::string& author)
+    {
+        test::TChallenge_Description description;
+        description.Author_Login = test::In_Place(author, 0x8000);
+        description.Blocks = {{test::In_Place("StadiumRoadMain"), {1, 2, 3, 4, 0, 0, 0, 0}, {}}};
+        ASSERT_EQ(test::Write_Challenge_File(path_, description), 0u);
+        original_ = test::Read_Plain_File(path_);
+    }
+
+    TRun Convert() { return Run_Editor({path_}, game_.Game_Folder()); }
+
+    void Expect_Untouched(const TRun& run, int exit_status)
+    {
+        EXPECT_EQ(run.Exit_Status, exit_status);
+        EXPECT_EQ(test::Read_Plain_File(path_), original_);
+        EXPECT_FALSE(fs::exists(path_ + ".bak"));
+        // One line that names the file and the full exit code.
+        EXPECT_EQ(std::count(run.Error_Output.begin(), run.Error_Output.end(), '\n'), 1)
+            << run.Error_Output;
+        EXPECT_NE(run.Error_Output.find(path_), std::string::npos) << run.Error_Output;
+        EXPECT_NE(run.Error_Output.find("exit code 99"), std::string::npos) << run.Error_Output;
+    }
+
+    TTest_Game_Folder game_{{"player"}};
+    std::string path_ = game_.Challenge_Path("Map.Challenge.Gbx");
+    TBytes original_;
+};
+
+TEST_F(Conversion_Test, Failures_End_With_Their_Code_And_Write_Nothing)
+{
+    Write_Challenge("someone_else");
+    Expect_Untouched(Convert(), 9997 & 0xFF);
+
+    test::Write_Plain_File(path_, {'n', 'o', 't', ' ', 'G', 'B', 'X'});
+    original_ = test::Read_Plain_File(path_);
+    Expect_Untouched(Convert(), 9998 & 0xFF);
+
+    fs::remove(path_);
+    original_.clear();
+    Expect_Untouched(Convert(), 9998 & 0xFF);
+}
+
+TEST_F(Conversion_Test, No_Profile_Ends_Before_The_Argument_Is_Looked_At)
+{
+    Write_Challenge("player");
+    const TTest_Game_Folder empty_game({});
+    const TRun run = Run_Editor({path_}, empty_game.Game_Folder());
+    Expect_Untouched(run, 9999 & 0xFF);
+}
+
+TEST_F(Conversion_Test, Backup_That_Cannot_Be_Made_Leaves_The_Challenge_Untouched)
+{
+    Write_Challenge("player");
+    fs::create_directory(path_ + ".bak");
+    const TRun run = Convert();
+    EXPECT_EQ(run.Exit_Status, 9995 & 0xFF);
+    EXPECT_EQ(test::Read_Plain_File(path_), original_);
+    EXPECT_TRUE(fs::is_directory(path_ + ".bak"));
+    EXPECT_NE(run.Error_Output.find("exit code 9995"), std::string::npos) << run.Error_Output;
+}
+
+TEST_F(Conversion_Test, Help_And_Version_End_With_0)
+{
+    EXPECT_EQ(Run_Editor({"--version"}, game_.Game_Folder()).Exit_Status, 0);
+    EXPECT_EQ(Run_Editor({"--help"}, game_.Game_Folder()).Exit_Status, 0);
+}
+
+// Real file: the body is expanded, checked and written back as one literal run.
+class Corpus_Conversion_Test : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        PLOTVANE_REQUIRE_CORPUS_FILE(source, "E02-Endurance.Challenge.Gbx");
+        fs::copy_file(source, path_);
+        fs::permissions(path_, fs::perms::owner_write, fs::perm_options::add);
+        original_ = test::Read_Plain_File(path_);
+    }
+
+    // Author "Nadeo", listed here in other letter case.
+    TTest_Game_Folder game_{{"NADEO"}};
+    std::string path_ = game_.Challenge_Path("E02-Endurance.Challenge.Gbx");
+    TBytes original_;
+};
+
+constexpr std::size_t User_Data_Size_Offset = 13;
+
+TEST_F(Corpus_Conversion_Test, Converts_In_Place_Beside_A_Fresh_Backup)
+{
+    test::Write_Plain_File(path_ + ".bak", {'s', 't', 'a', 'l', 'e'});
+    const TRun run = Run_Editor({path_}, game_.Game_Folder());
+    ASSERT_EQ(run.Exit_Status, 0) << run.Error_Output;
+    EXPECT_EQ(run.Error_Output, "");
+    EXPECT_EQ(test::Read_Plain_File(path_ + ".bak"), original_);
+
+    const TBytes converted = test::Read_Plain_File(path_);
+    const std::size_t body_offset = 33 + test::Little_Endian_At(original_, User_Data_Size_Offset);
+    const std::uint32_t body_size = test::Little_Endian_At(original_, body_offset - 8);
+    ASSERT_GT(converted.size(), body_offset);
+    // The header is the original's but for the compressed-size field.
+    EXPECT_TRUE(std::equal(original_.begin(), original_.begin() + static_cast<long>(body_offset - 4),
+                           converted.begin()));
+    EXPECT_EQ(test::Little_Endian_At(converted, body_offset - 4), converted.size() - body_offset);
+    const TBytes original_body =
+        test::Lzo_Decompress(TBytes(original_.begin() + static_cast<long>(body_offset),
+                                    original_.end()),
+                             body_size);
+    const TBytes converted_body =
+        test::Lzo_Decompress(TBytes(converted.begin() + static_cast<long>(body_offset),
+                                    converted.end()),
+                             body_size);
+    EXPECT_EQ(converted_body, original_body);
+}
+
+TEST_F(Corpus_Conversion_Test, Failed_Save_Ends_With_9996_And_Leaves_The_Challenge_As_It_Was)
+{
+    // Room for the backup (the file as it is) but not for the expanded body.
+    const std::uint64_t limit = original_.size() + 1024;
+    const int exit_status = test::Run_With_File_Size_Limit(limit, [&] {
+        const int raw = std::system(("env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " +
+                                     Quoted(PLOTVANE_EDITOR) + " " + Quoted(path_) +
+                                     " 2>/dev/null")
+                                        .c_str());
+        return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    });
+    EXPECT_EQ(exit_status, 9996 & 0xFF);
+    EXPECT_EQ(test::Read_Plain_File(path_), original_);
+    EXPECT_EQ(test::Read_Plain_File(path_ + ".bak"), original_);
+}
+
+} // namespace
+} // namespace plotvane
