@@ -3,6 +3,7 @@
 #include "challenge/Gbx_Profile_Read.h"
 #include "challenge/TMF_Base_Tools.h"
 #include "cli/Cli_Reports.h"
+#include "cli/Cli_Set.h"
 #include "gbx/Gbx_Base_Structure.h"
 #include "gbx/Gbx_IO.h"
 #include "platform/File_System.h"
@@ -244,7 +245,7 @@ TMemory_Mask Draw_Memory_Mask()
 int Run_Cli(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
 {
     CLI::App app{"Looks into TrackMania TMNF/TMUF GBX files: challenges, profiles and replays. "
-                 "Changes no file.",
+                 "Only set changes a file.",
                  Program_Name};
     app.require_subcommand(1);
     TCli_Options options;
@@ -267,6 +268,9 @@ int Run_Cli(int argc, const char* const* argv, std::ostream& out, std::ostream& 
         ->check(CLI::ExistingDirectory);
     profiles->add_flag("--json", options.Json, "One JSON object");
 
+    TSet_Request set_request;
+    CLI::App* set = Add_Set_Command(app, set_request);
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
@@ -280,6 +284,9 @@ int Run_Cli(int argc, const char* const* argv, std::ostream& out, std::ostream& 
     }
     if (*blocks) {
         return Run_Blocks(options, mask, out, err);
+    }
+    if (*set) {
+        return Run_Set(set_request, mask, out, err);
     }
     return Run_Profiles(options, mask, out);
 }

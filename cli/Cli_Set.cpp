@@ -1,0 +1,269 @@
+#include "cli/Cli_Set.h"
+
+#include "challenge/Gbx_Challenge_Read.h"
+#include "challenge/Gbx_Challenge_Write.h"
+#include "challenge/Gbx_Profile_Read.h"
+#include "challenge/TMF_Base_Tools.h"
+#include "cli/Cli_Commands.h"
+#include "cli/Cli_Reports.h"
+#include "gbx/Gbx_Base_Structure.h"
+#include "gbx/Gbx_IO.h"
+#include "gbx/Gbx_Memory_Tools.h"
+#include "platform/File_System.h"
+
+#include <nlohmann/json.hpp>
+
+#include <iomanip>
+#include <ostream>
+#include <sstream>
+#include <stdexcept>
+
+namespace plotvane {
+
+namespace {
+
+using json = nlohmann::ordered_json;
+
+// What the command could not do, in words for the one line on standard error.
+class ESet_Failure : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+struct TOpened_Challenge {
+    TFlexible_Byte_Array Image;
+    TTMF_Challenge_Block_Address_List List;
+    // Added to an offset in the image, gives the offset in the file that a save writes.
+    std::int64_t File_Offset_Delta = 0;
+};
+
+std::string Hexadecimal(std::uint64_t value, int digits)
+{
+    std::ostringstream text;
+    text << std::uppercase << std::hex << std::setw(digits) << std::setfill('0') << value;
+    return text.str();
+}
+
+// Control bytes escaped, so that a name keeps its block (or its failure) on one line.
+std::string One_Line(const std::string& text)
+{
+    std::string shown;
+    for (const char character : text) {
+        const auto byte = static_cast<unsigned char>(character);
+        if (character == '\\') {
+            shown += "\\\\";
+        } else if (character == '\n') {
+            shown += "\\n";
+        } else if (byte < 0x20 || byte == 0x7F) {
+            shown += "\\x" + Hexadecimal(byte, 2);
+        } else {
+            shown += character;
+        }
+    }
+    return shown;
+}
+
+void Check_Status(std::uint32_t status)
+{
+    if (status != Status_Ok) {
+        throw ESet_Failure("error " + std::to_string(status) + ": " + Status_Meaning(status));
+    }
+}
+
+TOpened_Challenge Open_Challenge(const std::string& path, const TMemory_Mask& mask)
+{
+    TOpened_Challenge challenge;
+    Check_Status(Gbx_Load_File(path, challenge.Image, mask));
+    const std::uint8_t kind = Gbx_Get_Type(challenge.Image, mask);
+    if (kind != Gbx_Kind_Challenge) {
+        throw ESet_Failure("a " + Kind_Name(kind) + ", not a challenge");
+    }
+    std::uint32_t delta = 0;
+    Check_Status(Gbx_Packed_Offset_Delta(challenge.Image, mask, delta));
+    challenge.File_Offset_Delta = delta;
+    challenge.List = Challenge_Read_Block_List(challenge.Image, mask);
+    return challenge;
+}
+
+// The same rule and the same message as the editor's Open.
+void Check_Author(const TFlexible_Byte_Array& image, const std::string& game_folder,
+                  const TMemory_Mask& mask)
+{
+    const TProfile_List profiles = Get_Online_Profiles(
+        game_folder.empty() ? Get_TrackMania_Folder() : game_folder, mask);
+    if (!Challenge_Author_Is_Listed(image, profiles.Logins(), mask)) {
+        std::string author;
+        Challenge_Read_Author(image, mask, author);
+        throw ESet_Failure("Challenge creator (" + One_Line(author) +
+                           ") not corresponding with listed profiles");
+    }
+}
+
+TChallenge_Block Read_Block(const TOpened_Challenge& challenge, std::uint32_t index,
+                            const TMemory_Mask& mask)
+{
+    const auto block = Challenge_Read_Block(challenge.Image, challenge.List, index, mask);
+    if (!block) {
+        const std::size_t count = challenge.List.Block_Offsets.size();
+        throw ESet_Failure("no block " + std::to_string(index) + ": the challenge has " +
+                           std::to_string(count) + " blocks" +
+                           (challenge.List.Complete ? "" : " that could be read"));
+    }
+    return *block;
+}
+
+std::uint8_t Byte(int value)
+{
+    return static_cast<std::uint8_t>(value); // 0 to 255: the options' range
+}
+
+// The block's bytes with the values given on the command line put over them.
+TBlock_Field_Bytes New_Field_Bytes(const TSet_Request& request, const TChallenge_Block& block)
+{
+    const auto given = [](const CLI::Option* option, int value, std::uint8_t kept) {
+        return option->count() != 0 ? Byte(value) : kept;
+    };
+    TBlock_Field_Bytes bytes = {given(request.Rotation_Option, request.Rotation, block.Rotation),
+                                given(request.X_Option, request.X, block.X),
+                                given(request.Z_Option, request.Z, block.Z),
+                                given(request.Y_Option, request.Y, block.Y),
+                                block.Variations[0],
+                                block.Variations[1],
+                                block.Variations[2],
+                                block.Variations[3]};
+    if (request.Variations_Option->count() != 0) {
+        for (std::size_t i = 0; i < 4; ++i) {
+            bytes[4 + i] = Byte(request.Variations[i]);
+        }
+    }
+    return bytes;
+}
+
+std::string Refusal_Text(TBlock_Write_Status status, const std::string& name,
+                         std::uint32_t index)
+{
+    switch (status) {
+    case TBlock_Write_Status::Name_Not_Defined:
+        return "no name \"" + One_Line(name) + "\" is defined in the challenge before block " +
+               std::to_string(index) + ", so the block cannot refer to it";
+    case TBlock_Write_Status::Size_Fields_Not_Walked:
+        return "the challenge's body sizes could not be read, so an in-place name cannot change";
+    case TBlock_Write_Status::Image_Too_Large:
+        return "the new name would make the challenge too large";
+    case TBlock_Write_Status::Block_Not_Walked:
+    case TBlock_Write_Status::Written:
+        break;
+    }
+    return "block " + std::to_string(index) + " could not be read";
+}
+
+void Print_Block(std::ostream& out, bool as_json, std::uint32_t index, std::int64_t offset,
+                 const TChallenge_Block& block)
+{
+    if (as_json) {
+        const json object = {{"index", index},
+                             {"offset", offset},
+                             {"name", block.Name},
+                             {"name_in_place", block.Name_In_Place},
+                             {"name_index", block.Name_Index},
+                             {"rotation", block.Rotation},
+                             {"x", block.X},
+                             {"z", block.Z},
+                             {"y", block.Y},
+                             {"variations", block.Variations}};
+        // Names are byte strings: bytes that are not UTF-8 show as U+FFFD.
+        out << object.dump(-1, ' ', false, json::error_handler_t::replace) << '\n';
+        return;
+    }
+    out << "Block " << index << " (" << Hexadecimal(static_cast<std::uint64_t>(offset), 8)
+        << ") " << (block.Name_In_Place ? "in place" : "reference") << " #" << block.Name_Index
+        << ": " << One_Line(block.Name) << "  rotation " << int{block.Rotation} << "  x "
+        << int{block.X} << "  z " << int{block.Z} << "  y " << int{block.Y} << "  variations";
+    for (const std::uint8_t variation : block.Variations) {
+        out << ' ' << int{variation};
+    }
+    out << '\n';
+}
+
+void Set_Block(const TSet_Request& request, const TMemory_Mask& mask, std::ostream& out)
+{
+    TOpened_Challenge challenge = Open_Challenge(request.Map, mask);
+    Check_Author(challenge.Image, request.Game_Folder, mask);
+    const TChallenge_Block old_block = Read_Block(challenge, request.Index, mask);
+    const TBlock_Field_Bytes bytes = New_Field_Bytes(request, old_block);
+    const std::string& name = request.Name_Option->count() != 0 ? request.Name : old_block.Name;
+    if (!request.Force && Variations_Change_Game_Reading(
+                              old_block.Variations, {bytes[4], bytes[5], bytes[6], bytes[7]})) {
+        throw ESet_Failure("the new variations change whether an author record follows the "
+                           "block (bit 7 of variation 2) or whether it counts as a block (all "
+                           "four 255); the game may no longer load the challenge. Give --force "
+                           "to write them anyway");
+    }
+    const TBlock_Write_Status status =
+        Challenge_Write_Block(challenge.Image, challenge.List, request.Index, name, bytes, mask);
+    if (status != TBlock_Write_Status::Written) {
+        throw ESet_Failure(Refusal_Text(status, name, request.Index));
+    }
+    const std::string backup = request.Map + ".bak";
+    try {
+        Copy_File(request.Map, backup);
+    } catch (const EInOutError& error) {
+        throw ESet_Failure("cannot make the backup " + backup + ": " + error.what());
+    }
+    Check_Status(Gbx_Save_File(request.Map, challenge.Image, 0, mask));
+
+    const TOpened_Challenge written = Open_Challenge(request.Map, mask);
+    const TChallenge_Block block = Read_Block(written, request.Index, mask);
+    const std::int64_t offset =
+        written.List.Block_Offsets[request.Index] + written.File_Offset_Delta;
+    Print_Block(out, request.Json, request.Index, offset, block);
+}
+
+} // namespace
+
+CLI::App* Add_Set_Command(CLI::App& app, TSet_Request& request)
+{
+    CLI::App* set = app.add_subcommand(
+        "set", "Change one block of a challenge by one of the local online profiles, as the "
+               "editor does; the file is first copied to MAP.bak");
+    set->add_option("MAP", request.Map, "A challenge file (*.Challenge.Gbx)")->required();
+    set->add_option("INDEX", request.Index, "The block's number, from 0")->required();
+    request.Name_Option = set->add_option(
+        "--name", request.Name,
+        "The block's name: for a name by reference, one that the challenge defines before the "
+        "block; a name written in place is renamed, and with it every block that refers to it");
+    request.Rotation_Option =
+        set->add_option("--rotation", request.Rotation, "0 to 255; above 3 is written as 3")
+            ->check(CLI::Range(0, 255));
+    request.X_Option = set->add_option("--x", request.X, "0 to 255")->check(CLI::Range(0, 255));
+    request.Z_Option = set->add_option("--z", request.Z, "0 to 255")->check(CLI::Range(0, 255));
+    request.Y_Option = set->add_option("--y", request.Y, "0 to 255")->check(CLI::Range(0, 255));
+    request.Variations_Option =
+        set->add_option("--variations", request.Variations, "Variations 1 to 4, each 0 to 255")
+            ->expected(4)
+            ->check(CLI::Range(0, 255));
+    set->add_flag("--force", request.Force,
+                  "Write variations that change how the game reads the block list");
+    set->add_option("--game-folder", request.Game_Folder,
+                    "The game user folder whose profiles are the local player's, instead of "
+                    "looking for one")
+        ->check(CLI::ExistingDirectory);
+    set->add_flag("--json", request.Json, "The block as one JSON object, as blocks --json has it");
+    return set;
+}
+
+int Run_Set(const TSet_Request& request, const TMemory_Mask& mask, std::ostream& out,
+            std::ostream& err)
+{
+    try {
+        Set_Block(request, mask, out);
+        return Cli_Exit_Ok;
+    } catch (const ESet_Failure& failure) {
+        err << "plotvane-cli: " << request.Map << ": " << failure.what() << '\n';
+    } catch (const EInOutError& error) {
+        err << "plotvane-cli: " << request.Map << ": " << error.what() << '\n';
+    }
+    return Cli_Exit_Failure;
+}
+
+} // namespace plotvane

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "memory/Base_Structure.h"
+
+#include <CLI/CLI.hpp>
+
+#include <cstdint>
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+namespace plotvane {
+
+// What `plotvane-cli set` was asked to change; an option not given keeps the block's value.
+struct TSet_Request {
+    bool Json = false;
+    bool Force = false;
+    std::string Game_Folder;
+    std::string Map;
+    std::uint32_t Index = 0;
+    std::string Name;
+    int Rotation = 0;
+    int X = 0;
+    int Z = 0;
+    int Y = 0;
+    std::vector<int> Variations; // four when given
+    CLI::Option* Name_Option = nullptr;
+    CLI::Option* Rotation_Option = nullptr;
+    CLI::Option* X_Option = nullptr;
+    CLI::Option* Z_Option = nullptr;
+    CLI::Option* Y_Option = nullptr;
+    CLI::Option* Variations_Option = nullptr;
+};
+
+// Adds the `set` subcommand to `app`; parsing fills `request`.
+CLI::App* Add_Set_Command(CLI::App& app, TSet_Request& request);
+
+// Changes one block of a challenge by the local player, as the block editor does: the file is
+// first copied to MAP.bak, then written whole; the block is then shown as read back from the
+// written file. Returns the exit code; each failure is one line on `err`, nothing written.
+int Run_Set(const TSet_Request& request, const TMemory_Mask& mask, std::ostream& out,
+            std::ostream& err);
+
+} // namespace plotvane

@@ -1,0 +1,231 @@
+#include "challenge/Gbx_Challenge_Read.h"
+#include "cli/Cli_Commands.h"
+#include "platform/File_System.h"
+
+#include "tests/support/Challenge_Builder.h"
+#include "tests/support/Corpus.h"
+#include "tests/support/Gbx_Test_Files.h"
+#include "tests/support/Profile_Builder.h"
+#include "tests/support/Scratch_Folder.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <cstdio>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace plotvane {
+namespace {
+
+using nlohmann::json;
+using test::TBytes;
+
+struct TCli_Run {
+    int Exit_Code = -1;
+    std::string Out;
+    std::string Err;
+};
+
+TCli_Run Run_Command(const std::vector<std::string>& arguments)
+{
+    std::vector<const char*> argv = {"plotvane-cli"};
+    for (const std::string& argument : arguments) {
+        argv.push_back(argument.c_str());
+    }
+    std::ostringstream out;
+    std::ostringstream err;
+    const int exit_code = Run_Cli(static_cast<int>(argv.size()), argv.data(), out, err);
+    return {exit_code, out.str(), err.str()};
+}
+
+// A game user folder whose one online profile is `login`, and a map in it.
+class Cli_Set_Test : public testing::Test {
+protected:
+    Cli_Set_Test() : profiles_(folder_.Make_Folder("TrackMania/Profiles"))
+    {
+        test::Write_Profile_File(profiles_ + "/Player.Profile.Gbx", {"nadeo"});
+    }
+
+    std::string Game_Folder() const { return folder_.Path() + "/TrackMania"; }
+    std::string Map() const { return folder_.Path() + "/Map.Challenge.Gbx"; }
+    std::string Backup() const { return Map() + ".bak"; }
+
+    TCli_Run Set(std::vector<std::string> arguments) const
+    {
+        arguments.insert(arguments.begin(), {"set", "--game-folder", Game_Folder(), Map()});
+        return Run_Command(arguments);
+    }
+
+    // Runs `set` and checks that it wrote nothing: the map as it was, and no backup.
+    TCli_Run Set_Writing_Nothing(const std::vector<std::string>& arguments) const
+    {
+        const TBytes before = test::Read_Plain_File(Map());
+        TCli_Run run = Set(arguments);
+        EXPECT_EQ(test::Read_Plain_File(Map()), before) << testing::PrintToString(arguments);
+        EXPECT_FALSE(File_Exists(Backup())) << testing::PrintToString(arguments);
+        EXPECT_EQ(run.Out, "");
+        return run;
+    }
+
+    test::TScratch_Folder folder_;
+    std::string profiles_;
+};
+
+std::vector<std::uint8_t> Field_Bytes(const TChallenge_Block& block)
+{
+    return {block.Rotation,      block.X,
+            block.Z,             block.Y,
+            block.Variations[0], block.Variations[1],
+            block.Variations[2], block.Variations[3]};
+}
+
+// The blocks of a file on disk, its body expanded by liblzo2 and walked by the core.
+std::vector<TChallenge_Block> Blocks_Expanded_By_Liblzo2(const std::string& path)
+{
+    const TMemory_Mask mask = 0x4E;
+    const TFlexible_Byte_Array image =
+        test::Masked(test::Lzo_Expanded_Image(test::Read_Plain_File(path)), mask);
+    const auto list = Challenge_Read_Block_List(image, mask);
+    EXPECT_TRUE(list.Complete);
+    std::vector<TChallenge_Block> blocks;
+    for (std::size_t i = 0; i < list.Block_Offsets.size(); ++i) {
+        blocks.push_back(Challenge_Read_Block(image, list, i, mask).value());
+    }
+    return blocks;
+}
+
+// Two edits of the real map: an in-place rename with a rotation above 3, then a referenced
+// rename with new variations. Each keeps the file before it as MAP.bak and prints the block as
+// `blocks --json` then lists it; liblzo2 expands the result, whose other blocks are unchanged.
+TEST_F(Cli_Set_Test, Edits_A_Real_Challenge_Keeping_A_Backup_And_Every_Other_Block)
+{
+    PLOTVANE_REQUIRE_CORPUS_FILE(corpus_path, "E02-Endurance.Challenge.Gbx");
+    const TBytes original = test::Read_Plain_File(corpus_path);
+    test::Write_Plain_File(Map(), original);
+    const std::vector<TChallenge_Block> before = Blocks_Expanded_By_Liblzo2(Map());
+    ASSERT_TRUE(before[0].Name_In_Place);
+    const std::string new_name = before[0].Name + "Plotvane";
+    // The last block that refers to a name other than block 0's.
+    std::size_t referenced = before.size() - 1;
+    while (before[referenced].Name_In_Place ||
+           before[referenced].Name_Index == before[0].Name_Index) {
+        --referenced;
+    }
+    const std::vector<uint8_t> old_variations(before[referenced].Variations.begin(),
+                                              before[referenced].Variations.end());
+    // Bit 7 of variation 2 kept, so that no --force is needed.
+    const std::vector<int> variations = {9, old_variations[1] & 0x80, 0, 200};
+
+    const TCli_Run rename = Set({"0", "--json", "--name", new_name, "--rotation", "7", "--x", "40"});
+    ASSERT_EQ(rename.Exit_Code, Cli_Exit_Ok) << rename.Err;
+    EXPECT_EQ(test::Read_Plain_File(Backup()), original);
+    const TBytes after_rename = test::Read_Plain_File(Map());
+
+    const TCli_Run retarget = Set({std::to_string(referenced), "--name", new_name, "--variations",
+                                   std::to_string(variations[0]), std::to_string(variations[1]),
+                                   std::to_string(variations[2]), std::to_string(variations[3])});
+    ASSERT_EQ(retarget.Exit_Code, Cli_Exit_Ok) << retarget.Err;
+    EXPECT_EQ(test::Read_Plain_File(Backup()), after_rename);
+    EXPECT_EQ(retarget.Out.rfind("Block " + std::to_string(referenced) + " (", 0), 0U)
+        << retarget.Out;
+
+    const json listing = json::parse(Run_Command({"blocks", "--json", Map()}).Out);
+    // Printed as `blocks --json` lists it from the file (the second edit moved no block).
+    EXPECT_EQ(json::parse(rename.Out), listing["blocks"][0]);
+
+    const std::vector<TChallenge_Block> after = Blocks_Expanded_By_Liblzo2(Map());
+    ASSERT_EQ(after.size(), before.size());
+    for (std::size_t i = 0; i < after.size(); ++i) {
+        std::vector<std::uint8_t> bytes = Field_Bytes(before[i]);
+        std::string name = before[i].Name;
+        if (i == 0) {
+            bytes[0] = 3;
+            bytes[1] = 40;
+        }
+        if (i == referenced) {
+            std::copy(variations.begin(), variations.end(), bytes.begin() + 4);
+        }
+        if (i == referenced || before[i].Name_Index == before[0].Name_Index) {
+            name = new_name;
+        }
+        ASSERT_EQ(after[i].Name, name) << i;
+        ASSERT_EQ(Field_Bytes(after[i]), bytes) << i;
+    }
+}
+
+TEST_F(Cli_Set_Test, Bad_Values_Are_Usage_Errors)
+{
+    ASSERT_EQ(test::Write_Challenge_File(Map(), {}), 0U);
+    const std::vector<std::vector<std::string>> cases = {
+        {},
+        {"x"},
+        {"-1"},
+        {"1.5"},
+        {"0", "--rotation", "-1"},
+        {"0", "--rotation", "256"},
+        {"0", "--rotation", "three"},
+        {"0", "--x", "256"},
+        {"0", "--z", "-3"},
+        {"0", "--y", "1.5"},
+        {"0", "--variations", "1", "2", "3"},
+        {"0", "--variations", "1", "2", "3", "256"},
+        {"0", "--name"},
+        {"0", "--colour", "red"},
+        {"0", "1"},
+    };
+    for (const std::vector<std::string>& arguments : cases) {
+        const TCli_Run run = Set_Writing_Nothing(arguments);
+        EXPECT_EQ(run.Exit_Code, Cli_Exit_Usage) << testing::PrintToString(arguments);
+        EXPECT_NE(run.Err, "");
+    }
+    const TCli_Run no_folder =
+        Run_Command({"set", "--game-folder", folder_.Path() + "/none", Map(), "0"});
+    EXPECT_EQ(no_folder.Exit_Code, Cli_Exit_Usage);
+}
+
+TEST_F(Cli_Set_Test, Refuses_With_One_Line_And_Writes_Nothing)
+{
+    test::TChallenge_Description description;
+    description.Author_Login = test::In_Place("NADEO"); // letter case does not matter
+    description.Blocks = {{test::In_Place("StadiumRoadMain"), {1, 2, 3, 4, 0, 0, 0, 0}, {}},
+                          {test::In_Place("StadiumPlatform"), {1, 2, 3, 4, 0, 0, 0, 0}, {}},
+                          {test::Reference(5), {1, 2, 3, 4, 255, 255, 255, 255}, {}}};
+    ASSERT_EQ(test::Write_Challenge_File(Map(), description), 0U);
+    struct TCase {
+        std::vector<std::string> Arguments;
+        std::string Failure;
+    };
+    const std::vector<TCase> cases = {
+        {{"3"}, "no block 3: the challenge has 3 blocks"},
+        {{"2", "--name", "StadiumPlatformX"},
+         "no name \"StadiumPlatformX\" is defined in the challenge before block 2, so the block "
+         "cannot refer to it"},
+        {{"0", "--variations", "0", "128", "0", "0"}, "the new variations change"},
+        {{"2", "--variations", "255", "255", "255", "254"}, "the new variations change"},
+    };
+    for (const TCase& test_case : cases) {
+        const TCli_Run run = Set_Writing_Nothing(test_case.Arguments);
+        EXPECT_EQ(run.Exit_Code, Cli_Exit_Failure);
+        EXPECT_EQ(run.Err.rfind("plotvane-cli: " + Map() + ": " + test_case.Failure, 0), 0U)
+            << run.Err;
+        EXPECT_EQ(std::count(run.Err.begin(), run.Err.end(), '\n'), 1);
+    }
+    // The same change of variations goes through when forced.
+    EXPECT_EQ(Set({"0", "--force", "--variations", "0", "128", "0", "0"}).Exit_Code, Cli_Exit_Ok);
+
+    // Another player's challenge: the message of the editor's Open, with the login as stored.
+    description.Author_Login = test::In_Place("Someone_Else");
+    ASSERT_EQ(test::Write_Challenge_File(Map(), description), 0U);
+    std::remove(Backup().c_str());
+    const TCli_Run other = Set_Writing_Nothing({"0", "--x", "1"});
+    EXPECT_EQ(other.Exit_Code, Cli_Exit_Failure);
+    EXPECT_EQ(other.Err, "plotvane-cli: " + Map() +
+                             ": Challenge creator (Someone_Else) not corresponding with listed "
+                             "profiles\n");
+}
+
+} // namespace
+} // namespace plotvane
