@@ -7,4 +7,5 @@ set(PLOTVANE_FUZZ_TARGETS
   gbx_load_file_fuzzer
   challenge_author_fuzzer
   challenge_block_list_fuzzer
+  challenge_write_block_fuzzer
   profile_login_fuzzer)
