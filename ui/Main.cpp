@@ -1,8 +1,13 @@
 #include "ui/Main.h"
 
+#include "ui/Block_List_Model.h"
+
 #include "challenge/Gbx_Challenge_Read.h"
 #include "challenge/Gbx_Profile_Read.h"
+#include "challenge/Gbx_Challenge_Write.h"
 #include "challenge/TMF_Base_Tools.h"
+#include "challenge/TMF_Block_Names.h"
+#include "gbx/Gbx_Memory_Tools.h"
 #include "gbx/Gbx_IO.h"
 #include "platform/File_System.h"
 #include "platform/Gui_Services.h"
@@ -10,6 +15,8 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
+#include <QPainter>
 #include <QComboBox>
 #include <QEvent>
 #include <QGroupBox>
@@ -55,9 +62,90 @@ constexpr int Block_Panel_Height = 187;
 constexpr int Spin_Edit_Width = 50;
 constexpr int Row_Spacing = 30;
 
+const QString Application_Title = QStringLiteral("Plotvane");
+const QString Challenge_Filter = QStringLiteral("Challenge files|*.Challenge.Gbx");
+// Added to a typed name without a suffix, so that it stays visible to the Open filter.
+const QString Challenge_Suffix = QStringLiteral("Challenge.Gbx");
+
+// Paths are the system's: UTF-8 on Linux.
 QString From_Path(const std::string& path)
 {
     return QString::fromStdString(path);
+}
+
+// Names and logins are byte strings: each byte is the character of the same number, so a text
+// shown and read back gives exactly the bytes it had.
+QString From_Bytes(const std::string& bytes)
+{
+    return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+std::string To_Bytes(const QString& text)
+{
+    return text.toLatin1().toStdString();
+}
+
+// Everything up to and including the last separator.
+std::string Folder_Part(const std::string& path)
+{
+#ifdef _WIN32
+    const std::size_t end = path.find_last_of("\\:/");
+#else
+    const std::size_t end = path.find_last_of('/');
+#endif
+    return end == std::string::npos ? std::string() : path.substr(0, end + 1);
+}
+
+// A padlock: closed while the name is locked (button raised), open once unlocked (button
+// down), crossed out when the button is disabled.
+QIcon Padlock_Icon()
+{
+    const auto draw = [](bool open, bool crossed) {
+        QPixmap pixmap(16, 16);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(QPen(QColor(80, 80, 80), 1.6));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawArc(QRectF(open ? 7.5 : 4.5, 1.5, 7, 9), 0, 180 * 16);
+        painter.drawLine(QPointF(open ? 14.5 : 11.5, 6), QPointF(open ? 14.5 : 11.5, 7.5));
+        if (!open) {
+            painter.drawLine(QPointF(4.5, 6), QPointF(4.5, 7.5));
+        }
+        painter.setBrush(QColor(218, 165, 32));
+        painter.drawRoundedRect(QRectF(2.5, 7.5, 11, 7.5), 1.5, 1.5);
+        if (crossed) {
+            painter.setPen(QPen(QColor(200, 30, 30), 2));
+            painter.drawLine(QPointF(1, 1), QPointF(15, 15));
+        }
+        return pixmap;
+    };
+    QIcon icon;
+    icon.addPixmap(draw(false, false), QIcon::Normal, QIcon::Off);
+    icon.addPixmap(draw(true, false), QIcon::Normal, QIcon::On);
+    icon.addPixmap(draw(false, true), QIcon::Disabled, QIcon::Off);
+    icon.addPixmap(draw(false, true), QIcon::Disabled, QIcon::On);
+    return icon;
+}
+
+QString Refusal_Text(TBlock_Write_Status status, const std::string& name)
+{
+    switch (status) {
+    case TBlock_Write_Status::Name_Not_Defined:
+        return QStringLiteral("The name \"%1\" is not one of the names this challenge defines "
+                              "up to this block. Nothing was written.")
+            .arg(From_Bytes(name));
+    case TBlock_Write_Status::Size_Fields_Not_Walked:
+        return QStringLiteral("The block list could not be read to its end, so a name written "
+                              "in place cannot be changed. Nothing was written.");
+    case TBlock_Write_Status::Image_Too_Large:
+        return QStringLiteral("The new name would make the challenge too large. Nothing was "
+                              "written.");
+    case TBlock_Write_Status::Block_Not_Walked:
+    case TBlock_Write_Status::Written:
+        break;
+    }
+    return QStringLiteral("This block is not in the block list read. Nothing was written.");
 }
 
 std::string Status_Text(std::uint32_t status)
@@ -86,7 +174,8 @@ TMemory_Mask Draw_Memory_Mask(std::uint64_t seed)
 
 TMainForm::TMainForm(std::vector<std::string> arguments, TGui_Services& gui_services,
                      QWidget* parent)
-    : QMainWindow(parent), arguments_(std::move(arguments)), gui_services_(gui_services)
+    : QMainWindow(parent), Block_Name_List_Folder(Program_Folder()),
+      arguments_(std::move(arguments)), gui_services_(gui_services)
 {
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(QStringLiteral("TMNF/TMUF Plotvane v") + QLatin1String(Program_Version));
@@ -151,6 +240,14 @@ void TMainForm::Create_Actions()
 
     connect(ChallengeNew_Action, &QAction::triggered, this,
             &TMainForm::ChallengeNew_ActionExecute);
+    connect(ChallengeOpen_Action, &QAction::triggered, this,
+            &TMainForm::ChallengeOpen_ActionExecute);
+    connect(ChallengeReload_Action, &QAction::triggered, this,
+            &TMainForm::ChallengeReload_ActionExecute);
+    connect(ChallengeSave_Action, &QAction::triggered, this,
+            &TMainForm::ChallengeSave_ActionExecute);
+    connect(ChallengeSaveAs_Action, &QAction::triggered, this,
+            &TMainForm::ChallengeSaveAs_ActionExecute);
     connect(Exit_Action, &QAction::triggered, this, &TMainForm::Exit_ActionExecute);
 }
 
@@ -250,6 +347,11 @@ QWidget* TMainForm::Create_Mapping_Page()
     List_Block_ListBox->setEditTriggers(QAbstractItemView::NoEditTriggers);
     List_Block_ListBox->setSelectionMode(QAbstractItemView::SingleSelection);
     List_Block_ListBox->setUniformItemSizes(true);
+    Block_List_Model =
+        new TBlock_List_Model(Expanded_Image, Block_Address_List, Memory_Mask, List_Block_ListBox);
+    List_Block_ListBox->setModel(Block_List_Model);
+    connect(List_Block_ListBox->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            &TMainForm::List_Block_ListBoxDblClick);
     page_layout->addWidget(List_Block_ListBox, 1);
 
     page_layout->addWidget(Create_Block_Panel());
@@ -297,6 +399,9 @@ QWidget* TMainForm::Create_Block_Panel()
     Block_Name_Unlock_SpeedButton->setCheckable(true);
     Block_Name_Unlock_SpeedButton->setAutoRaise(true);
     Block_Name_Unlock_SpeedButton->setGeometry(308, 8, 21, 21);
+    Block_Name_Unlock_SpeedButton->setIcon(Padlock_Icon());
+    connect(Block_Name_Unlock_SpeedButton, &QToolButton::clicked, this,
+            &TMainForm::Block_Name_Unlock_SpeedButtonClick);
 
     const int first_row = 40;
     Block_Rotation_SpinEdit = Create_Spin_Edit(Block_Panel, "Block_Rotation_SpinEdit",
@@ -323,6 +428,7 @@ QWidget* TMainForm::Create_Block_Panel()
         new QPushButton(QStringLiteral("Save block modifications to memory"), Block_Panel);
     Block_Save_BitBtn->setObjectName(QStringLiteral("Block_Save_BitBtn"));
     Block_Save_BitBtn->setGeometry(8, 160, 320, 20);
+    connect(Block_Save_BitBtn, &QPushButton::clicked, this, &TMainForm::Block_Save_BitBtnClick);
 
     Block_Panel->hide();
     return Block_Panel;
@@ -365,7 +471,7 @@ void TMainForm::FormCreate()
                      TMessage_Buttons::Ok);
     } else {
         for (const std::string& login : profiles.Logins()) {
-            Online_Profiles_ListBox->addItem(QString::fromStdString(login));
+            Online_Profiles_ListBox->addItem(From_Bytes(login));
         }
         if (arguments_.size() == 1) {
             conversion_exit_code_ = Convert_Challenge(arguments_.front());
@@ -379,7 +485,7 @@ std::vector<std::string> TMainForm::Profile_Logins() const
 {
     std::vector<std::string> logins;
     for (int i = 0; i < Online_Profiles_ListBox->count(); ++i) {
-        logins.push_back(Online_Profiles_ListBox->item(i)->text().toStdString());
+        logins.push_back(To_Bytes(Online_Profiles_ListBox->item(i)->text()));
     }
     return logins;
 }
@@ -450,6 +556,325 @@ void TMainForm::ChallengeNew_ActionExecute()
 void TMainForm::Exit_ActionExecute()
 {
     close();
+}
+
+void TMainForm::closeEvent(QCloseEvent* event)
+{
+    if (Confirm_Discarding_Block_Changes()) {
+        event->accept();
+    } else {
+        event->ignore();
+    }
+}
+
+bool TMainForm::Confirm_Discarding_Block_Changes()
+{
+    return !modified_ ||
+           Show_Message(gui_services_, this, TMessage_Kind::Confirmation,
+                        QStringLiteral("The block changes made to this challenge are not saved. "
+                                       "Do you want to discard them?"),
+                        TMessage_Buttons::Yes_No) == TMessage_Answer::Yes;
+}
+
+void TMainForm::Set_Modified(bool modified)
+{
+    modified_ = modified;
+    const QString title = QStringLiteral("TMNF/TMUF Plotvane v") + QLatin1String(Program_Version);
+    setWindowTitle(modified ? QLatin1Char('*') + title : title);
+}
+
+void TMainForm::Show_Application_Error(const QString& text)
+{
+    gui_services_.Message_Box(this, TMessage_Kind::Error, Application_Title,
+                              text.endsWith(QLatin1Char('.')) ? text : text + QLatin1Char('.'),
+                              TMessage_Buttons::Ok);
+}
+
+void TMainForm::ChallengeOpen_ActionExecute()
+{
+    if (!Confirm_Discarding_Block_Changes()) {
+        return;
+    }
+    const std::optional<QString> chosen = gui_services_.Open_File_Name(
+        this, {Challenge_Filter, From_Path(Challenge_Folder), QString(), Challenge_Suffix});
+    if (chosen) {
+        Load_Challenge(chosen->toStdString(), true);
+    }
+}
+
+void TMainForm::ChallengeReload_ActionExecute()
+{
+    if (Current_File_Name.empty() || !Confirm_Discarding_Block_Changes()) {
+        return;
+    }
+    Load_Challenge(Current_File_Name, false);
+}
+
+void TMainForm::Load_Challenge(const std::string& file_name, bool takes_new_name)
+{
+    // Loaded beside the open challenge, which stays as it is unless this one is accepted.
+    TFlexible_Byte_Array image;
+    std::uint32_t status = Status_Ok;
+    try {
+        status = Gbx_Load_File(file_name, image, Memory_Mask);
+    } catch (const EInOutError& error) {
+        Show_Application_Error(QString::fromStdString(error.what()));
+        return;
+    }
+    if (status != Status_Ok) {
+        Show_Message(gui_services_, this, TMessage_Kind::Error,
+                     QStringLiteral("Error (%1) loading file").arg(status), TMessage_Buttons::Ok);
+    } else if (!Challenge_Author_Is_Listed(image, Profile_Logins(), Memory_Mask)) {
+        std::string author;
+        Challenge_Read_Author(image, Memory_Mask, author);
+        Show_Message(gui_services_, this, TMessage_Kind::Error,
+                     QStringLiteral("Challenge creator (") + From_Bytes(author) +
+                         QStringLiteral(") not corresponding with listed profiles"),
+                     TMessage_Buttons::Ok);
+    } else {
+        if (takes_new_name) {
+            Current_File_Name = file_name;
+            Challenge_Folder = Folder_Part(file_name);
+        }
+        Expanded_Image = std::move(image);
+        Set_Modified(false);
+        if (ChallengeRead_Item->isChecked()) {
+            List_Block_BitBtnClick();
+            Block_Panel->hide();
+        } else {
+            Forget_Block_List();
+        }
+    }
+    FormUpdate();
+}
+
+void TMainForm::ChallengeSave_ActionExecute()
+{
+    if (File_Exists(Current_File_Name)) {
+        if (Backup_Counter >= 9) {
+            Backup_Counter = 0;
+        }
+        ++Backup_Counter;
+        try {
+            Copy_File(Current_File_Name, Current_File_Name + ".bak" + std::to_string(Backup_Counter));
+        } catch (const EInOutError&) {
+            if (Show_Message(gui_services_, this, TMessage_Kind::Error,
+                             QStringLiteral("Error saving .bak file. Do you want to overwrite "
+                                            "original without backup?"),
+                             TMessage_Buttons::Yes_No) != TMessage_Answer::Yes) {
+                return;
+            }
+        }
+    }
+    Save_Image_To(Current_File_Name);
+}
+
+void TMainForm::ChallengeSaveAs_ActionExecute()
+{
+    const std::optional<QString> chosen = gui_services_.Save_File_Name(
+        this, {Challenge_Filter, QString(), From_Path(Current_File_Name), Challenge_Suffix});
+    if (!chosen) {
+        return;
+    }
+    const std::string target = chosen->toStdString();
+    if (File_Exists(target) &&
+        Show_Message(gui_services_, this, TMessage_Kind::Confirmation,
+                     QStringLiteral("OK to overwrite %1").arg(*chosen),
+                     TMessage_Buttons::Yes_No) != TMessage_Answer::Yes) {
+        return;
+    }
+    if (Save_Image_To(target)) {
+        Current_File_Name = target;
+        Challenge_Folder = Folder_Part(target);
+        FormUpdate();
+    }
+}
+
+bool TMainForm::Save_Image_To(const std::string& file_name)
+{
+    std::uint32_t status = Status_Ok;
+    try {
+        status = Gbx_Save_File(file_name, Expanded_Image, 0, Memory_Mask);
+    } catch (const EInOutError& error) {
+        Show_Application_Error(QString::fromStdString(error.what()));
+        return false;
+    }
+    if (status != Status_Ok) {
+        Show_Message(gui_services_, this, TMessage_Kind::Error,
+                     QStringLiteral("Error (%1) saving file").arg(status), TMessage_Buttons::Ok);
+        return false;
+    }
+    Set_Modified(false);
+    return true;
+}
+
+void TMainForm::List_Block_BitBtnClick()
+{
+    Block_Address_List = Challenge_Read_Block_List(Expanded_Image, Memory_Mask);
+    // Follows from the image's length alone, so it stays true after a rename.
+    std::uint32_t delta = 0;
+    Gbx_Packed_Offset_Delta(Expanded_Image, Memory_Mask, delta);
+    Packed_Offset_Delta = static_cast<std::int32_t>(delta);
+    Block_List_Model->Show_List(Packed_Offset_Delta);
+    if (Block_Address_List.Complete) {
+        Main_StatusBar->clearMessage();
+    } else {
+        Main_StatusBar->showMessage(
+            Incomplete_Block_List_Text(Block_Address_List.Block_Offsets.size()));
+    }
+}
+
+void TMainForm::Forget_Block_List()
+{
+    Block_Address_List = TTMF_Challenge_Block_Address_List();
+    Block_List_Model->Clear();
+    Block_Panel->hide();
+    Selected_Block_Index = -1;
+}
+
+void TMainForm::List_Block_ListBoxDblClick()
+{
+    const QModelIndex current = List_Block_ListBox->currentIndex();
+    if (!current.isValid() || current.row() == 0 ||
+        static_cast<std::size_t>(current.row()) > Block_Address_List.Block_Offsets.size()) {
+        return;
+    }
+    Selected_Block_Index = current.row() - 1;
+    // The panel shows again only once the whole block is in it, so that a save never writes
+    // the values of an earlier block into this one.
+    Block_Panel->hide();
+    if (Show_Block(static_cast<std::size_t>(Selected_Block_Index))) {
+        Block_Panel->show();
+    }
+}
+
+bool TMainForm::Show_Block(std::size_t block_index)
+{
+    const std::optional<TChallenge_Block> block =
+        Challenge_Read_Block(Expanded_Image, Block_Address_List, block_index, Memory_Mask);
+    if (!block) {
+        return false;
+    }
+    Block_Name_ComboBox->clear();
+    Block_Name_ComboBox->clearEditText();
+    if (!block->Name_In_Place) {
+        const std::vector<std::string>& table = Block_Address_List.String_Table;
+        const std::size_t last =
+            std::min<std::size_t>(Block_Address_List.Last_String_Indexes[block_index],
+                                  table.size() - 1);
+        QStringList names;
+        for (std::size_t k = Block_Address_List.First_Block_Name_Index; k <= last; ++k) {
+            names.append(From_Bytes(table[k]));
+        }
+        Block_Name_ComboBox->addItems(names);
+        Block_Name_ComboBox->setEditText(From_Bytes(block->Name));
+        Block_Name_ComboBox->setEnabled(true);
+        Block_Name_Unlock_SpeedButton->hide();
+    } else {
+        Block_Name_ComboBox->setEditText(From_Bytes(block->Name));
+        try {
+            const std::vector<std::string> names = Read_Block_Name_List(
+                Block_Name_List_Folder +
+                Block_Name_List_File_Name(Block_Address_List.Collection_Name));
+            QStringList items;
+            for (const std::string& name : names) {
+                items.append(From_Bytes(name));
+            }
+            Block_Name_ComboBox->addItems(items);
+            Block_Name_ComboBox->setEditText(From_Bytes(block->Name));
+        } catch (const EFOpenError& error) {
+            Show_Application_Error(QString::fromStdString(error.what()));
+            return false;
+        }
+        Block_Name_ComboBox->setEnabled(false);
+        Block_Name_Unlock_SpeedButton->setChecked(false);
+        Block_Name_Unlock_SpeedButton->show();
+        name_unlocked_ = false;
+    }
+    const std::uint8_t values[] = {block->Rotation,      block->X,
+                                   block->Z,             block->Y,
+                                   block->Variations[0], block->Variations[1],
+                                   block->Variations[2], block->Variations[3]};
+    QSpinBox* const spin_edits[] = {Block_Rotation_SpinEdit, Block_X_SpinEdit, Block_Z_SpinEdit,
+                                    Block_Y_SpinEdit,        Block_V1_SpinEdit, Block_V2_SpinEdit,
+                                    Block_V3_SpinEdit,       Block_V4_SpinEdit};
+    for (std::size_t i = 0; i < std::size(values); ++i) {
+        spin_edits[i]->setValue(values[i]); // a rotation above 3 shows 3
+    }
+    return true;
+}
+
+void TMainForm::Block_Name_Unlock_SpeedButtonClick()
+{
+    if (name_unlocked_) {
+        // Once unlocked the button stays down.
+        Block_Name_Unlock_SpeedButton->setChecked(true);
+        return;
+    }
+    if (Show_Message(gui_services_, this, TMessage_Kind::Warning,
+                     QStringLiteral("This block contain the main description. If you modify it "
+                                    "name, all instances of this block type will be modified"),
+                     TMessage_Buttons::Ok_Cancel) == TMessage_Answer::Ok) {
+        Block_Name_ComboBox->setEnabled(true);
+        Block_Name_Unlock_SpeedButton->setChecked(true);
+        name_unlocked_ = true;
+    } else {
+        Block_Name_Unlock_SpeedButton->setChecked(false);
+    }
+}
+
+void TMainForm::Block_Save_BitBtnClick()
+{
+    if (Block_Panel->isHidden() || Selected_Block_Index < 0) {
+        return;
+    }
+    const auto block_index = static_cast<std::size_t>(Selected_Block_Index);
+    const std::optional<TChallenge_Block> old_block =
+        Challenge_Read_Block(Expanded_Image, Block_Address_List, block_index, Memory_Mask);
+    const TBlock_Field_Bytes bytes = {
+        static_cast<std::uint8_t>(Block_Rotation_SpinEdit->value()),
+        static_cast<std::uint8_t>(Block_X_SpinEdit->value()),
+        static_cast<std::uint8_t>(Block_Z_SpinEdit->value()),
+        static_cast<std::uint8_t>(Block_Y_SpinEdit->value()),
+        static_cast<std::uint8_t>(Block_V1_SpinEdit->value()),
+        static_cast<std::uint8_t>(Block_V2_SpinEdit->value()),
+        static_cast<std::uint8_t>(Block_V3_SpinEdit->value()),
+        static_cast<std::uint8_t>(Block_V4_SpinEdit->value())};
+    if (old_block &&
+        Variations_Change_Game_Reading(old_block->Variations,
+                                       {bytes[4], bytes[5], bytes[6], bytes[7]}) &&
+        Show_Message(gui_services_, this, TMessage_Kind::Confirmation,
+                     QStringLiteral("These variation values change how the game reads the "
+                                    "block list (whether an author record follows this block, "
+                                    "or whether it counts as a block): the game may no longer "
+                                    "load the challenge. Write them anyway?"),
+                     TMessage_Buttons::Yes_No) != TMessage_Answer::Yes) {
+        return;
+    }
+    const std::string name = To_Bytes(Block_Name_ComboBox->currentText());
+    const TBlock_Write_Status status = Challenge_Write_Block(
+        Expanded_Image, Block_Address_List, block_index, name, bytes, Memory_Mask);
+    if (status != TBlock_Write_Status::Written) {
+        Show_Message(gui_services_, this, TMessage_Kind::Error, Refusal_Text(status, name),
+                     TMessage_Buttons::Ok);
+        return;
+    }
+    Set_Modified(true);
+    List_Block_BitBtnClick();
+    Select_Line_Quietly(Selected_Block_Index + 1);
+    List_Block_ListBox->setFocus();
+}
+
+void TMainForm::Select_Line_Quietly(int row)
+{
+    const QSignalBlocker blocker(List_Block_ListBox->selectionModel());
+    const QModelIndex index = Block_List_Model->index(row);
+    List_Block_ListBox->selectionModel()->setCurrentIndex(index,
+                                                          QItemSelectionModel::ClearAndSelect);
+    // The view repaints from the selection model's state, which the blocked signals did not
+    // announce.
+    List_Block_ListBox->viewport()->update();
+    List_Block_ListBox->scrollTo(index);
 }
 
 } // namespace plotvane

@@ -27,6 +27,8 @@ class QWidget;
 
 namespace plotvane {
 
+class EInOutError;
+class TBlock_List_Model;
 class TGui_Services;
 
 // The program's version as its caption and --version show it.
@@ -65,6 +67,12 @@ public:
     // Enables the commands from two facts: whether a profile was found, whether a challenge
     // is open.
     void FormUpdate();
+
+    // Whether block edits were made since the challenge was loaded or last saved.
+    bool Is_Modified() const { return modified_; }
+
+    // The folder whose block name list files the block panel offers: the program's folder.
+    std::string Block_Name_List_Folder;
 
     // Editing state of the run.
     TMemory_Mask Memory_Mask = 0;
@@ -110,12 +118,25 @@ public:
     QPushButton* Block_Save_BitBtn = nullptr;
     QStatusBar* Main_StatusBar = nullptr;
 
+    TBlock_List_Model* Block_List_Model = nullptr;
+
 public slots:
     void ChallengeNew_ActionExecute();
+    void ChallengeOpen_ActionExecute();
+    void ChallengeReload_ActionExecute();
+    void ChallengeSave_ActionExecute();
+    void ChallengeSaveAs_ActionExecute();
     void Exit_ActionExecute();
+    // Walks the image again and lists its blocks.
+    void List_Block_BitBtnClick();
+    // Shows the block of the current line in the panel.
+    void List_Block_ListBoxDblClick();
+    void Block_Name_Unlock_SpeedButtonClick();
+    void Block_Save_BitBtnClick();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void Create_Actions();
@@ -135,9 +156,25 @@ private:
     // The logins listed in Online_Profiles_ListBox, which every author check searches.
     std::vector<std::string> Profile_Logins() const;
 
+    // Loads the file as the open challenge when it is one of the player's; Open gives the new
+    // name, Reload the open one.
+    void Load_Challenge(const std::string& file_name, bool takes_new_name);
+    // Writes the image to the file; false (after telling the user) when it was not written.
+    bool Save_Image_To(const std::string& file_name);
+    bool Confirm_Discarding_Block_Changes();
+    void Set_Modified(bool modified);
+    // Empties the list and hides the panel, so that nothing reaches the image at old offsets.
+    void Forget_Block_List();
+    bool Show_Block(std::size_t block_index);
+    void Select_Line_Quietly(int row);
+    // The application's own error box: its title, an error icon, the text with a full stop.
+    void Show_Application_Error(const QString& text);
+
     std::vector<std::string> arguments_;
     TGui_Services& gui_services_;
     std::optional<int> conversion_exit_code_;
+    bool name_unlocked_ = false;
+    bool modified_ = false;
 };
 
 } // namespace plotvane

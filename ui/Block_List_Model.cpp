@@ -1,0 +1,92 @@
+#include "ui/Block_List_Model.h"
+
+#include "challenge/Gbx_Challenge_Read.h"
+
+namespace plotvane {
+
+namespace {
+
+// Names are byte strings: each byte is shown as the character of the same number. Line breaks
+// inside a name are shown as spaces, so that every block keeps one line.
+QString Shown_Name(const std::string& name)
+{
+    QString text = QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
+    text.replace(QLatin1Char('\r'), QLatin1Char(' '));
+    text.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    return text;
+}
+
+} // namespace
+
+QString Incomplete_Block_List_Text(std::size_t blocks_read)
+{
+    return QStringLiteral("The block list ends here: the challenge could not be read past "
+                          "block %1")
+        .arg(blocks_read);
+}
+
+TBlock_List_Model::TBlock_List_Model(const TFlexible_Byte_Array& image,
+                                     const TTMF_Challenge_Block_Address_List& list,
+                                     const TMemory_Mask& mask, QObject* parent)
+    : QAbstractListModel(parent), image_(image), list_(list), mask_(mask)
+{
+}
+
+void TBlock_List_Model::Show_List(std::int32_t packed_offset_delta)
+{
+    beginResetModel();
+    packed_offset_delta_ = packed_offset_delta;
+    shown_ = true;
+    endResetModel();
+}
+
+void TBlock_List_Model::Clear()
+{
+    beginResetModel();
+    shown_ = false;
+    endResetModel();
+}
+
+int TBlock_List_Model::rowCount(const QModelIndex& parent) const
+{
+    if (parent.isValid() || !shown_) {
+        return 0;
+    }
+    const std::size_t lines = 1 + list_.Block_Offsets.size() + (list_.Complete ? 0 : 1);
+    return static_cast<int>(std::min<std::size_t>(lines, INT32_MAX));
+}
+
+QVariant TBlock_List_Model::data(const QModelIndex& index, int role) const
+{
+    if (role != Qt::DisplayRole || !index.isValid() || index.row() >= rowCount()) {
+        return {};
+    }
+    return Line(index.row());
+}
+
+QString TBlock_List_Model::Line(int row) const
+{
+    const std::size_t block_count = list_.Block_Offsets.size();
+    if (row == 0) {
+        return QStringLiteral("Block Number : %1").arg(block_count);
+    }
+    const auto block_index = static_cast<std::size_t>(row - 1);
+    if (block_index >= block_count) {
+        return Incomplete_Block_List_Text(block_count);
+    }
+    const std::optional<TChallenge_Block> block =
+        Challenge_Read_Block(image_, list_, block_index, mask_);
+    const auto file_offset = static_cast<std::uint32_t>(
+        static_cast<std::int64_t>(list_.Block_Offsets[block_index]) + packed_offset_delta_);
+    QString line =
+        QStringLiteral("Block %1 (%2)")
+            .arg(block_index)
+            .arg(QString::number(file_offset, 16).toUpper().rightJustified(8, QLatin1Char('0')));
+    if (!block) {
+        return line;
+    }
+    line += block->Name_In_Place ? QStringLiteral("-P : ") : QStringLiteral("-@ : ");
+    return line + Shown_Name(block->Name);
+}
+
+} // namespace plotvane

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "challenge/Gbx_Challenge_Structure.h"
+#include "memory/Base_Structure.h"
+
+#include <QAbstractListModel>
+
+#include <cstdint>
+
+namespace plotvane {
+
+// The lines of the block list, built when the view draws them: a challenge may hold millions
+// of blocks, and a string per block would cost more than the image. Line 0 counts the blocks,
+// line i + 1 shows block i; when the walk stopped inside the image a last line says so.
+class TBlock_List_Model : public QAbstractListModel {
+    Q_OBJECT
+
+public:
+    // The model reads the window's image and walk, which must outlive it.
+    TBlock_List_Model(const TFlexible_Byte_Array& image,
+                      const TTMF_Challenge_Block_Address_List& list, const TMemory_Mask& mask,
+                      QObject* parent = nullptr);
+
+    // Shows the walk as it now stands, each offset moved by the packing delta.
+    void Show_List(std::int32_t packed_offset_delta);
+    // Shows no line at all.
+    void Clear();
+    bool Is_Shown() const { return shown_; }
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+
+    // The text of one line, as the list shows it.
+    QString Line(int row) const;
+
+private:
+    const TFlexible_Byte_Array& image_;
+    const TTMF_Challenge_Block_Address_List& list_;
+    const TMemory_Mask& mask_;
+    std::int32_t packed_offset_delta_ = 0;
+    bool shown_ = false;
+};
+
+// The last line of an incomplete list, also shown in the status bar.
+QString Incomplete_Block_List_Text(std::size_t blocks_read);
+
+} // namespace plotvane
