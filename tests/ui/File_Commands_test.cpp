@@ -1,0 +1,319 @@
+// Open, Reload, Save and Save As, with every message they show, and the decisions that keep
+// edits and files safe.
+#include "ui/Block_List_Model.h"
+#include "ui/Main.h"
+
+#include "tests/support/Corpus.h"
+#include "tests/ui/Editor_Fixture.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QListView>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QStatusBar>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace plotvane {
+namespace {
+
+namespace fs = std::filesystem;
+using test::In_Place;
+using test::TBytes;
+using test::TEditor_Fixture;
+
+class File_Commands_Test : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        path_ = editor_.Write_Challenge("Fixture.Challenge.Gbx", test::Fixture_Challenge());
+        editor_.Open(path_);
+        ASSERT_EQ(form_.Current_File_Name, path_);
+        editor_.Take_Box_Texts();
+    }
+
+    // Changes X of block 1 in memory.
+    void Edit_Block(int x)
+    {
+        editor_.Select(2);
+        form_.Block_X_SpinEdit->setValue(x);
+        form_.Block_Save_BitBtn->click();
+    }
+
+    int X_Of_Block_1() const { return test::Image_Blocks(form_.Expanded_Image, form_.Memory_Mask)[1].Block.X; }
+
+    TEditor_Fixture editor_;
+    TMainForm& form_ = editor_.Form();
+    std::string path_;
+};
+
+TEST_F(File_Commands_Test, Open_Takes_The_Challenge_Folder_Filter_And_Suffix_And_Enables_Commands)
+{
+    const auto& dialog = editor_.Services().Dialogs.front();
+    EXPECT_FALSE(dialog.Save);
+    EXPECT_EQ(dialog.Request.Filter, "Challenge files|*.Challenge.Gbx");
+    EXPECT_EQ(dialog.Request.Folder.toStdString(), editor_.Game().Game_Folder() + "/Tracks/Challenges/");
+    EXPECT_EQ(dialog.Request.Default_Suffix, "Challenge.Gbx");
+    EXPECT_EQ(form_.Challenge_Folder, editor_.Game().Game_Folder() + "/Tracks/Challenges/");
+    for (QAction* action : {form_.ChallengeReload_Action, form_.ChallengeSave_Action,
+                            form_.ChallengeSaveAs_Action}) {
+        EXPECT_TRUE(action->isEnabled()) << action->objectName().toStdString();
+    }
+    // A cancelled dialog changes nothing.
+    form_.ChallengeOpen_Action->trigger();
+    EXPECT_EQ(form_.Current_File_Name, path_);
+    EXPECT_EQ(editor_.Line_Count(), 9);
+}
+
+TEST_F(File_Commands_Test, A_Failed_Open_Says_Why_And_Keeps_The_Open_Challenge)
+{
+    test::TChallenge_Description other = test::Fixture_Challenge();
+    other.Author_Login = In_Place("Someone_Else", 0x8000);
+    const std::string other_path = editor_.Write_Challenge("Other.Challenge.Gbx", other);
+    const TFlexible_Byte_Array image = form_.Expanded_Image;
+
+    editor_.Open(other_path);
+    editor_.Open(editor_.Game().Challenge_Path("Missing.Challenge.Gbx"));
+    EXPECT_EQ(editor_.Take_Box_Texts(),
+              (std::vector<QString>{
+                  "Challenge creator (Someone_Else) not corresponding with listed profiles",
+                  "Error (1001) loading file"}));
+    EXPECT_EQ(form_.Current_File_Name, path_);
+    EXPECT_EQ(form_.Expanded_Image, image);
+    form_.ChallengeSave_Action->trigger();
+    EXPECT_TRUE(editor_.Take_Box_Texts().empty());
+}
+
+TEST_F(File_Commands_Test, Ten_Saves_Wrap_The_Numbered_Backups)
+{
+    const TBytes original = test::Read_Plain_File(path_);
+    for (int save = 1; save <= 9; ++save) {
+        form_.ChallengeSave_Action->trigger();
+    }
+    for (int number = 1; number <= 9; ++number) {
+        EXPECT_TRUE(fs::exists(path_ + ".bak" + std::to_string(number))) << number;
+    }
+    EXPECT_EQ(test::Read_Plain_File(path_ + ".bak1"), original);
+    const TBytes before_tenth = test::Read_Plain_File(path_);
+    Edit_Block(77);
+    form_.ChallengeSave_Action->trigger();
+    EXPECT_EQ(Backup_Counter, 1u);
+    EXPECT_EQ(test::Read_Plain_File(path_ + ".bak1"), before_tenth);
+    EXPECT_EQ(test::Saved_Blocks(path_, form_.Expanded_Image, form_.Memory_Mask)[1].Block.X, 77);
+    EXPECT_TRUE(editor_.Services().Boxes.empty());
+}
+
+TEST_F(File_Commands_Test, Save_Of_A_Deleted_File_Writes_It_Anew_Without_Backup)
+{
+    fs::remove(path_);
+    form_.ChallengeSave_Action->trigger();
+    EXPECT_EQ(Backup_Counter, 0u);
+    EXPECT_FALSE(fs::exists(path_ + ".bak1"));
+    EXPECT_EQ(test::Saved_Blocks(path_, form_.Expanded_Image, form_.Memory_Mask).size(), 8u);
+}
+
+TEST_F(File_Commands_Test, A_Backup_That_Cannot_Be_Made_Asks_Before_Writing)
+{
+    fs::create_directory(path_ + ".bak1");
+    fs::create_directory(path_ + ".bak2");
+    Edit_Block(50);
+    const TBytes on_disk = test::Read_Plain_File(path_);
+
+    form_.ChallengeSave_Action->trigger(); // answered No
+    EXPECT_EQ(test::Read_Plain_File(path_), on_disk);
+    EXPECT_EQ(Backup_Counter, 1u);
+    EXPECT_TRUE(form_.Is_Modified());
+
+    editor_.Services().Answers = {TMessage_Answer::Yes};
+    form_.ChallengeSave_Action->trigger();
+    EXPECT_EQ(Backup_Counter, 2u);
+    EXPECT_EQ(test::Saved_Blocks(path_, form_.Expanded_Image, form_.Memory_Mask)[1].Block.X, 50);
+    EXPECT_FALSE(form_.Is_Modified());
+    ASSERT_EQ(editor_.Services().Boxes.size(), 2u);
+    for (const auto& box : editor_.Services().Boxes) {
+        EXPECT_EQ(box.Kind, TMessage_Kind::Error);
+        EXPECT_EQ(box.Buttons, TMessage_Buttons::Yes_No);
+        EXPECT_EQ(box.Text, "Error saving .bak file. Do you want to overwrite original without "
+                            "backup?");
+    }
+}
+
+TEST_F(File_Commands_Test, Save_As_Asks_Only_Over_An_Existing_File_And_Switches_To_The_New_Name)
+{
+    Edit_Block(60);
+    // Over the open file: asked, answered No, nothing written.
+    const TBytes on_disk = test::Read_Plain_File(path_);
+    editor_.Services().File_Names = {QString::fromStdString(path_)};
+    form_.ChallengeSaveAs_Action->trigger();
+    EXPECT_EQ(test::Read_Plain_File(path_), on_disk);
+    ASSERT_EQ(editor_.Services().Boxes.size(), 1u);
+    EXPECT_EQ(editor_.Services().Boxes[0].Kind, TMessage_Kind::Confirmation);
+    EXPECT_EQ(editor_.Services().Boxes[0].Title, "Confirm");
+    EXPECT_EQ(editor_.Services().Boxes[0].Text.toStdString(), "OK to overwrite " + path_);
+    const auto& dialog = editor_.Services().Dialogs.back();
+    EXPECT_TRUE(dialog.Save);
+    EXPECT_EQ(dialog.Request.File_Name.toStdString(), path_);
+    EXPECT_EQ(dialog.Request.Default_Suffix, "Challenge.Gbx");
+
+    // Answered Yes: written without a backup.
+    editor_.Services().File_Names = {QString::fromStdString(path_)};
+    editor_.Services().Answers = {TMessage_Answer::Yes};
+    form_.ChallengeSaveAs_Action->trigger();
+    EXPECT_EQ(test::Saved_Blocks(path_, form_.Expanded_Image, form_.Memory_Mask)[1].Block.X, 60);
+    EXPECT_FALSE(fs::exists(path_ + ".bak1"));
+
+    // A new name in another folder: written without a question, and it becomes the open one.
+    const std::string new_path = editor_.Lists_Folder() + "Copy.Challenge.Gbx";
+    editor_.Services().Boxes.clear();
+    editor_.Services().File_Names = {QString::fromStdString(new_path)};
+    form_.ChallengeSaveAs_Action->trigger();
+    EXPECT_TRUE(editor_.Services().Boxes.empty());
+    EXPECT_EQ(form_.Current_File_Name, new_path);
+    EXPECT_EQ(form_.Challenge_Folder, editor_.Lists_Folder());
+    EXPECT_EQ(test::Saved_Blocks(new_path, form_.Expanded_Image, form_.Memory_Mask).size(), 8u);
+}
+
+TEST_F(File_Commands_Test, Unsaved_Block_Edits_Are_Not_Lost_Without_A_Yes)
+{
+    const QString title = form_.windowTitle();
+    Edit_Block(42);
+    EXPECT_EQ(form_.windowTitle(), "*" + title);
+
+    form_.ChallengeReload_Action->trigger(); // answered No
+    EXPECT_EQ(X_Of_Block_1(), 42);
+    EXPECT_FALSE(form_.close());
+    editor_.Services().File_Names = {QString::fromStdString(path_)};
+    form_.ChallengeOpen_Action->trigger(); // answered No before the dialog
+    EXPECT_EQ(editor_.Services().File_Names.size(), 1u);
+    ASSERT_EQ(editor_.Services().Boxes.size(), 3u);
+    for (const auto& box : editor_.Services().Boxes) {
+        EXPECT_EQ(box.Kind, TMessage_Kind::Confirmation);
+        EXPECT_EQ(box.Buttons, TMessage_Buttons::Yes_No);
+    }
+
+    editor_.Services().Answers = {TMessage_Answer::Yes};
+    form_.ChallengeReload_Action->trigger();
+    EXPECT_EQ(X_Of_Block_1(), 11);
+    EXPECT_EQ(form_.windowTitle(), title);
+    EXPECT_TRUE(form_.Block_Panel->isHidden());
+}
+
+TEST_F(File_Commands_Test, Reading_Unchecked_Forgets_The_Old_List)
+{
+    editor_.Select(2);
+    form_.ChallengeRead_Item->trigger();
+    editor_.Open(path_);
+    EXPECT_EQ(editor_.Line_Count(), 0);
+    EXPECT_TRUE(form_.Block_Panel->isHidden());
+    EXPECT_TRUE(form_.Block_Address_List.Block_Offsets.empty());
+    form_.Block_Save_BitBtn->click(); // nothing can reach the image
+    EXPECT_FALSE(form_.Is_Modified());
+}
+
+TEST_F(File_Commands_Test, A_Missing_Block_Name_List_Hides_The_Panel)
+{
+    editor_.Select(2);
+    ASSERT_FALSE(form_.Block_Panel->isHidden());
+    fs::remove(editor_.Lists_Folder() + "Blocks-Stadium.Lst");
+    editor_.Select(3); // in place: needs the list
+    EXPECT_TRUE(form_.Block_Panel->isHidden());
+    ASSERT_EQ(editor_.Services().Boxes.size(), 1u);
+    EXPECT_TRUE(editor_.Services().Boxes[0].Text.startsWith(
+        QString::fromStdString("Cannot open file \"" + editor_.Lists_Folder() + "Blocks-Stadium.Lst\".")));
+    EXPECT_EQ(editor_.Services().Boxes[0].Title, "Plotvane");
+}
+
+TEST_F(File_Commands_Test, A_Referenced_Name_The_File_Does_Not_Define_Is_Refused)
+{
+    const TFlexible_Byte_Array image = form_.Expanded_Image;
+    editor_.Select(2);
+    form_.Block_Name_ComboBox->setEditText("NoSuchBlock");
+    form_.Block_Save_BitBtn->click();
+    EXPECT_EQ(form_.Expanded_Image, image);
+    EXPECT_FALSE(form_.Is_Modified());
+    ASSERT_EQ(editor_.Services().Boxes.size(), 1u);
+    EXPECT_EQ(editor_.Services().Boxes[0].Kind, TMessage_Kind::Error);
+    EXPECT_TRUE(editor_.Services().Boxes[0].Text.contains("\"NoSuchBlock\""));
+}
+
+TEST_F(File_Commands_Test, Variations_That_Change_How_The_Game_Reads_Ask_First)
+{
+    editor_.Select(2); // variation 2 is 5: bit 15 off
+    form_.Block_V2_SpinEdit->setValue(0x85);
+    const TFlexible_Byte_Array image = form_.Expanded_Image;
+    form_.Block_Save_BitBtn->click(); // answered No
+    EXPECT_EQ(form_.Expanded_Image, image);
+    editor_.Services().Answers = {TMessage_Answer::Yes};
+    form_.Block_Save_BitBtn->click();
+    EXPECT_EQ(test::Image_Blocks(form_.Expanded_Image, form_.Memory_Mask)[1].Block.Variations[1],
+              0x85);
+    ASSERT_EQ(editor_.Services().Boxes.size(), 2u);
+    EXPECT_EQ(editor_.Services().Boxes[0].Kind, TMessage_Kind::Confirmation);
+}
+
+TEST_F(File_Commands_Test, A_Rotation_Above_3_Shows_And_Saves_As_3)
+{
+    test::TChallenge_Description description = test::Fixture_Challenge();
+    description.Blocks[1].Bytes[0] = 7;
+    const std::string path = editor_.Write_Challenge("Rotated.Challenge.Gbx", description);
+    editor_.Open(path);
+    editor_.Select(2);
+    EXPECT_EQ(form_.Block_Rotation_SpinEdit->value(), 3);
+    form_.Block_Save_BitBtn->click();
+    EXPECT_EQ(test::Image_Blocks(form_.Expanded_Image, form_.Memory_Mask)[1].Block.Rotation, 3);
+}
+
+TEST(File_Commands_Incomplete, An_Incomplete_List_Says_So_In_Its_Last_Line_And_The_Status_Bar)
+{
+    TEditor_Fixture editor;
+    test::TChallenge_Description description = test::Fixture_Challenge();
+    description.Block_Count = 9; // one more than the image holds
+    description.Tail.clear();
+    const std::string path = editor.Write_Challenge("Cut.Challenge.Gbx", description);
+    editor.Open(path);
+    TMainForm& form = editor.Form();
+    ASSERT_FALSE(form.Block_Address_List.Complete);
+    const int lines = editor.Line_Count();
+    EXPECT_EQ(editor.Line(lines - 1),
+              Incomplete_Block_List_Text(form.Block_Address_List.Block_Offsets.size()));
+    EXPECT_EQ(form.Main_StatusBar->currentMessage(), editor.Line(lines - 1));
+    editor.Select(lines - 1); // the note is no block
+    EXPECT_TRUE(form.Block_Panel->isHidden());
+}
+
+TEST(File_Commands_Corpus, Offsets_Shown_Are_Those_Of_The_Saved_File)
+{
+    PLOTVANE_REQUIRE_CORPUS_FILE(source, "E02-Endurance.Challenge.Gbx");
+    TEditor_Fixture editor({"nadeo"});
+    const std::string path = editor.Game().Challenge_Path("E02-Endurance.Challenge.Gbx");
+    fs::copy_file(source, path);
+    fs::permissions(path, fs::perms::owner_write, fs::perm_options::add);
+    editor.Open(path);
+    TMainForm& form = editor.Form();
+    ASSERT_EQ(editor.Line_Count(), 908);
+    EXPECT_EQ(editor.Line(0), "Block Number : 907");
+    form.ChallengeSave_Action->trigger();
+    const TBytes saved = test::Read_Plain_File(path);
+    const TBytes image = test::Unmasked(form.Expanded_Image, form.Memory_Mask);
+    for (int row = 1; row < 908; ++row) {
+        const QString line = editor.Line(row);
+        bool ok = false;
+        const std::size_t offset = line.section('(', 1).left(8).toUInt(&ok, 16);
+        ASSERT_TRUE(ok) << line.toStdString();
+        const std::size_t image_offset = form.Block_Address_List.Block_Offsets[static_cast<std::size_t>(row - 1)];
+        ASSERT_LE(offset + 12, saved.size());
+        EXPECT_TRUE(std::equal(saved.begin() + static_cast<long>(offset),
+                               saved.begin() + static_cast<long>(offset + 12),
+                               image.begin() + static_cast<long>(image_offset)))
+            << line.toStdString();
+    }
+    // Saved without a change: the file holds the same blocks as the original.
+    EXPECT_EQ(test::Saved_Blocks(path, form.Expanded_Image, form.Memory_Mask).size(), 907u);
+}
+
+} // namespace
+} // namespace plotvane
