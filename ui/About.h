@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QDialog>
+
+class QFrame;
+class QLabel;
+class QPushButton;
+
+namespace plotvane {
+
+class TGui_Services;
+class TLink_Label;
+
+// The About box: the program's name, version and author, and three links to web pages that
+// open in the user's browser. Created once, hidden; shown modally any number of times.
+class TAboutBox : public QDialog
+{
+    Q_OBJECT
+
+public:
+    TAboutBox(TGui_Services& gui_services, QWidget* parent = nullptr);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void Download_LabelClick();
+    void French_Forum_LabelClick();
+    void English_Forum_LabelClick();
+
+    TGui_Services& Gui_Services;
+    QFrame* Panel1;
+    QLabel* ProgramIcon;
+    QLabel* ProductName_Label;
+    QLabel* Version_Label;
+    QLabel* Author_Label;
+    QLabel* Help_Label;
+    TLink_Label* Download_Label;
+    TLink_Label* French_Forum_Label;
+    TLink_Label* English_Forum_Label;
+    QPushButton* OKButton;
+};
+
+} // namespace plotvane
