@@ -2,11 +2,11 @@
 
 #include "platform/Gui_Services.h"
 #include "ui/About_Config.h"
+#include "ui/Art.h"
 #include "ui/Link_Label.h"
 
 #include <QFrame>
 #include <QLabel>
-#include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
 
@@ -68,7 +68,7 @@ TAboutBox::TAboutBox(TGui_Services& gui_services, QWidget* parent)
     ProgramIcon = new QLabel(Panel1);
     ProgramIcon->setObjectName(QStringLiteral("ProgramIcon"));
     ProgramIcon->setGeometry(8, 8, 74, 74);
-    ProgramIcon->setPixmap(QPixmap(QStringLiteral(":/art/About_Picture.jpg")));
+    ProgramIcon->setPixmap(About_Picture());
     ProgramIcon->setAccessibleName(QStringLiteral("Plotvane picture"));
 
     ProductName_Label = Make_Label(QStringLiteral("Plotvane"), "ProductName_Label", 90, 10, Panel1);

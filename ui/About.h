@@ -13,8 +13,7 @@ class TLink_Label;
 
 // The About box: the program's name, version and author, and three links to web pages that
 // open in the user's browser. Created once, hidden; shown modally any number of times.
-class TAboutBox : public QDialog
-{
+class TAboutBox : public QDialog {
     Q_OBJECT
 
 public:

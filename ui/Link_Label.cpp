@@ -11,8 +11,7 @@ namespace plotvane {
 
 namespace {
 
-class TLink_Label_Accessible : public QAccessibleWidget
-{
+class TLink_Label_Accessible : public QAccessibleWidget {
 public:
     explicit TLink_Label_Accessible(TLink_Label* label)
         : QAccessibleWidget(label, QAccessible::Link)
@@ -26,17 +25,19 @@ public:
 
     void doAction(const QString& action_name) override
     {
-        if (action_name == pressAction())
+        if (action_name == pressAction()) {
             emit static_cast<TLink_Label*>(widget())->Clicked();
-        else
+        } else {
             QAccessibleWidget::doAction(action_name);
+        }
     }
 };
 
 QAccessibleInterface* Link_Label_Accessible_Factory(const QString& class_name, QObject* object)
 {
-    if (class_name == QLatin1String("plotvane::TLink_Label") && object->isWidgetType())
+    if (class_name == QLatin1String("plotvane::TLink_Label") && object->isWidgetType()) {
         return new TLink_Label_Accessible(static_cast<TLink_Label*>(object));
+    }
     return nullptr;
 }
 
@@ -66,24 +67,27 @@ TLink_Label::TLink_Label(const QString& text, const QString& address, QWidget* p
 void TLink_Label::mouseReleaseEvent(QMouseEvent* event)
 {
     // Like a button: the click counts when the mouse is released over the label.
-    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) {
         emit Clicked();
+    }
     QLabel::mouseReleaseEvent(event);
 }
 
 void TLink_Label::keyPressEvent(QKeyEvent* event)
 {
-    if (event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier)
+    if (event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier) {
         emit Clicked();
-    else
+    } else {
         QLabel::keyPressEvent(event);
+    }
 }
 
 void TLink_Label::paintEvent(QPaintEvent* event)
 {
     QLabel::paintEvent(event);
-    if (!hasFocus())
+    if (!hasFocus()) {
         return;
+    }
     // A label draws no focus mark of its own; without one a keyboard user cannot see where Tab went.
     QPainter painter(this);
     QStyleOptionFocusRect option;

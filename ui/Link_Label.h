@@ -8,8 +8,7 @@ namespace plotvane {
 // A label drawn as a web link (blue, underlined) that reports a click; its tooltip is the
 // address it stands for. It takes the focus by Tab and is pressed with Space, so the links work
 // without a mouse; Enter is left to the dialog, whose default button it presses.
-class TLink_Label : public QLabel
-{
+class TLink_Label : public QLabel {
     Q_OBJECT
 
 public:

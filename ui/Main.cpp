@@ -12,6 +12,7 @@
 #include "platform/File_System.h"
 #include "platform/Gui_Services.h"
 #include "platform/Process.h"
+#include "ui/About.h"
 
 #include <QAction>
 #include <QApplication>
@@ -249,6 +250,7 @@ void TMainForm::Create_Actions()
     connect(ChallengeSaveAs_Action, &QAction::triggered, this,
             &TMainForm::ChallengeSaveAs_ActionExecute);
     connect(Exit_Action, &QAction::triggered, this, &TMainForm::Exit_ActionExecute);
+    connect(Help_About, &QAction::triggered, this, &TMainForm::Help_AboutExecute);
 }
 
 void TMainForm::Create_Menus()
@@ -875,6 +877,13 @@ void TMainForm::Select_Line_Quietly(int row)
     // announce.
     List_Block_ListBox->viewport()->update();
     List_Block_ListBox->scrollTo(index);
+}
+
+void TMainForm::Help_AboutExecute()
+{
+    if (AboutBox != nullptr) {
+        AboutBox->exec();
+    }
 }
 
 } // namespace plotvane

@@ -28,6 +28,7 @@ class QWidget;
 namespace plotvane {
 
 class EInOutError;
+class TAboutBox;
 class TBlock_List_Model;
 class TGui_Services;
 
@@ -119,6 +120,8 @@ public:
     QStatusBar* Main_StatusBar = nullptr;
 
     TBlock_List_Model* Block_List_Model = nullptr;
+    // The About box, which the program entry creates after the window; Help_AboutExecute shows it.
+    TAboutBox* AboutBox = nullptr;
 
 public slots:
     void ChallengeNew_ActionExecute();
@@ -133,6 +136,7 @@ public slots:
     void List_Block_ListBoxDblClick();
     void Block_Name_Unlock_SpeedButtonClick();
     void Block_Save_BitBtnClick();
+    void Help_AboutExecute();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

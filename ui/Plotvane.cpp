@@ -3,6 +3,8 @@
 #include "platform/File_System.h"
 #include "platform/Process.h"
 #include "platform/Qt_Gui_Services.h"
+#include "ui/About.h"
+#include "ui/Art.h"
 #include "ui/Main.h"
 
 #include <QApplication>
@@ -85,11 +87,14 @@ int main(int argc, char* argv[])
         qInstallMessageHandler(Keep_Qt_Notes_Quiet);
     }
     QApplication application(argc, argv);
+    QApplication::setWindowIcon(plotvane::Application_Icon());
     plotvane::TQt_Gui_Services gui_services;
     plotvane::TMainForm main_form(plotvane::Command_Line_Arguments(argc, argv), gui_services);
     if (const std::optional<int> exit_code = main_form.Conversion_Exit_Code()) {
         return *exit_code;
     }
+    plotvane::TAboutBox about_box(gui_services, &main_form);
+    main_form.AboutBox = &about_box;
     main_form.show();
     return QApplication::exec();
 }

@@ -2,12 +2,15 @@
 
 #include "platform/Scripted_Gui_Services.h"
 #include "ui/About_Config.h"
+#include "ui/Main.h"
+#include "tests/ui/Game_Folder.h"
 
 #include <QAccessible>
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -72,8 +75,10 @@ TEST_F(About_Box, Shows_Its_Texts_Picture_And_Links_Inside_A_Fixed_Size_Box)
 
     // Every text is whole: no label reaches past the panel's sunken edge.
     auto* panel = Child<QFrame>("Panel1");
-    for (QLabel* label : panel->findChildren<QLabel*>())
-        EXPECT_TRUE(panel->contentsRect().contains(label->geometry())) << label->objectName().toStdString();
+    for (QLabel* label : panel->findChildren<QLabel*>()) {
+        EXPECT_TRUE(panel->contentsRect().contains(label->geometry()))
+            << label->objectName().toStdString();
+    }
 
     for (const TLink_Case& link : Link_Cases()) {
         SCOPED_TRACE(link.Name);
@@ -125,6 +130,25 @@ TEST_F(About_Box, Opens_With_The_Focus_On_OK_Each_Time_And_Enter_Closes_It)
         EXPECT_EQ(Box.result(), QDialog::Accepted);
     }
     EXPECT_TRUE(Gui_Services.Pages.isEmpty());
+}
+
+TEST(Help_About, Shows_The_Box_Modally_And_Returns_When_It_Is_Closed)
+{
+    const test::TTest_Game_Folder game({"player"});
+    TScripted_Gui_Services gui_services;
+    TMainForm main_form({}, gui_services);
+    TAboutBox box(gui_services, &main_form);
+    main_form.AboutBox = &box;
+    EXPECT_FALSE(box.isVisible()) << "created hidden";
+
+    QWidget* modal_widget = nullptr;
+    QTimer::singleShot(0, &box, [&] {
+        modal_widget = QApplication::activeModalWidget();
+        QTest::keyClick(&box, Qt::Key_Return);
+    });
+    main_form.Help_About->trigger();
+    EXPECT_EQ(modal_widget, &box);
+    EXPECT_FALSE(box.isVisible());
 }
 
 } // namespace
