@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds Plotvane (Release) and shows what it reads. With arguments, they go to plotvane-cli;
-# without, it makes a demo game user folder in build/release/demo and runs plotvane-cli's
-# commands on it. Installs the Debian packages it needs first. Works from any folder.
+# Builds Plotvane (Release) and starts the editor. When no game user folder is found, the editor
+# opens on a demo one that the build makes; without a display it renders pictures of the editor
+# instead. With arguments, they go to plotvane-cli. Installs the Debian packages it needs first.
+# Works from any folder.
 set -euo pipefail
 
 caller_folder=$PWD
@@ -11,19 +12,27 @@ install_missing_packages
 
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DPLOTVANE_BUILD_TESTS=OFF
 cmake --build build/release -j"$(nproc)"
+release=$PWD/build/release
 
-cli=build/release/cli/plotvane-cli
+# The demo documents folder: TrackMania/ in it holds a profile and a challenge by that player.
+demo_documents=$release/demo
+"$release/cli/plotvane-make-demo" "$demo_documents/TrackMania" >/dev/null
+
+# Paths in the arguments, and the current directory the editor falls back on, are the caller's.
+cd "$caller_folder"
 if [ "$#" -gt 0 ]; then
-  # Paths in the arguments are the caller's.
-  cli=$PWD/$cli
-  cd "$caller_folder"
-  exec "$cli" "$@"
+  exec "$release/cli/plotvane-cli" "$@"
 fi
 
-demo=build/release/demo
-build/release/cli/plotvane-make-demo "$demo"
-challenge="$demo/Tracks/Challenges/Demo.Challenge.Gbx"
-set -x
-"$cli" info "$challenge" "$demo/Profiles/Demo.Profile.Gbx"
-"$cli" blocks "$challenge"
-"$cli" profiles --game-folder "$demo"
+# Without a game user folder the editor would look in the current directory.
+game_folder=$("$release/cli/plotvane-cli" profiles | sed -n 's/^Game folder: //p')
+if [ "$game_folder" = "$PWD" ]; then
+  echo "No TrackMania game user folder found: using the demo one (PLOTVANE_DOCUMENTS=$demo_documents)."
+  export PLOTVANE_DOCUMENTS=$demo_documents
+fi
+
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+  echo "No display (neither DISPLAY nor WAYLAND_DISPLAY is set): rendering pictures of the editor instead."
+  exec "$release/ui/plotvane-pictures" "$release/pictures"
+fi
+exec "$release/ui/plotvane"

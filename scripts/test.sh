@@ -5,6 +5,8 @@ set -euo pipefail
 
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 source scripts/packages.sh
+# The install test validates the desktop entry with desktop-file-validate.
+plotvane_packages+=(desktop-file-utils)
 install_missing_packages
 
 # -O1 keeps the sanitized suites fast without losing useful stack traces.
