@@ -18,6 +18,9 @@ DESTDIR=$root cmake --install "$build" --prefix /usr >/dev/null
 for program in plotvane plotvane-cli; do
   [ -x "$root/usr/bin/$program" ] || fail "$program is not installed in usr/bin"
 done
+# The installed programs run from where they were put.
+"$root/usr/bin/plotvane" --version | grep -q '^plotvane ' || fail "the installed editor does not run"
+"$root/usr/bin/plotvane-cli" --help >/dev/null || fail "the installed plotvane-cli does not run"
 
 entry=$root/usr/share/applications/plotvane.desktop
 [ -f "$entry" ] || fail "no desktop entry at usr/share/applications/plotvane.desktop"

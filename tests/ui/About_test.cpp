@@ -9,6 +9,7 @@
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 
@@ -111,7 +112,7 @@ TEST_F(About_Box, Each_Link_Opens_Its_Page_When_Clicked_Pressed_Or_Activated)
     EXPECT_TRUE(Box.isVisible()) << "opening a page leaves the box open";
 }
 
-TEST_F(About_Box, Opens_With_The_Focus_On_OK_Each_Time_And_Enter_Closes_It)
+TEST_F(About_Box, Opens_Centred_With_The_Focus_On_OK_Each_Time_And_Enter_Closes_It)
 {
     auto* ok = Child<QPushButton>("OKButton");
     EXPECT_TRUE(ok->isDefault());
@@ -119,6 +120,7 @@ TEST_F(About_Box, Opens_With_The_Focus_On_OK_Each_Time_And_Enter_Closes_It)
         SCOPED_TRACE(opening);
         Box.open();
         ASSERT_TRUE(Box.isVisible());
+        EXPECT_EQ(Box.frameGeometry().center(), Box.screen()->availableGeometry().center());
         EXPECT_EQ(Box.focusWidget(), ok);
         EXPECT_EQ(Child<QLabel>("Version_Label")->text(), "Version : 0.4d Alpha");
 
@@ -128,6 +130,7 @@ TEST_F(About_Box, Opens_With_The_Focus_On_OK_Each_Time_And_Enter_Closes_It)
         QTest::keyClick(Box.focusWidget(), Qt::Key_Return);
         EXPECT_FALSE(Box.isVisible());
         EXPECT_EQ(Box.result(), QDialog::Accepted);
+        Box.move(0, 0); // the next opening centres it again
     }
     EXPECT_TRUE(Gui_Services.Pages.isEmpty());
 }
