@@ -36,24 +36,29 @@ void TBlock_List_Model::Show_List(std::int32_t packed_offset_delta)
 {
     beginResetModel();
     packed_offset_delta_ = packed_offset_delta;
-    shown_ = true;
+    const std::size_t lines = 1 + list_.Block_Offsets.size() + (list_.Complete ? 0 : 1);
+    row_count_ = static_cast<int>(std::min<std::size_t>(lines, INT32_MAX));
     endResetModel();
 }
 
 void TBlock_List_Model::Clear()
 {
     beginResetModel();
-    shown_ = false;
+    row_count_ = 0;
     endResetModel();
 }
 
 int TBlock_List_Model::rowCount(const QModelIndex& parent) const
 {
-    if (parent.isValid() || !shown_) {
-        return 0;
+    return parent.isValid() ? 0 : row_count_;
+}
+
+QModelIndex TBlock_List_Model::index(int row, int column, const QModelIndex& parent) const
+{
+    if (row < 0 || row >= row_count_ || column != 0 || parent.isValid()) {
+        return {};
     }
-    const std::size_t lines = 1 + list_.Block_Offsets.size() + (list_.Complete ? 0 : 1);
-    return static_cast<int>(std::min<std::size_t>(lines, INT32_MAX));
+    return createIndex(row, 0);
 }
 
 QVariant TBlock_List_Model::data(const QModelIndex& index, int role) const

@@ -25,9 +25,12 @@ public:
     void Show_List(std::int32_t packed_offset_delta);
     // Shows no line at all.
     void Clear();
-    bool Is_Shown() const { return shown_; }
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    // The view asks for every row's index when it lays the list out: answered from the count
+    // kept, without a call per row to rowCount.
+    QModelIndex index(int row, int column = 0,
+                      const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
 
     // The text of one line, as the list shows it.
@@ -38,7 +41,7 @@ private:
     const TTMF_Challenge_Block_Address_List& list_;
     const TMemory_Mask& mask_;
     std::int32_t packed_offset_delta_ = 0;
-    bool shown_ = false;
+    int row_count_ = 0;
 };
 
 // The last line of an incomplete list, also shown in the status bar.
