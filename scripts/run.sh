@@ -24,9 +24,9 @@ if [ "$#" -gt 0 ]; then
   exec "$release/cli/plotvane-cli" "$@"
 fi
 
-# Without a game user folder the editor would look in the current directory.
+# Without a game user folder the editor would look in the current directory (links resolved).
 game_folder=$("$release/cli/plotvane-cli" profiles | sed -n 's/^Game folder: //p')
-if [ "$game_folder" = "$PWD" ]; then
+if [ "$game_folder" = "$(pwd -P)" ]; then
   echo "No TrackMania game user folder found: using the demo one (PLOTVANE_DOCUMENTS=$demo_documents)."
   export PLOTVANE_DOCUMENTS=$demo_documents
 fi
