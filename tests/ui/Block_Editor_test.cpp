@@ -7,6 +7,7 @@
 #include "tests/support/Corpus.h"
 #include "tests/ui/Editor_Fixture.h"
 
+#include <QAccessible>
 #include <QComboBox>
 #include <QListView>
 #include <QPushButton>
@@ -91,6 +92,22 @@ TEST_F(Block_Editor_Test, Lists_Every_Block_With_Its_File_Offset_And_Name_Kind)
                                            .arg(offset, kinds[i], names[i]));
     }
     EXPECT_TRUE(form_.Block_Panel->isHidden());
+}
+
+TEST_F(Block_Editor_Test, Rows_Reach_Assistive_Technology_With_Their_Text)
+{
+    form_.show();
+    QAccessibleInterface* list = QAccessible::queryAccessibleInterface(form_.List_Block_ListBox);
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list->text(QAccessible::Name), "Block list");
+    QAccessibleTableInterface* table = list->tableInterface();
+    ASSERT_NE(table, nullptr);
+    EXPECT_EQ(table->rowCount(), 9);
+    for (int row : {0, 3, 8}) {
+        QAccessibleInterface* cell = table->cellAt(row, 0);
+        ASSERT_NE(cell, nullptr) << row;
+        EXPECT_EQ(cell->text(QAccessible::Name), editor_.Line(row)) << row;
+    }
 }
 
 TEST_F(Block_Editor_Test, A_Referenced_Name_Offers_The_Names_Defined_So_Far)
@@ -210,6 +227,27 @@ TEST_F(Block_Editor_Test, In_Place_Renames_Shift_Later_Blocks_And_Correct_The_Si
                             16)
                 .toUpper()));
     }
+}
+
+TEST(Block_Editor_Names, A_Name_Is_Shown_On_One_Line_And_Saved_Unchanged_Byte_For_Byte)
+{
+    TEditor_Fixture editor;
+    test::TChallenge_Description description = test::Fixture_Challenge();
+    const std::string odd_name = "Line one\r\nline two\n\xE9t\xE9\x01";
+    description.Blocks[0].Name = In_Place(odd_name);
+    const std::string path = editor.Write_Challenge("Odd.Challenge.Gbx", description);
+    editor.Open(path);
+    TMainForm& form = editor.Form();
+    EXPECT_FALSE(editor.Line(1).contains('\n'));
+    EXPECT_FALSE(editor.Line(1).contains('\r'));
+    const TFlexible_Byte_Array image = form.Expanded_Image;
+    for (const int row : {1, 2}) { // in place, then the reference to it
+        editor.Select(row);
+        ASSERT_FALSE(form.Block_Panel->isHidden());
+        form.Block_Save_BitBtn->click();
+        EXPECT_EQ(form.Expanded_Image, image) << row;
+    }
+    EXPECT_EQ(test::Image_Blocks(form.Expanded_Image, form.Memory_Mask)[0].Block.Name, odd_name);
 }
 
 } // namespace

@@ -13,6 +13,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QStatusBar>
@@ -153,6 +154,24 @@ TEST(TMainForm, Tool_Bar_Shows_Tooltips_But_For_Reload)
         }
     }
     QToolTip::hideText();
+}
+
+TEST(TMainForm, Status_Bar_Shows_The_Menus_Own_Hints_Under_The_Pointer)
+{
+    const TTest_Game_Folder game({"player"});
+    TWindow_Under_Test under_test;
+    TMainForm& form = *under_test.Window;
+    form.show();
+    const auto hover = [](QWidget* widget, QPoint position) {
+        QMouseEvent move(QEvent::MouseMove, position, widget->mapToGlobal(position), Qt::NoButton,
+                         Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(widget, &move);
+    };
+    QMenuBar* menu_bar = form.menuBar();
+    hover(menu_bar, menu_bar->actionGeometry(form.Help_Menu->menuAction()).center());
+    EXPECT_EQ(form.Main_StatusBar->currentMessage(), "Help topics");
+    hover(menu_bar, menu_bar->actionGeometry(form.Challenge_Menu->menuAction()).center());
+    EXPECT_EQ(form.Main_StatusBar->currentMessage(), "File related commands");
 }
 
 TEST(TMainForm, Starts_On_The_Mapping_Page_With_The_Block_Panel_Hidden)
