@@ -436,14 +436,14 @@ TEST(Challenge_Read_Corpus, Large_Challenge_Walks_As_E02_Then_The_Copies_On_Thei
     EXPECT_EQ(last_real->Name, "StadiumRoadMain");
     EXPECT_EQ(std::vector<int>({last_real->X, last_real->Z, last_real->Y}),
               std::vector<int>({31, 1, 6}));
-    // Copy i stands at X = i mod 32, Z = (i div 32 + i) mod 32; the rest is the record's own.
-    for (const std::uint32_t copy : {0U, 1U, 33U, block_count - 908}) {
+    // Copy i stands at the i-th place of a 32 x 32 x 32 grid, X fastest, then Z, then Y.
+    for (const std::uint32_t copy : {0U, 1U, 33U, 1025U, block_count - 908}) {
         const auto block = Challenge_Read_Block(image, list, 907 + copy, mask);
         ASSERT_TRUE(block) << copy;
         EXPECT_EQ(block->Name, "StadiumRoadMain") << copy;
         EXPECT_EQ(std::vector<int>({block->X, block->Z, block->Y, block->Variations[0]}),
-                  std::vector<int>({static_cast<int>(copy % 32),
-                                    static_cast<int>((copy / 32 + copy) % 32), 6, 3}))
+                  std::vector<int>({static_cast<int>(copy % 32), static_cast<int>(copy / 32 % 32),
+                                    static_cast<int>(copy / 1024 % 32), 3}))
             << copy;
     }
 }

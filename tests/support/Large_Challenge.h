@@ -8,11 +8,11 @@ namespace plotvane::test {
 
 // Plain bytes of a whole challenge file in the game's own format, holding `block_count` blocks:
 // the real blocks of E02-Endurance from the shared corpus, then copies of its last block
-// record, each at the next place of a 32 x 32 grid (X and Z change from one copy to the next,
-// as in a generated map, so the packed body is mostly 10-byte matches at distance 12). The
-// body is packed with liblzo2's lzo1x_1_compress, as the game packs. Throws
-// std::runtime_error when the corpus is absent and std::invalid_argument when `block_count`
-// is below E02-Endurance's own block count.
+// record, each at the next place of a 32 x 32 x 32 grid (X fastest, then Z, then Y), as a
+// generated map fills space. The body is packed with liblzo2's lzo1x_1_compress, as the game
+// packs: each copy then becomes an 11-byte match at distance 12 and one literal (its X).
+// Throws std::runtime_error when the corpus is absent and std::invalid_argument when
+// `block_count` is below E02-Endurance's own block count.
 std::vector<std::uint8_t> Make_Large_Challenge_File(std::uint32_t block_count);
 
 // Writes Make_Large_Challenge_File(block_count) to `path`; throws std::runtime_error when the
