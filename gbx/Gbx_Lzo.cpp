@@ -3,6 +3,7 @@
 
 #include "gbx/Gbx_Memory_Tools.h"
 
+#include "gbx/Gbx_Lzo_Decoder.h"
 #include "memory/Memory_Tools.h"
 
 #include <algorithm>
@@ -20,8 +21,6 @@ constexpr std::uint32_t Compressed_Size_Field_Size = 4;
 constexpr std::uint32_t Longest_Short_Run = 18;
 // A first byte above 17 is a literal run of (byte - 17) literals; used here for 1 to 3.
 constexpr std::uint32_t First_Byte_Run_Base = 17;
-// The distance that marks the end-of-stream instruction (17, 0, 0 and its longer forms).
-constexpr std::size_t End_Of_Stream_Distance = 16384;
 // The end-of-stream instruction that every LZO1X compressor writes last.
 constexpr std::uint8_t End_Of_Stream[End_Marker_Size] = {0x11, 0x00, 0x00};
 constexpr std::uint64_t Longest_Image = std::numeric_limits<std::int32_t>::max();
@@ -29,226 +28,6 @@ constexpr std::uint64_t Longest_Image = std::numeric_limits<std::int32_t>::max()
 // times, then grows as the stream really expands, so that a header claiming far more than the
 // stream gives costs no more than what the stream gives.
 constexpr std::uint64_t First_Guess_Ratio = 8;
-
-// What the previous instruction left: it decides what an opcode from 0 to 15 means.
-enum class TLzo_State {
-    Plain,              // start of the stream, or a match without trailing literals
-    After_Short_Tail,   // a match followed by 1 to 3 literals
-    After_Literal_Run,  // a literal run of 4 or more
-};
-
-// Decodes the body of a GBX file straight into the expanded image, which holds the header
-// and room for the start of the body, and grows as the body needs. Every byte copied stays as
-// stored (source and destination share the mask); only instruction bytes are unmasked. Every
-// length and distance is tested against what is left before it is used.
-class TLzo_Body_Decoder {
-public:
-    TLzo_Body_Decoder(const std::uint8_t* input, std::size_t input_size,
-                      TFlexible_Byte_Array& image, std::size_t body_offset,
-                      std::size_t body_size, std::uint8_t mask)
-        : input_(input), input_size_(input_size), image_(image), body_offset_(body_offset),
-          output_(image.data() + body_offset), room_(image.size() - body_offset),
-          output_size_(body_size), mask_(mask)
-    {
-    }
-
-    // True when the stream expands to exactly the output's size and its instructions end
-    // exactly at the end of the input.
-    bool Decode()
-    {
-        TLzo_State state = TLzo_State::Plain;
-        if (in_ < input_size_ && Peek() > First_Byte_Run_Base) {
-            const std::size_t run = Next() - First_Byte_Run_Base;
-            if (!Copy_Literals(run)) {
-                return false;
-            }
-            state = run < 4 ? TLzo_State::After_Short_Tail : TLzo_State::After_Literal_Run;
-        }
-        while (in_ < input_size_) {
-            if (!Decode_Instruction(state)) {
-                return false;
-            }
-        }
-        return in_ == input_size_ && out_ == output_size_;
-    }
-
-private:
-    std::uint32_t Peek() const { return static_cast<std::uint8_t>(input_[in_] ^ mask_); }
-    std::uint32_t Next() { return static_cast<std::uint8_t>(input_[in_++] ^ mask_); }
-
-    bool Decode_Instruction(TLzo_State& state)
-    {
-        const std::uint32_t opcode = Next();
-        if (opcode < 16 && state == TLzo_State::Plain) {
-            return Decode_Literal_Run(opcode, state);
-        }
-        std::size_t length = 0;
-        std::size_t distance = 0;
-        std::uint32_t tail = 0;
-        if (!Decode_Match(opcode, state, length, distance, tail) || !Copy_Match(distance, length) ||
-            (tail != 0 && !Copy_Literals(tail))) {
-            return false;
-        }
-        state = tail == 0 ? TLzo_State::Plain : TLzo_State::After_Short_Tail;
-        return true;
-    }
-
-    bool Decode_Literal_Run(std::uint32_t opcode, TLzo_State& state)
-    {
-        std::size_t run = opcode + 3;
-        if (opcode == 0 && !Read_Extended_Length(18, run)) {
-            return false;
-        }
-        state = TLzo_State::After_Literal_Run;
-        return Copy_Literals(run);
-    }
-
-    bool Decode_Match(std::uint32_t opcode, TLzo_State state, std::size_t& length,
-                      std::size_t& distance, std::uint32_t& tail)
-    {
-        if (opcode >= 64) {
-            if (in_ >= input_size_) {
-                return false;
-            }
-            distance = 1 + ((opcode >> 2) & 7) + 8 * std::size_t{Next()};
-            length = (opcode >> 5) + 1;
-            tail = opcode & 3;
-            return true;
-        }
-        if (opcode < 16) {
-            // After literals an opcode below 16 is a short match: 2 bytes after a match's
-            // trailing literals, 3 bytes far back after a literal run.
-            if (in_ >= input_size_) {
-                return false;
-            }
-            const std::size_t far = 1 + (opcode >> 2) + 4 * std::size_t{Next()};
-            const bool after_run = state == TLzo_State::After_Literal_Run;
-            distance = after_run ? far + 2048 : far;
-            length = after_run ? 3 : 2;
-            tail = opcode & 3;
-            return true;
-        }
-        std::size_t base_distance = 0;
-        if (opcode >= 32) {
-            length = (opcode & 31) + 2;
-            if ((opcode & 31) == 0 && !Read_Extended_Length(33, length)) {
-                return false;
-            }
-            base_distance = 1;
-        } else {
-            length = (opcode & 7) + 2;
-            if ((opcode & 7) == 0 && !Read_Extended_Length(9, length)) {
-                return false;
-            }
-            base_distance = 16384 + (std::size_t{opcode & 8} << 11);
-        }
-        if (input_size_ - in_ < 2) {
-            return false;
-        }
-        const std::uint32_t low = Next();
-        const std::uint32_t high = Next();
-        distance = base_distance + (low >> 2) + 64 * std::size_t{high};
-        tail = low & 3;
-        // A far match (opcodes 16 to 31) at exactly 16384 is the end-of-stream instruction: a
-        // stream that goes on after it does not end at the end of the file.
-        return opcode >= 32 || distance != End_Of_Stream_Distance;
-    }
-
-    // A length byte of 0 is followed by zero bytes worth 255 each and a final non-zero byte.
-    bool Read_Extended_Length(std::size_t base, std::size_t& length)
-    {
-        const std::size_t zeros_start = in_;
-        while (in_ < input_size_ && Peek() == 0) {
-            ++in_;
-        }
-        if (in_ >= input_size_) {
-            return false;
-        }
-        const std::size_t zeros = in_ - zeros_start;
-        length = base + 255 * zeros + Next();
-        return true;
-    }
-
-    // Makes room for `count` more bytes of body: at least twice the room so far, and at once
-    // the whole image with its end marker when that is reached.
-    void Make_Room(std::size_t count)
-    {
-        if (count <= room_ - out_) {
-            return;
-        }
-        std::size_t room = std::max(out_ + count, 2 * room_);
-        if (room >= output_size_) {
-            room = output_size_ + End_Marker_Size;
-        }
-        image_.resize(body_offset_ + room);
-        output_ = image_.data() + body_offset_;
-        room_ = room;
-    }
-
-    bool Copy_Literals(std::size_t count)
-    {
-        const std::size_t input_left = input_size_ - in_;
-        if (count > input_left || count > output_size_ - out_) {
-            return false;
-        }
-        Make_Room(count);
-        const std::size_t output_left = room_ - out_;
-        if (count + Copy_Step <= input_left && count + Copy_Step <= output_left) {
-            Copy_In_Steps(output_ + out_, input_ + in_, count);
-        } else {
-            std::memcpy(output_ + out_, input_ + in_, count);
-        }
-        in_ += count;
-        out_ += count;
-        return true;
-    }
-
-    // A match may not reach before the start of the body, nor past the expected size.
-    bool Copy_Match(std::size_t distance, std::size_t length)
-    {
-        if (distance > out_ || length > output_size_ - out_) {
-            return false;
-        }
-        Make_Room(length);
-        const std::size_t output_left = room_ - out_;
-        std::uint8_t* to = output_ + out_;
-        const std::uint8_t* from = to - distance;
-        if (distance >= Copy_Step && length + Copy_Step <= output_left) {
-            // Each step reads bytes at least one step behind those it writes, all final.
-            Copy_In_Steps(to, from, length);
-        } else {
-            // Overlapping: each byte may repeat one that this match has just written.
-            for (std::size_t i = 0; i < length; ++i) {
-                to[i] = from[i];
-            }
-        }
-        out_ += length;
-        return true;
-    }
-
-    // Copies `count` bytes in steps of Copy_Step, writing up to Copy_Step - 1 bytes beyond:
-    // the callers make sure there is room, and later bytes overwrite them.
-    static void Copy_In_Steps(std::uint8_t* to, const std::uint8_t* from, std::size_t count)
-    {
-        std::memcpy(to, from, Copy_Step);
-        for (std::size_t i = Copy_Step; i < count; i += Copy_Step) {
-            std::memcpy(to + i, from + i, Copy_Step);
-        }
-    }
-
-    static constexpr std::size_t Copy_Step = 8;
-
-    const std::uint8_t* input_;
-    std::size_t input_size_;
-    std::size_t in_ = 0;
-    TFlexible_Byte_Array& image_;
-    std::size_t body_offset_;
-    std::uint8_t* output_;
-    std::size_t room_;        // bytes that the image holds from output_ on
-    std::size_t output_size_; // the body's stated size
-    std::size_t out_ = 0;
-    std::uint8_t mask_;
-};
 
 std::uint32_t Fail_Uncompress(TFlexible_Byte_Array& destination, std::uint32_t status)
 {
@@ -358,12 +137,14 @@ std::uint32_t Gbx_Uncompress(const TFlexible_Byte_Array& source,
     const std::uint64_t first_guess = First_Guess_Ratio * packed_size;
     const std::uint64_t first_room =
         body_size <= first_guess ? body_size + End_Marker_Size : first_guess;
+    // One allocation; the header is copied in, and only the body's room is zeroed first.
+    destination.reserve(static_cast<std::size_t>(body_offset + first_room));
+    destination.assign(source.begin(), source.begin() + static_cast<std::ptrdiff_t>(body_offset));
     destination.resize(static_cast<std::size_t>(body_offset + first_room));
-    std::memcpy(destination.data(), source.data(), static_cast<std::size_t>(body_offset));
-    TLzo_Body_Decoder decoder(source.data() + body_offset, stream_end - body_offset, destination,
-                              static_cast<std::size_t>(body_offset),
-                              static_cast<std::size_t>(body_size), mask);
-    if (!decoder.Decode()) {
+    if (!Lzo_Decode_Body(source.data() + body_offset,
+                         static_cast<std::size_t>(stream_end - body_offset), mask, destination,
+                         static_cast<std::size_t>(body_offset),
+                         static_cast<std::size_t>(body_size))) {
         return Fail_Uncompress(destination, Status_Uncompress_Bad_Stream);
     }
     // The whole body was written, so the room reached the whole image.

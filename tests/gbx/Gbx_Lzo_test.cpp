@@ -64,6 +64,30 @@ TEST(Gbx_Uncompress, Expands_Streams_Of_Both_Liblzo2_Compressors_Like_Liblzo2)
     }
 }
 
+// Matches of every short distance and of lengths around the copy steps, as liblzo2 packs
+// repeating patterns, and near the end of the body, where the copies have no room to spare.
+TEST(Gbx_Uncompress, Expands_Repeating_Patterns_Of_Every_Short_Period_Like_Liblzo2)
+{
+    for (std::size_t period = 1; period <= 20; ++period) {
+        for (const std::size_t size : {5, 11, 17, 23, 40, 333, 5000}) {
+            TBytes body;
+            for (std::size_t i = 0; i < period; ++i) {
+                body.push_back(static_cast<std::uint8_t>(17 * i + 1)); // no shorter period
+            }
+            while (body.size() < size) {
+                body.push_back(body[body.size() - period]);
+            }
+            for (const bool optimal : {false, true}) {
+                const TBytes file =
+                    test::Make_Lzo_Gbx_File(test::Challenge_Class_Id, No_User_Data, body, optimal);
+                TFlexible_Byte_Array image;
+                ASSERT_EQ(Expand(file, image), Status_Ok) << period << " " << size;
+                EXPECT_EQ(Expanded_Body(image), body) << period << " " << size;
+            }
+        }
+    }
+}
+
 TEST(Gbx_Uncompress, Builds_The_Expanded_Image_Layout)
 {
     const TBytes user_data = {1, 2, 3, 4, 5};

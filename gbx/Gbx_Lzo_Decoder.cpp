@@ -1,0 +1,389 @@
+// The LZO1X decoder of GBX bodies. Speed matters here (bodies of millions of short matches),
+// so the copies follow lz4's and zstd's decoders, within bounds checked before each copy.
+
+#include "gbx/Gbx_Lzo_Decoder.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace plotvane {
+
+namespace {
+
+// The helpers of the decoding loop are inlined into it, so that the cursor, a local of the
+// loop, stays in registers: behind a reference that a byte store could reach, the compiler
+// would have to reload it after every byte written.
+#define Hot [[gnu::always_inline]] inline
+
+constexpr std::size_t End_Marker_Size = 3;
+// A first byte above 17 is a literal run of (byte - 17) literals.
+constexpr std::uint32_t First_Byte_Run_Base = 17;
+// The distance that marks the end-of-stream instruction (17, 0, 0 and its longer forms).
+constexpr std::size_t End_Of_Stream_Distance = 16384;
+// Copies made in whole steps may write up to this many bytes past their end, where later
+// bytes overwrite them.
+constexpr std::ptrdiff_t Spare = 16;
+// Literal runs up to this length are copied in steps, longer ones by memcpy.
+constexpr std::size_t Short_Run = 16;
+
+// What the previous instruction left: it decides what an opcode from 0 to 15 means.
+enum class TLzo_State {
+    Plain,              // start of the stream, or a match without trailing literals
+    After_Short_Tail,   // a match followed by 1 to 3 literals
+    After_Literal_Run,  // a literal run of 4 or more
+};
+
+struct TLzo_Stream {
+    const std::uint8_t* end;
+    std::uint8_t mask;
+};
+
+// The image that the body is written into, and the body's place and stated size there.
+struct TLzo_Image {
+    TFlexible_Byte_Array& bytes;
+    std::size_t body_offset;
+    std::size_t body_size;
+};
+
+// Where a decoding stands. It lives in locals of the decoding loop, never behind a pointer
+// that a byte store could reach, so that the compiler keeps it in registers.
+struct TLzo_Cursor {
+    const std::uint8_t* in = nullptr; // the next stream byte
+    std::uint8_t* out = nullptr;      // the next body byte
+    std::uint8_t* body = nullptr;     // the first body byte
+    // Copies that end here or before lie inside the body and leave Spare bytes of the image
+    // after them.
+    std::uint8_t* fast_end = nullptr;
+};
+
+// One match as its instruction states it.
+struct TLzo_Match {
+    std::size_t length = 0;
+    std::size_t distance = 0;
+    std::uint32_t tail = 0; // literals that follow the match
+};
+
+Hot std::size_t Input_Left(const TLzo_Stream& stream, const TLzo_Cursor& cursor)
+{
+    return static_cast<std::size_t>(stream.end - cursor.in);
+}
+
+Hot std::size_t Written(const TLzo_Cursor& cursor)
+{
+    return static_cast<std::size_t>(cursor.out - cursor.body);
+}
+
+Hot bool Fits_Fast(const TLzo_Cursor& cursor, std::size_t count)
+{
+    return cursor.fast_end - cursor.out >= static_cast<std::ptrdiff_t>(count);
+}
+
+Hot std::uint32_t Next_Byte(const TLzo_Stream& stream, TLzo_Cursor& cursor)
+{
+    return static_cast<std::uint8_t>(*cursor.in++ ^ stream.mask);
+}
+
+// A length byte of 0 is followed by zero bytes worth 255 each and a final non-zero byte.
+Hot bool Read_Extended_Length(const TLzo_Stream& stream, TLzo_Cursor& cursor, std::size_t base,
+                              std::size_t& length)
+{
+    const std::uint8_t* zeros_start = cursor.in;
+    while (cursor.in < stream.end && *cursor.in == stream.mask) {
+        ++cursor.in;
+    }
+    if (cursor.in >= stream.end) {
+        return false;
+    }
+    length = base + 255 * static_cast<std::size_t>(cursor.in - zeros_start) +
+             Next_Byte(stream, cursor);
+    return true;
+}
+
+// Resizes the image to hold at least `needed` body bytes: at least twice its room so far, and
+// at once the whole image with its end marker when that is reached. Rare, so kept out of line;
+// it takes plain values, so that the cursor never leaves the registers.
+[[gnu::noinline]] void Grow_Image(TFlexible_Byte_Array& bytes, std::size_t body_offset,
+                                  std::size_t body_size, std::size_t needed)
+{
+    std::size_t room = std::max(needed, 2 * (bytes.size() - body_offset));
+    if (room >= body_size) {
+        room = body_size + End_Marker_Size;
+    }
+    bytes.resize(body_offset + room);
+}
+
+// Points the cursor into the image as it now lies, `written` body bytes on.
+Hot void Set_Room(const TLzo_Image& image, TLzo_Cursor& cursor, std::size_t written)
+{
+    const std::size_t room = image.bytes.size() - image.body_offset;
+    const std::size_t fast_room =
+        room < static_cast<std::size_t>(Spare) ? 0 : room - static_cast<std::size_t>(Spare);
+    cursor.body = image.bytes.data() + image.body_offset;
+    cursor.out = cursor.body + written;
+    cursor.fast_end = cursor.body + std::min(image.body_size, fast_room);
+}
+
+// Makes room for `count` more body bytes, which must lie inside the body.
+Hot void Make_Room(const TLzo_Image& image, TLzo_Cursor& cursor, std::size_t count)
+{
+    const std::size_t written = Written(cursor);
+    if (count > image.bytes.size() - image.body_offset - written) {
+        Grow_Image(image.bytes, image.body_offset, image.body_size, written + count);
+        Set_Room(image, cursor, written);
+    }
+}
+
+// Copies exactly `count` bytes in 4-byte steps, then a 2- and a 1-byte step, each read lying 4
+// or more bytes behind the bytes it is written to. Writing exactly as many bytes as asked, in
+// small pieces, keeps each later read of these bytes (the next copy of a repeating record)
+// within one earlier write, which the processor then hands over at once instead of waiting for
+// the writes to reach the cache: bodies of many short matches at short distances run at the
+// speed of that hand-over.
+Hot void Copy_Exact(std::uint8_t* to, const std::uint8_t* from, std::size_t count)
+{
+    while (count >= 4) {
+        std::memcpy(to, from, 4);
+        to += 4;
+        from += 4;
+        count -= 4;
+    }
+    if (count & 2) {
+        std::memcpy(to, from, 2);
+        to += 2;
+        from += 2;
+    }
+    if (count & 1) {
+        *to = *from;
+    }
+}
+
+// Copies `count` bytes in steps of `step` (8 or 16) bytes, each read lying at least a step
+// behind the bytes it is written to; writes up to step - 1 bytes beyond.
+Hot void Copy_Wide(std::uint8_t* to, const std::uint8_t* from, std::size_t count, std::size_t step)
+{
+    for (std::size_t i = 0; i < count; i += step) {
+        std::memcpy(to + i, from + i, step);
+    }
+}
+
+// A match whose source starts fewer than 8 bytes back repeats a short pattern. The first
+// 8 bytes are written so that the source then lies 8 or more bytes back (the widening of
+// lz4's and zstd's decoders); the rest follows in 8-byte steps. Writes up to 15 bytes beyond.
+Hot void Copy_Short_Distance(std::uint8_t* to, std::size_t distance, std::size_t length)
+{
+    // For each distance: how far the source moves after the first 4 bytes, and back after 8.
+    static constexpr std::uint8_t Forward[8] = {0, 1, 2, 1, 4, 4, 4, 4};
+    static constexpr std::uint8_t Back[8] = {0, 8, 8, 7, 8, 9, 10, 11};
+    const std::uint8_t* from = to - distance;
+    to[0] = from[0];
+    to[1] = from[1];
+    to[2] = from[2];
+    to[3] = from[3];
+    from += Forward[distance];
+    std::memcpy(to + 4, from, 4);
+    // `from` now lies 8 or more bytes (a whole number of patterns) before to + 8.
+    from += 8 - Back[distance];
+    for (std::size_t i = 8; i < length; i += 8) {
+        std::memcpy(to + i, from + (i - 8), 8);
+    }
+}
+
+// Copies a match that has Spare bytes of room after it: a short one exactly (Copy_Exact), a
+// long one in steps as wide as its distance allows, a short-distance one by widening its
+// pattern.
+Hot void Copy_Match_Steps(std::uint8_t* to, std::size_t distance, std::size_t length)
+{
+    if (distance < 8) {
+        Copy_Short_Distance(to, distance, length);
+    } else if (length <= 16) {
+        Copy_Exact(to, to - distance, length);
+    } else {
+        Copy_Wide(to, to - distance, length, distance >= 16 ? 16 : 8);
+    }
+}
+
+// Appends `count` literals of the stream to the body, after checking what is left of both.
+Hot bool Copy_Literals(const TLzo_Stream& stream, const TLzo_Image& image, TLzo_Cursor& cursor,
+                       std::size_t count)
+{
+    if (count > Input_Left(stream, cursor)) {
+        return false;
+    }
+    if (!Fits_Fast(cursor, count)) {
+        if (count > image.body_size - Written(cursor)) {
+            return false;
+        }
+        Make_Room(image, cursor, count);
+    }
+    if (count <= Short_Run) {
+        Copy_Exact(cursor.out, cursor.in, count);
+    } else {
+        std::memcpy(cursor.out, cursor.in, count);
+    }
+    cursor.in += count;
+    cursor.out += count;
+    return true;
+}
+
+// Appends a match, after checking that it starts inside the body and ends inside its stated
+// size.
+Hot bool Copy_Match(const TLzo_Image& image, TLzo_Cursor& cursor, const TLzo_Match& match)
+{
+    const std::size_t length = match.length;
+    const std::size_t distance = match.distance;
+    if (distance > Written(cursor)) {
+        return false;
+    }
+    if (!Fits_Fast(cursor, length)) {
+        if (length > image.body_size - Written(cursor)) {
+            return false;
+        }
+        Make_Room(image, cursor, length);
+        if (!Fits_Fast(cursor, length)) {
+            // At the end of the image: in steps up to where the room allows, then byte by
+            // byte, each byte possibly one just written.
+            const std::size_t fast = cursor.fast_end > cursor.out
+                ? static_cast<std::size_t>(cursor.fast_end - cursor.out) : 0;
+            if (fast > 0) {
+                Copy_Match_Steps(cursor.out, distance, fast);
+            }
+            for (std::size_t i = fast; i < length; ++i) {
+                cursor.out[i] = cursor.out[i - distance];
+            }
+            cursor.out += length;
+            return true;
+        }
+    }
+    Copy_Match_Steps(cursor.out, distance, length);
+    cursor.out += length;
+    return true;
+}
+
+// Reads the distance bytes of a match of opcodes 16 to 63 (2 bytes: 14 bits of distance, 2 of
+// trailing literals), its length already read.
+Hot bool Read_Distance(const TLzo_Stream& stream, TLzo_Cursor& cursor, std::size_t base,
+                       TLzo_Match& match)
+{
+    if (Input_Left(stream, cursor) < 2) {
+        return false;
+    }
+    const std::uint32_t low = Next_Byte(stream, cursor);
+    const std::uint32_t high = Next_Byte(stream, cursor);
+    match.distance = base + (low >> 2) + 64 * std::size_t{high};
+    match.tail = low & 3;
+    return true;
+}
+
+// Reads the match of an opcode from 16 to 255, the most frequent first.
+Hot bool Read_Match(const TLzo_Stream& stream, TLzo_Cursor& cursor, std::uint32_t opcode,
+                    TLzo_Match& match)
+{
+    if (opcode >= 64) {
+        if (Input_Left(stream, cursor) < 1) {
+            return false;
+        }
+        match.distance = 1 + ((opcode >> 2) & 7) + 8 * std::size_t{Next_Byte(stream, cursor)};
+        match.length = (opcode >> 5) + 1;
+        match.tail = opcode & 3;
+        return true;
+    }
+    if (opcode >= 32) {
+        match.length = (opcode & 31) + 2;
+        return ((opcode & 31) != 0 || Read_Extended_Length(stream, cursor, 33, match.length)) &&
+               Read_Distance(stream, cursor, 1, match);
+    }
+    match.length = (opcode & 7) + 2;
+    // A far match at exactly 16384 is the end-of-stream instruction: a stream that goes on
+    // after it does not end at the end of the file.
+    return ((opcode & 7) != 0 || Read_Extended_Length(stream, cursor, 9, match.length)) &&
+           Read_Distance(stream, cursor, 16384 + (std::size_t{opcode & 8} << 11), match) &&
+           match.distance != End_Of_Stream_Distance;
+}
+
+// Reads the short match of an opcode below 16 after literals: 2 bytes after a match's
+// trailing literals, 3 bytes from 2049 or more back after a literal run.
+Hot bool Read_Short_Match(const TLzo_Stream& stream, TLzo_Cursor& cursor, std::uint32_t opcode,
+                          TLzo_State state, TLzo_Match& match)
+{
+    if (Input_Left(stream, cursor) < 1) {
+        return false;
+    }
+    const std::size_t near = 1 + (opcode >> 2) + 4 * std::size_t{Next_Byte(stream, cursor)};
+    const bool after_run = state == TLzo_State::After_Literal_Run;
+    match.distance = after_run ? near + 2048 : near;
+    match.length = after_run ? 3 : 2;
+    match.tail = opcode & 3;
+    return true;
+}
+
+// Reads and copies the literal run of an opcode below 16 in the plain state.
+Hot bool Copy_Literal_Run(const TLzo_Stream& stream, const TLzo_Image& image,
+                          TLzo_Cursor& cursor, std::uint32_t opcode)
+{
+    std::size_t run = opcode + 3;
+    return (opcode != 0 || Read_Extended_Length(stream, cursor, 18, run)) &&
+           Copy_Literals(stream, image, cursor, run);
+}
+
+// Appends a match and the 0 to 3 literals that follow it. Far from the ends of the stream and
+// of the image (the usual case), both are copied in whole steps after one test of each bound;
+// near them, with every count tested.
+Hot bool Copy_Match_And_Tail(const TLzo_Stream& stream, const TLzo_Image& image,
+                             TLzo_Cursor& cursor, const TLzo_Match& match)
+{
+    if (Fits_Fast(cursor, match.length + 3) && Input_Left(stream, cursor) >= 4 &&
+        match.distance <= Written(cursor)) {
+        Copy_Match_Steps(cursor.out, match.distance, match.length);
+        cursor.out += match.length;
+        std::memcpy(cursor.out, cursor.in, 4);
+        cursor.out += match.tail;
+        cursor.in += match.tail;
+        return true;
+    }
+    return Copy_Match(image, cursor, match) &&
+           (match.tail == 0 || Copy_Literals(stream, image, cursor, match.tail));
+}
+
+} // namespace
+
+bool Lzo_Decode_Body(const std::uint8_t* stream_bytes, std::size_t stream_size, std::uint8_t mask,
+                     TFlexible_Byte_Array& bytes, std::size_t body_offset, std::size_t body_size)
+{
+    const TLzo_Stream stream{stream_bytes + stream_size, mask};
+    const TLzo_Image image{bytes, body_offset, body_size};
+    TLzo_Cursor cursor;
+    cursor.in = stream_bytes;
+    Set_Room(image, cursor, 0);
+    TLzo_State state = TLzo_State::Plain;
+    if (stream_size > 0 && (*cursor.in ^ mask) > First_Byte_Run_Base) {
+        const std::size_t run = Next_Byte(stream, cursor) - First_Byte_Run_Base;
+        if (!Copy_Literals(stream, image, cursor, run)) {
+            return false;
+        }
+        state = run < 4 ? TLzo_State::After_Short_Tail : TLzo_State::After_Literal_Run;
+    }
+    while (cursor.in < stream.end) {
+        const std::uint32_t opcode = Next_Byte(stream, cursor);
+        TLzo_Match match;
+        if (opcode >= 16) {
+            if (!Read_Match(stream, cursor, opcode, match)) {
+                return false;
+            }
+        } else if (state == TLzo_State::Plain) {
+            if (!Copy_Literal_Run(stream, image, cursor, opcode)) {
+                return false;
+            }
+            state = TLzo_State::After_Literal_Run;
+            continue;
+        } else if (!Read_Short_Match(stream, cursor, opcode, state, match)) {
+            return false;
+        }
+        if (!Copy_Match_And_Tail(stream, image, cursor, match)) {
+            return false;
+        }
+        state = match.tail == 0 ? TLzo_State::Plain : TLzo_State::After_Short_Tail;
+    }
+    return Written(cursor) == body_size;
+}
+
+} // namespace plotvane
