@@ -195,10 +195,12 @@ Hot void Copy_Match_Steps(std::uint8_t* to, std::size_t distance, std::size_t le
 {
     if (distance < 8) {
         Copy_Short_Distance(to, distance, length);
+    } else if (distance >= 16) {
+        Copy_Wide(to, to - distance, length, 16);
     } else if (length <= 16) {
         Copy_Exact(to, to - distance, length);
     } else {
-        Copy_Wide(to, to - distance, length, distance >= 16 ? 16 : 8);
+        Copy_Wide(to, to - distance, length, 8);
     }
 }
 
@@ -247,8 +249,9 @@ Hot bool Copy_Match(const TLzo_Image& image, TLzo_Cursor& cursor, const TLzo_Mat
             if (fast > 0) {
                 Copy_Match_Steps(cursor.out, distance, fast);
             }
+            const std::uint8_t* from = cursor.out - distance;
             for (std::size_t i = fast; i < length; ++i) {
-                cursor.out[i] = cursor.out[i - distance];
+                cursor.out[i] = from[i];
             }
             cursor.out += length;
             return true;
