@@ -2,7 +2,9 @@
 // the one-argument conversion of a 64 MiB image beside its parts run alone (load, copy, save),
 // start-up with 1,000 profiles beside the profile search alone, and on a 1,000,000-block
 // challenge the listing and a block save beside the block walk alone. Peak memory figures are
-// multiples of the image's size (Linux: VmHWM, reset through /proc/self/clear_refs).
+// multiples of the image's size (Linux: VmHWM, reset through /proc/self/clear_refs). The
+// conversion is timed by the clock (it is mostly file work); the rest in CPU time, which a busy
+// machine disturbs less.
 
 #include "bench/Bench_Ratios.h"
 #include "challenge/Gbx_Challenge_Read.h"
@@ -18,7 +20,7 @@
 #include "ui/Main.h"
 
 #include <QApplication>
-#include <QListView>
+#include <QTableView>
 #include <QPushButton>
 
 #include <benchmark/benchmark.h>
@@ -299,15 +301,15 @@ void BM_Open_1M_Peak_Memory(benchmark::State& state)
     state.counters["peak_over_image"] = setup->Open_Peak / image_size;
 }
 
-BENCHMARK(BM_Conversion)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_Conversion_Parts)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Conversion)->Iterations(6)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Conversion_Parts)->Iterations(6)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Conversion_Peak_Memory)->Iterations(1)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Start_Up_1000_Profiles)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_Profile_Search_1000_Profiles)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Start_Up_1000_Profiles)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Profile_Search_1000_Profiles)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Open_1M_Peak_Memory)->Iterations(1)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Block_Walk_1M)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_Listing_1M)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_Block_Save_Referenced_1M)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Block_Walk_1M)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Listing_1M)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Block_Save_Referenced_1M)->Unit(benchmark::kMillisecond);
 
 } // namespace
 } // namespace plotvane

@@ -13,7 +13,7 @@
 #include <QDir>
 #include <QPixmap>
 #include <QAbstractItemModel>
-#include <QListView>
+#include <QTableView>
 #include <QTabWidget>
 
 #include <cstdio>
@@ -76,7 +76,7 @@ int main(int argc, char* argv[])
             return 1;
         }
         const int line = argc == 4 ? std::atoi(argv[3]) : 1;
-        QListView& list = *main_form.List_Block_ListBox;
+        QTableView& list = *main_form.List_Block_ListBox;
         list.setCurrentIndex(list.model()->index(line, 0));
         list.setFocus();
         QApplication::processEvents();

@@ -9,7 +9,7 @@
 
 #include <QAccessible>
 #include <QComboBox>
-#include <QListView>
+#include <QTableView>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QStatusBar>

@@ -3,7 +3,7 @@
 #include "challenge/Gbx_Challenge_Read.h"
 #include "ui/Block_List_Model.h"
 
-#include <QListView>
+#include <QTableView>
 
 #include <gtest/gtest.h>
 

@@ -8,7 +8,7 @@
 
 #include <QAction>
 #include <QComboBox>
-#include <QListView>
+#include <QTableView>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QStatusBar>

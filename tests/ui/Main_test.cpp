@@ -9,7 +9,7 @@
 #include <QGroupBox>
 #include <QHelpEvent>
 #include <QLabel>
-#include <QListView>
+#include <QTableView>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
