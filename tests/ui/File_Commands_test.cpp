@@ -177,6 +177,21 @@ TEST_F(File_Commands_Test, Save_As_Asks_Only_Over_An_Existing_File_And_Switches_
     EXPECT_EQ(test::Saved_Blocks(new_path, form_.Expanded_Image, form_.Memory_Mask).size(), 8u);
 }
 
+TEST_F(File_Commands_Test, A_System_Error_Shows_The_Application_Error_Box_And_Changes_No_Name)
+{
+    const std::string unreachable = editor_.Lists_Folder() + "no such folder/Map.Challenge.Gbx";
+    editor_.Services().File_Names = {QString::fromStdString(unreachable)};
+    form_.ChallengeSaveAs_Action->trigger();
+    ASSERT_EQ(editor_.Services().Boxes.size(), 1u);
+    const auto& box = editor_.Services().Boxes[0];
+    EXPECT_EQ(box.Kind, TMessage_Kind::Error);
+    EXPECT_EQ(box.Title, "Plotvane");
+    EXPECT_EQ(box.Buttons, TMessage_Buttons::Ok);
+    EXPECT_TRUE(box.Text.endsWith('.')) << box.Text.toStdString();
+    EXPECT_EQ(form_.Current_File_Name, path_);
+    EXPECT_FALSE(fs::exists(unreachable));
+}
+
 TEST_F(File_Commands_Test, Unsaved_Block_Edits_Are_Not_Lost_Without_A_Yes)
 {
     const QString title = form_.windowTitle();
