@@ -109,12 +109,12 @@ TFlexible_Byte_Array Gbx_Image(std::uint32_t class_id, TUser_Data write_user_dat
 
 // One header chunk whose first field is the login, which thus lies at offset 29 with its
 // length, where profile readers look; the nickname follows.
-void Write_Profile_User_Data(TGbx_Writer& image)
+void Write_Profile_User_Data(TGbx_Writer& image, const std::string& login)
 {
     image.DWord(1); // header chunks
     image.DWord(Profile_Class_Id + 1);
     const std::uint32_t chunk_size = image.Reserve_Size();
-    image.Text(Demo_Login);
+    image.Text(login);
     image.Text("Demo Player");
     image.Fill_Size_Since(chunk_size);
 }
@@ -246,10 +246,11 @@ std::string Demo_Challenge_Path(const std::string& game_folder)
     return (fs::path(game_folder) / "Tracks" / "Challenges" / "Demo.Challenge.Gbx").string();
 }
 
-TFlexible_Byte_Array Demo_Profile_Image(const TMemory_Mask& mask)
+TFlexible_Byte_Array Demo_Profile_Image(const TMemory_Mask& mask, const std::string& login)
 {
     // The body holds nothing but the end of its chunks.
-    return Gbx_Image(Profile_Class_Id, Write_Profile_User_Data,
+    return Gbx_Image(Profile_Class_Id,
+                     [&login](TGbx_Writer& image) { Write_Profile_User_Data(image, login); },
                      [](TGbx_Writer& body) { body.DWord(End_Of_Chunks); }, mask);
 }
 

@@ -14,10 +14,12 @@ constexpr const char* Demo_Login = "demo_player";
 std::string Demo_Profile_Path(const std::string& game_folder);
 std::string Demo_Challenge_Path(const std::string& game_folder);
 
-// The expanded images of the two demo files, masked: a profile whose login is Demo_Login, and
-// a small challenge by that login in the Stadium collection with a handful of blocks (names in
-// place and by reference, one block carrying an author record with an attached skin record).
-TFlexible_Byte_Array Demo_Profile_Image(const TMemory_Mask& mask);
+// The expanded images of the two demo files, masked: a profile whose login is `login`
+// (Demo_Login in the demo folder), and a small challenge by Demo_Login in the Stadium collection
+// with a handful of blocks (names in place and by reference, one block carrying an author record
+// with an attached skin record).
+TFlexible_Byte_Array Demo_Profile_Image(const TMemory_Mask& mask,
+                                        const std::string& login = Demo_Login);
 TFlexible_Byte_Array Demo_Challenge_Image(const TMemory_Mask& mask);
 
 // Makes a game user folder to try the programs on: Profiles/Demo.Profile.Gbx and

@@ -1,34 +1,156 @@
-// plotvane-pictures FOLDER [CHALLENGE [LINE]]: renders the editor's main window as it opens, its
-// Summary page with the profiles found, and its About box into PNG files in FOLDER, offscreen
-// unless QT_QPA_PLATFORM says otherwise, so that the README can show the program and a machine
-// without a display can see it. Given a challenge, it also opens it as Open does (its author
-// must be one of the profiles), selects the line (1, the first block, unless named) and renders
-// main-window-challenge.png. Not installed.
+// plotvane-pictures FOLDER: renders the editor's main window as it opens, its Summary page with
+// the profiles found, and its About box into PNG files in FOLDER, offscreen unless
+// QT_QPA_PLATFORM says otherwise, so that the README can show the program and a machine without
+// a display can see it. Not installed.
 // The window reads the game folder as the editor does: set PLOTVANE_DOCUMENTS to show a profile.
+// Then, when the real challenge E02-Endurance is at hand (in PLOTVANE_CORPUS_DIR, else in the
+// corpus folder beside the project), it renders the window of a player who made it: a game
+// folder with that author's profile, the challenge opened through Open, and a block selected,
+// once with a name by reference and once with a name written in place, unlocked.
+#include "cli/Demo_Game_Folder.h"
+#include "gbx/Gbx_IO.h"
 #include "platform/Scripted_Gui_Services.h"
 #include "ui/About.h"
+#include "ui/Block_List_Model.h"
 #include "ui/Main.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
+#include <QFile>
+#include <QPainter>
 #include <QPixmap>
-#include <QAbstractItemModel>
-#include <QTableView>
 #include <QTabWidget>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QToolButton>
 
 #include <cstdio>
 #include <cstdlib>
 
 namespace {
 
-bool Save_Picture(QWidget& widget, const QString& path)
+const QString Challenge_File_Name = QStringLiteral("E02-Endurance.Challenge.Gbx");
+// The challenge's author, whose profile the player's game folder holds.
+const char* const Challenge_Author = "Nadeo";
+// The lines shown: block 9 names "StadiumRoadMainCheckpoint" by reference, block 23 writes
+// "StadiumRoadMainBiSlopeStart" in place.
+constexpr int Reference_Line = 10;
+constexpr int In_Place_Line = 24;
+// Wide enough for the list's lines not to be cut.
+constexpr int Challenge_Window_Width = 440;
+
+bool Save_Pixmap(const QPixmap& pixmap, const QString& path)
 {
-    if (widget.grab().save(path)) {
+    if (pixmap.save(path)) {
         std::printf("%s\n", qPrintable(QDir::toNativeSeparators(path)));
         return true;
     }
     std::fprintf(stderr, "plotvane-pictures: cannot write %s\n", qPrintable(path));
     return false;
+}
+
+bool Save_Picture(QWidget& widget, const QString& path)
+{
+    return Save_Pixmap(widget.grab(), path);
+}
+
+// The window with the name box's list dropped down over it, as the screen shows them, the
+// pointer on the block's name.
+bool Save_Picture_With_Names(plotvane::TMainForm& main_form, const QString& path)
+{
+    QComboBox& names = *main_form.Block_Name_ComboBox;
+    names.showPopup();
+    names.view()->setCurrentIndex(names.model()->index(names.findText(names.currentText()), 0));
+    QApplication::processEvents();
+    QPixmap picture = main_form.grab();
+    QWidget& popup = *names.view()->window();
+    QPainter painter(&picture);
+    painter.drawPixmap(popup.mapToGlobal(QPoint(0, 0)) - main_form.mapToGlobal(QPoint(0, 0)),
+                       popup.grab());
+    painter.end();
+    names.hidePopup();
+    return Save_Pixmap(picture, path);
+}
+
+QString Corpus_Folder()
+{
+    const QByteArray named = qgetenv("PLOTVANE_CORPUS_DIR");
+    return named.isEmpty() ? QStringLiteral(PLOTVANE_DEFAULT_CORPUS_DIR)
+                           : QString::fromLocal8Bit(named);
+}
+
+// Makes TrackMania/ in `documents` as the game would leave it for the challenge's author: a
+// profile of that login and the challenge among the player's challenges. Returns the path of
+// the challenge, or "" after saying what failed.
+QString Make_Author_Game_Folder(const QString& documents, const QString& challenge)
+{
+    const QDir game_folder(documents + QStringLiteral("/TrackMania"));
+    const QString profile = game_folder.filePath(QStringLiteral("Profiles/Author.Profile.Gbx"));
+    const QString copy = game_folder.filePath(QStringLiteral("Tracks/Challenges/") +
+                                              Challenge_File_Name);
+    const plotvane::TMemory_Mask mask = 0;
+    if (!game_folder.mkpath(QStringLiteral("Profiles")) ||
+        !game_folder.mkpath(QStringLiteral("Tracks/Challenges")) ||
+        plotvane::Gbx_Save_File(QFile::encodeName(profile).toStdString(),
+                                plotvane::Demo_Profile_Image(mask, Challenge_Author), 0,
+                                mask) != 0 ||
+        !QFile::copy(challenge, copy)) {
+        std::fprintf(stderr, "plotvane-pictures: cannot make a game folder in %s\n",
+                     qPrintable(documents));
+        return {};
+    }
+    return copy;
+}
+
+// Opens the challenge in a window of its author's game folder, through Open, and renders two
+// lines selected. What the window says besides the expected warning is printed.
+bool Save_Challenge_Pictures(const QDir& folder, const QString& challenge)
+{
+    const QTemporaryDir documents;
+    const QString copy = documents.isValid() ? Make_Author_Game_Folder(documents.path(), challenge)
+                                             : QString();
+    if (copy.isEmpty()) {
+        return false;
+    }
+    // The window reads the game folder when it is created.
+    qputenv("PLOTVANE_DOCUMENTS", QFile::encodeName(documents.path()));
+    plotvane::TScripted_Gui_Services gui_services;
+    plotvane::TMainForm main_form({}, gui_services);
+    main_form.resize(Challenge_Window_Width, main_form.height());
+    main_form.show();
+    gui_services.File_Names.push_back(copy);
+    main_form.ChallengeOpen_Action->trigger();
+    QTableView& list = *main_form.List_Block_ListBox;
+    list.setFocus();
+    // The first picture shows the list from its count line; the name box's list is dropped
+    // down, so the other picture shows the whole panel.
+    list.setCurrentIndex(main_form.Block_List_Model->index(Reference_Line));
+    bool saved = Save_Picture_With_Names(
+        main_form, folder.filePath(QStringLiteral("main-window-challenge.png")));
+
+    list.setCurrentIndex(main_form.Block_List_Model->index(In_Place_Line));
+    // Centred, so that the lines around it show.
+    list.scrollTo(list.currentIndex(), QAbstractItemView::PositionAtCenter);
+    gui_services.Answers.push_back(plotvane::TMessage_Answer::Ok); // to the rename warning
+    main_form.Block_Name_Unlock_SpeedButton->click();
+    const std::size_t boxes_expected = 1;
+    QApplication::processEvents();
+    saved = Save_Picture(main_form,
+                         folder.filePath(QStringLiteral("main-window-name-unlocked.png"))) &&
+            saved;
+
+    // Any box but the warning (a refused Open, a missing name list) spoils the pictures.
+    const bool as_expected = gui_services.Boxes.size() == boxes_expected &&
+                             main_form.Block_Name_Unlock_SpeedButton->isChecked();
+    if (!as_expected) {
+        for (const auto& box : gui_services.Boxes) {
+            std::fprintf(stderr, "plotvane-pictures: the window said: %s: %s\n",
+                         qPrintable(box.Title), qPrintable(box.Text));
+        }
+    }
+    return saved && as_expected;
 }
 
 } // namespace
@@ -39,8 +161,8 @@ int main(int argc, char* argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     QApplication application(argc, argv);
-    if (argc < 2 || argc > 4) {
-        std::fprintf(stderr, "usage: plotvane-pictures FOLDER [CHALLENGE [LINE]]\n");
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: plotvane-pictures FOLDER\n");
         return 2;
     }
     const QDir folder(QString::fromLocal8Bit(argv[1]));
@@ -49,40 +171,31 @@ int main(int argc, char* argv[])
         return 1;
     }
 
-    // Any box the window shows at start (no profile found) is answered without a person.
-    plotvane::TScripted_Gui_Services gui_services;
-    plotvane::TMainForm main_form({}, gui_services);
-    plotvane::TAboutBox about_box(gui_services, &main_form);
-    main_form.show();
-    about_box.show();
-    QApplication::processEvents();
-
-    bool saved = Save_Picture(main_form, folder.filePath(QStringLiteral("main-window.png")));
-    // The profiles found are on the other page.
-    main_form.Main_PageControl->setCurrentWidget(main_form.Summary_TabSheet);
-    saved = Save_Picture(main_form, folder.filePath(QStringLiteral("main-window-profiles.png")))
-            && saved;
-    saved = Save_Picture(about_box, folder.filePath(QStringLiteral("about-box.png"))) && saved;
-    about_box.hide();
-
-    if (argc >= 3) {
-        main_form.Main_PageControl->setCurrentWidget(main_form.Mapping_TabSheet);
-        gui_services.File_Names.push_back(QString::fromLocal8Bit(argv[2]));
-        main_form.ChallengeOpen_Action->trigger();
-        if (main_form.Current_File_Name.empty()) {
-            for (const auto& box : gui_services.Boxes) {
-                std::fprintf(stderr, "plotvane-pictures: %s\n", qPrintable(box.Text));
-            }
-            return 1;
-        }
-        const int line = argc == 4 ? std::atoi(argv[3]) : 1;
-        QTableView& list = *main_form.List_Block_ListBox;
-        list.setCurrentIndex(list.model()->index(line, 0));
-        list.setFocus();
+    bool saved = true;
+    {
+        // Any box the window shows at start (no profile found) is answered without a person.
+        plotvane::TScripted_Gui_Services gui_services;
+        plotvane::TMainForm main_form({}, gui_services);
+        plotvane::TAboutBox about_box(gui_services, &main_form);
+        main_form.show();
+        about_box.show();
         QApplication::processEvents();
+
+        saved = Save_Picture(main_form, folder.filePath(QStringLiteral("main-window.png")));
+        // The profiles found are on the other page.
+        main_form.Main_PageControl->setCurrentWidget(main_form.Summary_TabSheet);
         saved = Save_Picture(main_form,
-                             folder.filePath(QStringLiteral("main-window-challenge.png"))) &&
+                             folder.filePath(QStringLiteral("main-window-profiles.png"))) &&
                 saved;
+        saved = Save_Picture(about_box, folder.filePath(QStringLiteral("about-box.png"))) && saved;
     }
+
+    const QString challenge = QDir(Corpus_Folder()).filePath(Challenge_File_Name);
+    if (!QFile::exists(challenge)) {
+        std::printf("%s not found: the pictures of an open challenge are skipped.\n",
+                    qPrintable(QDir::toNativeSeparators(challenge)));
+        return saved ? 0 : 1;
+    }
+    saved = Save_Challenge_Pictures(folder, challenge) && saved;
     return saved ? 0 : 1;
 }

@@ -1,5 +1,6 @@
 #include "cli/Cli_Commands.h"
 #include "cli/Demo_Game_Folder.h"
+#include "gbx/Gbx_IO.h"
 #include "platform/File_System.h"
 
 #include "tests/support/Challenge_Builder.h"
@@ -408,6 +409,18 @@ TEST(Demo_Game_Folder, Holds_A_Profile_And_A_Challenge_By_It_That_The_Cli_Reads_
     // The mask never reaches the disk.
     ASSERT_EQ(Make_Demo_Game_Folder(folder.Path(), 0xC3), 0U);
     EXPECT_EQ(test::Read_Plain_File(challenge), file);
+}
+
+TEST(Demo_Game_Folder, A_Profile_Of_Another_Login_Is_Listed_With_It)
+{
+    const test::TScratch_Folder folder;
+    const std::string profiles_folder = folder.Make_Folder("Profiles");
+    ASSERT_EQ(Gbx_Save_File(profiles_folder + "/Author.Profile.Gbx",
+                            Demo_Profile_Image(0x5A, "Nadeo"), 0, 0x5A),
+              0U);
+    const json profiles =
+        json::parse(Run_Command({"profiles", "--json", "--game-folder", folder.Path()}).Out);
+    EXPECT_EQ(profiles["logins"], json::array({"Nadeo"}));
 }
 
 } // namespace
