@@ -1,37 +1,36 @@
 #include "ui/Main.h"
 
-#include "ui/Block_List_Model.h"
-
 #include "challenge/Gbx_Challenge_Read.h"
-#include "challenge/Gbx_Profile_Read.h"
 #include "challenge/Gbx_Challenge_Write.h"
+#include "challenge/Gbx_Profile_Read.h"
 #include "challenge/TMF_Base_Tools.h"
 #include "challenge/TMF_Block_Names.h"
-#include "gbx/Gbx_Memory_Tools.h"
 #include "gbx/Gbx_IO.h"
+#include "gbx/Gbx_Memory_Tools.h"
 #include "platform/File_System.h"
 #include "platform/Gui_Services.h"
 #include "platform/Process.h"
 #include "ui/About.h"
+#include "ui/Block_List_Model.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QPainter>
 #include <QComboBox>
 #include <QEvent>
 #include <QGroupBox>
-#include <QLabel>
 #include <QHeaderView>
-#include <QTableView>
+#include <QLabel>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPainter>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTabWidget>
+#include <QTableView>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -654,6 +653,7 @@ void TMainForm::Load_Challenge(const std::string& file_name, bool takes_new_name
             Challenge_Folder = Folder_Part(file_name);
         }
         Expanded_Image = std::move(image);
+        Set_Packed_Offset_Delta();
         Set_Modified(false);
         if (ChallengeRead_Item->isChecked()) {
             List_Block_BitBtnClick();
@@ -728,10 +728,8 @@ bool TMainForm::Save_Image_To(const std::string& file_name)
 void TMainForm::List_Block_BitBtnClick()
 {
     Block_Address_List = Challenge_Read_Block_List(Expanded_Image, Memory_Mask);
-    // Follows from the image's length alone, so it stays true after a rename.
-    std::uint32_t delta = 0;
-    Gbx_Packed_Offset_Delta(Expanded_Image, Memory_Mask, delta);
-    Packed_Offset_Delta = static_cast<std::int32_t>(delta);
+    // Again at every listing: a rename changes the image's length, and with it the delta.
+    Set_Packed_Offset_Delta();
     Block_List_Model->Show_List(Packed_Offset_Delta);
     if (Block_Address_List.Complete) {
         Main_StatusBar->clearMessage();
@@ -739,6 +737,14 @@ void TMainForm::List_Block_BitBtnClick()
         Main_StatusBar->showMessage(
             Incomplete_Block_List_Text(Block_Address_List.Block_Offsets.size()));
     }
+}
+
+void TMainForm::Set_Packed_Offset_Delta()
+{
+    // Follows from the image's length alone: nothing is packed.
+    std::uint32_t delta = 0;
+    Gbx_Packed_Offset_Delta(Expanded_Image, Memory_Mask, delta);
+    Packed_Offset_Delta = static_cast<std::int32_t>(delta);
 }
 
 void TMainForm::Forget_Block_List()

@@ -167,6 +167,8 @@ private:
     bool Save_Image_To(const std::string& file_name);
     bool Confirm_Discarding_Block_Changes();
     void Set_Modified(bool modified);
+    // How much longer than the image the file Save writes is: file offset = image offset + it.
+    void Set_Packed_Offset_Delta();
     // Empties the list and hides the panel, so that nothing reaches the image at old offsets.
     void Forget_Block_List();
     bool Show_Block(std::size_t block_index);
