@@ -384,6 +384,8 @@ QSpinBox* TMainForm::Create_Spin_Edit(QWidget* panel, const char* name, const QS
     spin_edit->setObjectName(QLatin1String(name));
     spin_edit->setRange(0, maximum);
     spin_edit->setValue(0);
+    // A text left that is no whole number reads as the minimum, 0, not as the value before.
+    spin_edit->setCorrectionMode(QAbstractSpinBox::CorrectToNearestValue);
     spin_edit->setGeometry(left + 80, top, Spin_Edit_Width, 22);
     label->setBuddy(spin_edit);
     QString accessible_name = caption;

@@ -9,6 +9,8 @@
 
 #include <QAccessible>
 #include <QComboBox>
+#include <QFocusEvent>
+#include <QLineEdit>
 #include <QTableView>
 #include <QPushButton>
 #include <QSpinBox>
@@ -126,6 +128,17 @@ TEST_F(Block_Editor_Test, A_Referenced_Name_Offers_The_Names_Defined_So_Far)
     editor_.Select(0);
     EXPECT_EQ(form_.Selected_Block_Index, 3);
     EXPECT_FALSE(form_.Block_Panel->isHidden());
+}
+
+TEST_F(Block_Editor_Test, A_Spin_Edit_Left_Without_A_Number_Reads_0)
+{
+    editor_.Select(2);
+    QSpinBox* x = form_.Block_X_SpinEdit;
+    ASSERT_EQ(x->value(), 11);
+    x->findChild<QLineEdit*>()->setText("");
+    QFocusEvent focus_out(QEvent::FocusOut);
+    QCoreApplication::sendEvent(x, &focus_out);
+    EXPECT_EQ(x->value(), 0);
 }
 
 TEST_F(Block_Editor_Test, An_In_Place_Name_Stays_Locked_Until_The_Warning_Is_Accepted)
