@@ -9,25 +9,41 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <new>
+#include <utility>
+#include <vector>
 
 namespace plotvane {
 
 namespace {
 
 // The login's 32-bit length lies at a fixed place inside the header's user data; the login
-// follows it.
+// follows it. The kind test needs the bytes before the length.
 constexpr std::uint32_t Login_Length_Offset = 29;
+constexpr std::uint32_t Login_Offset = Login_Length_Offset + 4;
 
-std::string Read_Login(const TFlexible_Byte_Array& data, const TMemory_Mask& mask)
+// Reads only what the kind test and the login need: a profile may be any size.
+std::string Read_Login(const std::string& path, const TMemory_Mask& mask)
 {
-    if (Gbx_Get_Type(data, mask) != Gbx_Kind_Profile ||
+    TFlexible_Byte_Array data;
+    if (Load_File_Prefix_To_Memory(path, Login_Offset, data, mask) != Status_Ok ||
+        Gbx_Get_Type(data, mask) != Gbx_Kind_Profile ||
         !Bytes_Available(data, Login_Length_Offset, 4)) {
         return {};
     }
     std::uint32_t cursor = Login_Length_Offset;
-    const std::uint32_t length = Read_DWord(data, cursor, true, mask);
-    // Read_Chars gives "" for a length of 0 (an offline profile) and for a login that would
-    // end on or past the last byte of the file.
+    const std::uint32_t length = Read_DWord(data, cursor, false, mask);
+    if (length == 0) {
+        return {}; // an offline profile
+    }
+    // The login must end before the file's last byte, so the byte after it is read too:
+    // Read_Chars gives "" for a login that would end on or past the end of what was read.
+    Clear_Array(data);
+    if (Load_File_Prefix_To_Memory(path, std::uint64_t{Login_Offset} + length + 1, data, mask) !=
+        Status_Ok) {
+        return {};
+    }
+    cursor = Login_Offset;
     return Read_Chars(data, cursor, length, false, mask);
 }
 
@@ -40,17 +56,16 @@ std::string Profiles_Folder(const std::string& game_folder)
 
 std::string Profile_Read_Login(const std::string& path, const TMemory_Mask& mask)
 {
-    TFlexible_Byte_Array data;
+    // A profile that another program holds locked, that we may not read, or whose login is
+    // too long to hold in memory is skipped like any other unreadable profile instead of
+    // ending the whole search.
     try {
-        if (Load_File_To_Memory(path, data, mask) != Status_Ok) {
-            return {};
-        }
+        return Read_Login(path, mask);
     } catch (const EInOutError&) {
-        // A profile that another program holds locked, or that we may not read, is skipped
-        // like any other unreadable profile instead of ending the whole search.
+        return {};
+    } catch (const std::bad_alloc&) {
         return {};
     }
-    return Read_Login(data, mask);
 }
 
 TProfile_List Get_Online_Profiles(const TMemory_Mask& mask)
@@ -61,14 +76,14 @@ TProfile_List Get_Online_Profiles(const TMemory_Mask& mask)
 TProfile_List Get_Online_Profiles(const std::string& game_folder, const TMemory_Mask& mask)
 {
     // A missing Profiles folder lists no files, and so gives no logins.
-    TProfile_List profiles;
+    std::vector<std::string> logins;
     for (const std::string& path : List_Files(Profiles_Folder(game_folder), "Profile.Gbx")) {
-        const std::string login = Profile_Read_Login(path, mask);
+        std::string login = Profile_Read_Login(path, mask);
         if (!login.empty()) {
-            profiles.Add(login);
+            logins.push_back(std::move(login));
         }
     }
-    return profiles;
+    return TProfile_List(std::move(logins));
 }
 
 } // namespace plotvane

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace plotvane {
@@ -29,6 +30,21 @@ inline int Compare_Text_Ignoring_Case(const std::string& left, const std::string
 // case, each login once. Logins keep the letter case their profile file stores.
 class TProfile_List {
 public:
+    TProfile_List() = default;
+
+    // The logins in the order in which they were found, sorted once: of logins equal but for
+    // letter case, the first found stays.
+    explicit TProfile_List(std::vector<std::string> logins) : logins_(std::move(logins))
+    {
+        // A stable sort keeps equal logins in the order found, so the first of each is kept.
+        std::stable_sort(logins_.begin(), logins_.end(), Less);
+        logins_.erase(std::unique(logins_.begin(), logins_.end(),
+                                  [](const std::string& left, const std::string& right) {
+                                      return Compare_Text_Ignoring_Case(left, right) == 0;
+                                  }),
+                      logins_.end());
+    }
+
     // Puts the login in its sorted place. A login equal to one already present, ignoring
     // letter case, is dropped: the first one found stays.
     void Add(const std::string& login)

@@ -24,4 +24,12 @@ std::size_t File_Array_Length(std::uint64_t file_size);
 std::uint32_t Load_File_To_Memory(const std::string& file_name, TFlexible_Byte_Array& array,
                                   const TMemory_Mask& mask);
 
+// Reads the first `count` bytes of a file into `array`, masked, or the whole file when it is
+// shorter: a reader that needs a few bytes at the start of a file never holds the rest. Returns
+// 0, 1 when the path is not an existing file, or 3 when the file delivered fewer bytes than it
+// had when opened. On a non-zero status the array is cleared. Operating-system failures raise
+// EInOutError.
+std::uint32_t Load_File_Prefix_To_Memory(const std::string& file_name, std::uint64_t count,
+                                         TFlexible_Byte_Array& array, const TMemory_Mask& mask);
+
 } // namespace plotvane

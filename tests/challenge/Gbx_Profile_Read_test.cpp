@@ -32,6 +32,27 @@ TEST(TProfile_List, Sorts_Ignoring_Case_And_Keeps_The_First_Of_Equal_Logins)
     EXPECT_EQ(profiles.Logins(), (Logins{"al", "Alice", "bob", "carl"}));
 }
 
+TEST(TProfile_List, Made_From_The_Logins_Found_Keeps_The_Rule_Of_Adding_Them_One_By_One)
+{
+    EXPECT_EQ(TProfile_List({"carl", "bob", "Alice", "BOB", "alice", "al"}).Logins(),
+              (Logins{"al", "Alice", "bob", "carl"}));
+    // Many logins, most found again in other letter cases.
+    Logins found;
+    TProfile_List one_by_one;
+    for (int i = 0; i < 3000; ++i) {
+        std::string login = "player" + std::to_string(i * 7919 % 1000);
+        if (i % 4 == 0) {
+            char& letter = login[static_cast<std::size_t>(i % 6)];
+            letter = static_cast<char>(letter - 'a' + 'A');
+        }
+        found.push_back(login);
+        one_by_one.Add(login);
+    }
+    const TProfile_List profiles(found);
+    EXPECT_EQ(profiles.Count(), 1000U);
+    EXPECT_EQ(profiles.Logins(), one_by_one.Logins());
+}
+
 class Profile_Read_Login_Test : public testing::Test {
 protected:
     std::string Write(const TProfile_Description& description)
@@ -72,6 +93,16 @@ TEST_F(Profile_Read_Login_Test, Gives_No_Login_For_Files_That_Do_Not_Hold_One_Wh
     }
     EXPECT_EQ(Profile_Read_Login(folder_.Path() + "/Missing.Profile.Gbx", Mask), "");
     EXPECT_EQ(Profile_Read_Login(folder_.Make_Folder("Folder.Profile.Gbx"), Mask), "");
+}
+
+TEST_F(Profile_Read_Login_Test, Reads_Only_The_Start_Of_A_Huge_Profile)
+{
+    const std::string path = Write({"Alice"});
+    // Sparse files, taking no room on the disk; loaded whole, each would need 2 GiB or more.
+    for (const std::uintmax_t size : {std::uintmax_t{1} << 31, std::uintmax_t{3} << 30}) {
+        fs::resize_file(path, size);
+        EXPECT_EQ(Profile_Read_Login(path, Mask), "Alice") << size;
+    }
 }
 
 class Get_Online_Profiles_Test : public testing::Test {

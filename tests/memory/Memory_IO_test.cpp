@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace plotvane {
 namespace {
 
@@ -71,6 +73,28 @@ TEST(Load_File_To_Memory, Stores_No_More_Than_The_Size_Measured_At_Opening)
     }
     TFlexible_Byte_Array array;
     EXPECT_EQ(Load_File_To_Memory(path, array, Mask), 0U);
+    EXPECT_TRUE(array.empty());
+}
+
+TEST(Load_File_Prefix_To_Memory, Reads_The_First_Bytes_Or_The_Whole_Shorter_File)
+{
+    const test::TScratch_Folder folder;
+    const std::string path = folder.Path() + "/file";
+    const test::TBytes bytes = Pattern(70000);
+    test::Write_Plain_File(path, bytes);
+    for (const std::uint64_t count :
+         {std::uint64_t{0}, std::uint64_t{33}, std::uint64_t{Load_Block_Size + 1},
+          std::uint64_t{69999}, std::uint64_t{70000}, std::uint64_t{70001},
+          std::uint64_t{1} << 40}) {
+        SCOPED_TRACE(count);
+        TFlexible_Byte_Array array(100000, 0xEE);
+        ASSERT_EQ(Load_File_Prefix_To_Memory(path, count, array, Mask), 0U);
+        const std::size_t expected = static_cast<std::size_t>(std::min<std::uint64_t>(count, 70000));
+        EXPECT_EQ(test::Unmasked(array, Mask),
+                  test::TBytes(bytes.begin(), bytes.begin() + static_cast<long>(expected)));
+    }
+    TFlexible_Byte_Array array = {1, 2, 3};
+    EXPECT_EQ(Load_File_Prefix_To_Memory(folder.Path(), 10, array, Mask), 1U);
     EXPECT_TRUE(array.empty());
 }
 
