@@ -352,6 +352,27 @@ bool Walk_Block(TImage_Cursor& cursor, TTMF_Challenge_Block_Address_List& list, 
     return true;
 }
 
+bool Walked_Block(const TTMF_Challenge_Block_Address_List& list, std::size_t index)
+{
+    return index < list.Block_Offsets.size() && index < list.Last_String_Indexes.size();
+}
+
+// The eight bytes that follow a block's name.
+template <typename TName>
+bool Read_Block_Fields(TImage_Cursor& cursor, TChallenge_Block_Of<TName>& block)
+{
+    std::uint8_t* const fields[] = {&block.Rotation,      &block.X,
+                                    &block.Z,             &block.Y,
+                                    &block.Variations[0], &block.Variations[1],
+                                    &block.Variations[2], &block.Variations[3]};
+    for (std::uint8_t* field : fields) {
+        if (!cursor.Read_Byte(*field)) {
+            return false;
+        }
+    }
+    return true;
+}
+
 bool Walk_Blocks(TImage_Cursor& cursor, TTMF_Challenge_Block_Address_List& list)
 {
     std::uint32_t block_count = 0;
@@ -415,28 +436,53 @@ std::optional<TChallenge_Block> Challenge_Read_Block(
     const TFlexible_Byte_Array& image, const TTMF_Challenge_Block_Address_List& list,
     std::size_t index, const TMemory_Mask& mask)
 {
-    if (index >= list.Block_Offsets.size() || index >= list.Last_String_Indexes.size()) {
+    if (!Walked_Block(list, index)) {
         return std::nullopt;
     }
     TImage_Cursor cursor(image, list.Block_Offsets[index], mask);
     TGbx_Indexed_String name;
     TChallenge_Block block;
-    std::uint8_t* const fields[] = {&block.Rotation,      &block.X,
-                                    &block.Z,             &block.Y,
-                                    &block.Variations[0], &block.Variations[1],
-                                    &block.Variations[2], &block.Variations[3]};
-    if (!cursor.Read_Indexed_String(name)) {
+    if (!cursor.Read_Indexed_String(name) || !Read_Block_Fields(cursor, block)) {
         return std::nullopt;
-    }
-    for (std::uint8_t* field : fields) {
-        if (!cursor.Read_Byte(*field)) {
-            return std::nullopt;
-        }
     }
     block.Name_In_Place = name.Index == 0;
     // An in-place name is the last text that the walk had numbered at this block.
     block.Name_Index = block.Name_In_Place ? list.Last_String_Indexes[index] : name.Index;
     block.Name = Text_Of(list, name);
+    return block;
+}
+
+std::optional<TChallenge_Block_View> Challenge_Read_Block_View(
+    const TFlexible_Byte_Array& image, const TTMF_Challenge_Block_Address_List& list,
+    std::size_t index, const TMemory_Mask& mask)
+{
+    if (!Walked_Block(list, index)) {
+        return std::nullopt;
+    }
+    TImage_Cursor cursor(image, list.Block_Offsets[index], mask);
+    std::uint32_t value = 0;
+    if (!cursor.Read_Value(value)) {
+        return std::nullopt;
+    }
+    TChallenge_Block_View block;
+    block.Name_In_Place = !TImage_Cursor::Is_Reference(value);
+    if (block.Name_In_Place) {
+        // The walk numbered this very text, so the table holds it; its length in the image
+        // tells whether the image still matches the walk.
+        block.Name_Index = list.Last_String_Indexes[index];
+        std::uint32_t length = 0;
+        if (block.Name_Index >= list.String_Table.size() || !cursor.Read_Value(length) ||
+            length != list.String_Table[block.Name_Index].size() || !cursor.Skip(length)) {
+            return std::nullopt;
+        }
+        block.Name = list.String_Table[block.Name_Index];
+    } else {
+        block.Name_Index = value & 0xFFFF;
+        block.Name = Referenced_Text(list, block.Name_Index);
+    }
+    if (!Read_Block_Fields(cursor, block)) {
+        return std::nullopt;
+    }
     return block;
 }
 

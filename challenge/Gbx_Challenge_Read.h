@@ -37,4 +37,12 @@ std::optional<TChallenge_Block> Challenge_Read_Block(
     const TFlexible_Byte_Array& image, const TTMF_Challenge_Block_Address_List& list,
     std::size_t index, const TMemory_Mask& mask);
 
+// The same block without a copy of its name: the name is the walk's own String_Table text, in
+// place or referenced. Nothing when Challenge_Read_Block would give nothing, or when an in-place
+// name no longer has the length of the text that the walk read there. Made to list a million
+// blocks at no cost per block beyond its eight bytes.
+std::optional<TChallenge_Block_View> Challenge_Read_Block_View(
+    const TFlexible_Byte_Array& image, const TTMF_Challenge_Block_Address_List& list,
+    std::size_t index, const TMemory_Mask& mask);
+
 } // namespace plotvane

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace plotvane {
@@ -29,8 +30,11 @@ struct TTMF_Challenge_Block_Address_List {
 };
 
 // One block record as shown to the user: the name, then the eight bytes in record order.
-struct TChallenge_Block {
-    std::string Name;           // resolved text; empty for a reference past the table
+// TName is std::string for a block of its own, or std::string_view for a block whose name is
+// read where a walk holds it.
+template <typename TName>
+struct TChallenge_Block_Of {
+    TName Name;                 // resolved text; empty for a reference past the table
     bool Name_In_Place = false;
     std::uint32_t Name_Index = 0; // String_Table index of the name, in place or referenced
     std::uint8_t Rotation = 0;
@@ -39,5 +43,9 @@ struct TChallenge_Block {
     std::uint8_t Y = 0;
     std::array<std::uint8_t, 4> Variations{};
 };
+
+using TChallenge_Block = TChallenge_Block_Of<std::string>;
+// Its name lies in the String_Table of the walk that read it and lives as long as that walk.
+using TChallenge_Block_View = TChallenge_Block_Of<std::string_view>;
 
 } // namespace plotvane

@@ -2,6 +2,8 @@
 
 #include "challenge/Gbx_Profile_Read.h"
 #include "challenge/TMF_Base_Tools.h"
+#include "cli/Cli_Block_Listing.h"
+#include "cli/Cli_Output.h"
 #include "cli/Cli_Reports.h"
 #include "cli/Cli_Set.h"
 #include "gbx/Gbx_Base_Structure.h"
@@ -12,6 +14,7 @@
 #include <nlohmann/json.hpp>
 
 #include <iomanip>
+#include <new>
 #include <ostream>
 #include <random>
 #include <sstream>
@@ -51,8 +54,8 @@ std::string Status_Text(std::uint32_t status)
     return std::to_string(status) + ": " + Status_Meaning(status);
 }
 
-// Runs a reader that returns a status and may raise EInOutError; a failure is reported as one
-// line on `err`. True when the reader succeeded.
+// Runs a reader that returns a status and may raise EInOutError or run out of memory; a failure
+// is reported as one line on `err`. True when the reader succeeded.
 template <typename TReader>
 bool Read_Reporting(const std::string& path, std::ostream& err, TReader read)
 {
@@ -61,9 +64,14 @@ bool Read_Reporting(const std::string& path, std::ostream& err, TReader read)
         if (status == Status_Ok) {
             return true;
         }
-        Report_Failure(err, path, "error " + Status_Text(status));
+        // A missing-file status also comes back for a folder, a FIFO or a device.
+        const std::string other_kind = Not_A_Regular_File(path);
+        Report_Failure(err, path,
+                       other_kind.empty() ? "error " + Status_Text(status) : other_kind);
     } catch (const EInOutError& error) {
         Report_Failure(err, path, error.what());
+    } catch (const std::bad_alloc&) {
+        Report_Failure(err, path, "not enough memory to read the file");
     }
     return false;
 }
@@ -73,25 +81,6 @@ std::string Hexadecimal(std::uint64_t value, int digits)
     std::ostringstream text;
     text << std::uppercase << std::hex << std::setw(digits) << std::setfill('0') << value;
     return text.str();
-}
-
-// Control bytes are escaped so that a name with line breaks keeps its block on one line.
-std::string Printable(const std::string& text)
-{
-    std::string shown;
-    for (const char character : text) {
-        const auto byte = static_cast<unsigned char>(character);
-        if (character == '\\') {
-            shown += "\\\\";
-        } else if (character == '\n') {
-            shown += "\\n";
-        } else if (byte < 0x20 || byte == 0x7F) {
-            shown += "\\x" + Hexadecimal(byte, 2);
-        } else {
-            shown += character;
-        }
-    }
-    return shown;
 }
 
 void Print_Info_Text(std::ostream& out, const std::string& path, const TFile_Info& info)
@@ -135,61 +124,6 @@ int Run_Info(const TCli_Options& options, const TMemory_Mask& mask, std::ostream
     return exit_code;
 }
 
-void Print_Block_Text(std::ostream& out, std::size_t index, const TListed_Block& listed)
-{
-    const TChallenge_Block& block = listed.Block;
-    const auto offset = static_cast<std::uint64_t>(listed.File_Offset);
-    out << "Block " << index << " (" << Hexadecimal(offset, 8) << ") "
-        << (block.Name_In_Place ? "in place" : "reference") << " #" << block.Name_Index
-        << ": " << Printable(block.Name) << "  rotation " << int{block.Rotation} << "  x "
-        << int{block.X} << "  z " << int{block.Z} << "  y " << int{block.Y} << "  variations";
-    for (const std::uint8_t variation : block.Variations) {
-        out << ' ' << int{variation};
-    }
-    out << '\n';
-}
-
-void Print_Listing_Text(std::ostream& out, const std::string& path,
-                        const TBlock_Listing& listing)
-{
-    const char* const incomplete = " (incomplete: the walk stopped before the end of the list)";
-    out << "File: " << path << '\n'
-        << "Author: " << (listing.Author.empty() ? "(none)" : Printable(listing.Author)) << '\n'
-        << "Collection: " << Printable(listing.Collection) << '\n'
-        << "Block count: " << listing.Blocks.size() << (listing.Complete ? "" : incomplete)
-        << '\n';
-    for (std::size_t i = 0; i < listing.Blocks.size(); ++i) {
-        Print_Block_Text(out, i, listing.Blocks[i]);
-    }
-    if (!listing.Complete) {
-        out << "The block list is incomplete: only the blocks above could be read.\n";
-    }
-}
-
-json Listing_Json(const std::string& path, const TBlock_Listing& listing)
-{
-    json blocks = json::array();
-    for (std::size_t i = 0; i < listing.Blocks.size(); ++i) {
-        const TChallenge_Block& block = listing.Blocks[i].Block;
-        blocks.push_back({{"index", i},
-                          {"offset", listing.Blocks[i].File_Offset},
-                          {"name", block.Name},
-                          {"name_in_place", block.Name_In_Place},
-                          {"name_index", block.Name_Index},
-                          {"rotation", block.Rotation},
-                          {"x", block.X},
-                          {"z", block.Z},
-                          {"y", block.Y},
-                          {"variations", block.Variations}});
-    }
-    return {{"file", path},
-            {"author", listing.Author},
-            {"collection", listing.Collection},
-            {"block_count", listing.Blocks.size()},
-            {"complete", listing.Complete},
-            {"blocks", blocks}};
-}
-
 int Run_Blocks(const TCli_Options& options, const TMemory_Mask& mask, std::ostream& out,
                std::ostream& err)
 {
@@ -203,11 +137,21 @@ int Run_Blocks(const TCli_Options& options, const TMemory_Mask& mask, std::ostre
         return Cli_Exit_Failure;
     }
     if (options.Json) {
-        Print_Json(out, Listing_Json(options.Map, listing));
+        Write_Block_Listing_Json(out, options.Map, listing);
     } else {
-        Print_Listing_Text(out, options.Map, listing);
+        Write_Block_Listing_Text(out, options.Map, listing);
     }
     return Cli_Exit_Ok;
+}
+
+// A path as a JSON value, and beside it, when it is not UTF-8, its exact bytes in hexadecimal
+// under the key + "_hex": the value itself shows those bytes as U+FFFD.
+void Add_Path(json& object, const std::string& key, const std::string& path)
+{
+    object[key] = path;
+    if (!Is_Utf8(path)) {
+        object[key + "_hex"] = Hexadecimal_Bytes(path);
+    }
 }
 
 int Run_Profiles(const TCli_Options& options, const TMemory_Mask& mask, std::ostream& out)
@@ -218,18 +162,28 @@ int Run_Profiles(const TCli_Options& options, const TMemory_Mask& mask, std::ost
     const std::string profiles_folder = Profiles_Folder(game_folder);
     const TProfile_List profiles = Get_Online_Profiles(game_folder, mask);
     if (options.Json) {
-        Print_Json(out, {{"game_folder", game_folder},
-                         {"profiles_folder", profiles_folder},
-                         {"logins", profiles.Logins()}});
+        json report = json::object();
+        Add_Path(report, "game_folder", game_folder);
+        Add_Path(report, "profiles_folder", profiles_folder);
+        report["logins"] = profiles.Logins();
+        Print_Json(out, report);
         return Cli_Exit_Ok;
     }
-    out << "Game folder: " << game_folder << '\n'
-        << "Profiles folder: " << profiles_folder << '\n'
-        << "Logins: " << profiles.Count() << (profiles.Empty() ? " (no online profile found)" : "")
-        << '\n';
+    TOutput_Buffer output(out);
+    output.Text("Game folder: ");
+    output.Printable(game_folder);
+    output.Text("\nProfiles folder: ");
+    output.Printable(profiles_folder);
+    output.Text("\nLogins: ");
+    output.Decimal(profiles.Count());
+    output.Text(profiles.Empty() ? " (no online profile found)\n" : "\n");
     for (const std::string& login : profiles.Logins()) {
-        out << "  " << Printable(login) << '\n';
+        output.Text("  ");
+        output.Printable(login);
+        output.Character('\n');
+        output.Item_Done();
     }
+    output.Flush();
     return Cli_Exit_Ok;
 }
 
@@ -279,16 +233,26 @@ int Run_Cli(int argc, const char* const* argv, std::ostream& out, std::ostream& 
     }
 
     const TMemory_Mask mask = Draw_Memory_Mask();
-    if (*info) {
-        return Run_Info(options, mask, out, err);
+    try {
+        if (*info) {
+            return Run_Info(options, mask, out, err);
+        }
+        if (*blocks) {
+            return Run_Blocks(options, mask, out, err);
+        }
+        if (*set) {
+            return Run_Set(set_request, mask, out, err);
+        }
+        return Run_Profiles(options, mask, out);
+    } catch (const std::bad_alloc&) {
+        // What the command held is freed by now, so the line can still be made and written.
+        const std::string action = *info     ? "read the files"
+                                   : *blocks ? "list the blocks of " + options.Map
+                                   : *set    ? "change a block of " + set_request.Map
+                                             : "list the profiles";
+        err << Program_Name << ": not enough memory to " << action << '\n';
+        return Cli_Exit_Failure;
     }
-    if (*blocks) {
-        return Run_Blocks(options, mask, out, err);
-    }
-    if (*set) {
-        return Run_Set(set_request, mask, out, err);
-    }
-    return Run_Profiles(options, mask, out);
 }
 
 } // namespace plotvane

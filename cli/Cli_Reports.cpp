@@ -7,6 +7,10 @@
 #include "memory/Memory_IO.h"
 #include "memory/Memory_Tools.h"
 
+#include <filesystem>
+#include <system_error>
+#include <utility>
+
 namespace plotvane {
 
 namespace {
@@ -65,21 +69,55 @@ std::uint32_t Read_Block_Listing(const std::string& path, const TMemory_Mask& ma
     if (status != Status_Ok) {
         return status;
     }
-    Challenge_Read_Author(image, mask, listing.Author);
-    const TTMF_Challenge_Block_Address_List list = Challenge_Read_Block_List(image, mask);
-    listing.Collection = list.Collection_Name;
-    listing.Complete = list.Complete;
-    for (std::size_t i = 0; i < list.Block_Offsets.size(); ++i) {
-        const auto block = Challenge_Read_Block(image, list, i, mask);
-        // Every block of a fresh walk of the same image reads back; should one not, the
-        // listing ends there rather than show a block it could not read.
-        if (!block) {
-            listing.Complete = false;
-            break;
-        }
-        listing.Blocks.push_back({list.Block_Offsets[i] + delta, *block});
-    }
+    List_Challenge_Blocks(std::move(image), mask, delta, listing);
     return Status_Ok;
+}
+
+void List_Challenge_Blocks(TFlexible_Byte_Array image, const TMemory_Mask& mask,
+                           std::int64_t file_offset_delta, TBlock_Listing& listing)
+{
+    listing.Kind = Gbx_Get_Type(image, mask);
+    listing.Mask = mask;
+    listing.Image = std::move(image);
+    listing.File_Offset_Delta = file_offset_delta;
+    Challenge_Read_Author(listing.Image, listing.Mask, listing.Author);
+    listing.List = Challenge_Read_Block_List(listing.Image, listing.Mask);
+    listing.Complete = listing.List.Complete;
+    // Every block of a fresh walk of the same image reads back; should one not, the listing
+    // ends there rather than show a block it could not read. Known before the first line is
+    // written, as the count comes first.
+    const std::size_t walked = listing.List.Block_Offsets.size();
+    while (listing.Block_Count < walked &&
+           Challenge_Read_Block_View(listing.Image, listing.List, listing.Block_Count,
+                                     listing.Mask)) {
+        ++listing.Block_Count;
+    }
+    if (listing.Block_Count < walked) {
+        listing.Complete = false;
+    }
+}
+
+std::string Not_A_Regular_File(const std::string& path)
+{
+    namespace fs = std::filesystem;
+    std::error_code error;
+    switch (fs::status(path, error).type()) {
+    case fs::file_type::none:
+    case fs::file_type::not_found:
+    case fs::file_type::regular:
+        return {};
+    case fs::file_type::directory:
+        return "a folder, not a regular file";
+    case fs::file_type::fifo:
+        return "a FIFO, not a regular file";
+    case fs::file_type::block:
+    case fs::file_type::character:
+        return "a device, not a regular file";
+    case fs::file_type::socket:
+        return "a socket, not a regular file";
+    default:
+        return "not a regular file";
+    }
 }
 
 std::string Kind_Name(std::uint8_t kind)

@@ -3,9 +3,9 @@
 #include "challenge/Gbx_Challenge_Structure.h"
 #include "memory/Base_Structure.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
-#include <vector>
 
 namespace plotvane {
 
@@ -25,18 +25,18 @@ struct TFile_Info {
 std::uint32_t Read_File_Info(const std::string& path, const TMemory_Mask& mask,
                              TFile_Info& info);
 
-struct TListed_Block {
-    // Where the record begins in the file that a save would write.
-    std::int64_t File_Offset = 0;
-    TChallenge_Block Block;
-};
-
-// What `plotvane-cli blocks` tells about one challenge.
+// What `plotvane-cli blocks` tells about one challenge: its image and one walk of it, from
+// which each block is read when it is written out, so that listing costs nothing per block.
 struct TBlock_Listing {
     std::uint8_t Kind = 0;
+    TMemory_Mask Mask = 0;
+    TFlexible_Byte_Array Image;
     std::string Author;
-    std::string Collection;
-    std::vector<TListed_Block> Blocks;
+    TTMF_Challenge_Block_Address_List List;
+    // Added to an offset in the image, gives the offset in the file that a save would write.
+    std::int64_t File_Offset_Delta = 0;
+    // The blocks listed: those of the walk that read back, from the first on.
+    std::size_t Block_Count = 0;
     // False when the walk stopped before the end of the block list.
     bool Complete = false;
 };
@@ -46,6 +46,14 @@ struct TBlock_Listing {
 // for a file of another kind. Operating-system failures raise EInOutError.
 std::uint32_t Read_Block_Listing(const std::string& path, const TMemory_Mask& mask,
                                  TBlock_Listing& listing);
+
+// Walks the blocks of an expanded challenge image, which the listing keeps.
+void List_Challenge_Blocks(TFlexible_Byte_Array image, const TMemory_Mask& mask,
+                           std::int64_t file_offset_delta, TBlock_Listing& listing);
+
+// What the path names when it exists but is not a regular file (links followed), as "a folder,
+// not a regular file"; "" for a regular file and for a path that names nothing.
+std::string Not_A_Regular_File(const std::string& path);
 
 // "challenge", "profile", "replay" or "not recognised".
 std::string Kind_Name(std::uint8_t kind);

@@ -15,6 +15,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace plotvane {
@@ -210,6 +211,42 @@ TEST(Challenge_Read_Block, Gives_Resolved_Names_And_The_Eight_Bytes)
     const TFlexible_Byte_Array shortened(fixture.Image.begin(),
                                          fixture.Image.begin() + fixture.Block_Offsets[4] + 11);
     EXPECT_FALSE(Challenge_Read_Block(shortened, list, 4, mask));
+}
+
+TEST(Challenge_Read_Block_View, Gives_The_Block_With_Its_Name_Where_The_Walk_Holds_It)
+{
+    const TMemory_Mask mask = 0x3E;
+    TChallenge_Description description = Varied_Challenge();
+    description.Blocks.push_back(Block(Reference(999)));
+    const TChallenge_Fixture fixture = Build_Challenge(description, mask);
+    const auto list = Challenge_Read_Block_List(fixture.Image, mask);
+    ASSERT_EQ(list.Block_Offsets.size(), 6U);
+
+    for (std::size_t i = 0; i < list.Block_Offsets.size(); ++i) {
+        const auto block = Challenge_Read_Block(fixture.Image, list, i, mask);
+        const auto view = Challenge_Read_Block_View(fixture.Image, list, i, mask);
+        ASSERT_TRUE(block && view) << i;
+        EXPECT_EQ(view->Name, block->Name) << i;
+        EXPECT_EQ(view->Name_In_Place, block->Name_In_Place) << i;
+        EXPECT_EQ(view->Name_Index, block->Name_Index) << i;
+        EXPECT_EQ(std::tie(view->Rotation, view->X, view->Z, view->Y, view->Variations),
+                  std::tie(block->Rotation, block->X, block->Z, block->Y, block->Variations))
+            << i;
+        // No copy: the name is the table's own text.
+        if (block->Name_Index < list.String_Table.size()) {
+            EXPECT_EQ(view->Name.data(), list.String_Table[block->Name_Index].data()) << i;
+        }
+    }
+    EXPECT_FALSE(Challenge_Read_Block_View(fixture.Image, list, 6, mask));
+    const TFlexible_Byte_Array shortened(fixture.Image.begin(),
+                                         fixture.Image.begin() + fixture.Block_Offsets[4] + 11);
+    EXPECT_FALSE(Challenge_Read_Block_View(shortened, list, 4, mask));
+
+    // An in-place name whose length changed since the walk no longer matches the walk's text.
+    TFlexible_Byte_Array changed = fixture.Image;
+    std::uint32_t cursor = fixture.Block_Offsets[0] + 4;
+    Write_DWord(changed, cursor, 3, false, mask);
+    EXPECT_FALSE(Challenge_Read_Block_View(changed, list, 0, mask));
 }
 
 TEST(Challenge_Read_Block_List, Resolves_References_Within_The_Table_Only)

@@ -1,4 +1,5 @@
 #include "cli/Cli_Commands.h"
+#include "challenge/Gbx_Challenge_Read.h"
 #include "cli/Demo_Game_Folder.h"
 #include "gbx/Gbx_IO.h"
 #include "platform/File_System.h"
@@ -15,16 +16,21 @@
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
+#include <new>
+#include <streambuf>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include <sys/stat.h>
 
 namespace plotvane {
 namespace {
 
 namespace fs = std::filesystem;
 using nlohmann::json;
+using nlohmann::ordered_json;
 using test::TBytes;
 
 struct TCli_Run {
@@ -323,6 +329,112 @@ TEST_F(Cli_Files_Test, Blocks_Says_When_The_List_Is_Incomplete)
     EXPECT_NE(text.Out.find("incomplete"), std::string::npos) << text.Out;
 }
 
+// Names that the report must escape in both forms: control bytes, quotes, backslashes, bytes
+// that are not UTF-8, a name by reference past the table, an empty name.
+test::TChallenge_Description Hard_Names_Challenge()
+{
+    test::TChallenge_Description description;
+    description.Author_Login = test::In_Place("au\nth\xC3\xA9or\x7F", 0x8000);
+    description.Collection = test::In_Place("Sta\"dium\\\x01\xFF");
+    description.Blocks = {
+        {test::In_Place("Name\twith\x01\x1F\"quote\\slash\xE2\x82\xAC\xFF\xFE end"),
+         {255, 1, 2, 3, 4, 5, 6, 7}, {}},
+        {test::In_Place(""), {9, 9, 9, 9, 9, 9, 9, 9}, {}},
+        {test::Reference(200), {1, 2, 3, 4, 5, 6, 7, 8}, {}},
+        {test::Reference(5), {0, 0, 0, 0, 0, 0, 0, 0},
+         test::TFixture_Author_Record{test::In_Place("NADEO"), test::TFixture_Attached_Record{}}}};
+    return description;
+}
+
+TEST_F(Cli_Files_Test, Blocks_Json_Is_The_Document_The_Json_Library_Writes)
+{
+    const std::string path = folder_.Path() + "/Hard.Challenge.Gbx";
+    ASSERT_EQ(test::Write_Challenge_File(path, Hard_Names_Challenge()), 0U);
+    // The same document built whole from the core readers, as a tree.
+    TFlexible_Byte_Array image;
+    ASSERT_EQ(Gbx_Load_File(path, image, 0x21), 0U);
+    const auto list = Challenge_Read_Block_List(image, 0x21);
+    // The file's body is one literal run, so a save moves every record by the same amount.
+    const auto delta = static_cast<std::int64_t>(test::Read_Plain_File(path).size()) -
+                       static_cast<std::int64_t>(image.size());
+    ordered_json blocks = ordered_json::array();
+    for (std::size_t i = 0; i < list.Block_Offsets.size(); ++i) {
+        const auto block = Challenge_Read_Block(image, list, i, 0x21);
+        ASSERT_TRUE(block);
+        blocks.push_back({{"index", i},
+                          {"offset", list.Block_Offsets[i] + delta},
+                          {"name", block->Name},
+                          {"name_in_place", block->Name_In_Place},
+                          {"name_index", block->Name_Index},
+                          {"rotation", block->Rotation},
+                          {"x", block->X},
+                          {"z", block->Z},
+                          {"y", block->Y},
+                          {"variations", block->Variations}});
+    }
+    const ordered_json document = {{"file", path},
+                                   {"author", "au\nth\xC3\xA9or\x7F"},
+                                   {"collection", list.Collection_Name},
+                                   {"block_count", 4},
+                                   {"complete", true},
+                                   {"blocks", blocks}};
+
+    const TCli_Run run = Run_Command({"blocks", "--json", path});
+    ASSERT_EQ(run.Exit_Code, Cli_Exit_Ok) << run.Err;
+    EXPECT_EQ(run.Out,
+              document.dump(-1, ' ', false, ordered_json::error_handler_t::replace) + "\n");
+
+    const TCli_Run text = Run_Command({"blocks", path});
+    EXPECT_NE(text.Out.find("Author: au\\nth\xC3\xA9or\\x7F\nCollection: Sta\"dium\\\\\\x01\xFF\n"
+                            "Block count: 4\n"),
+              std::string::npos)
+        << text.Out;
+    EXPECT_NE(text.Out.find(" in place #5: Name\\x09with\\x01\\x1F\"quote\\\\slash\xE2\x82\xAC\xFF\xFE "
+                            "end  rotation 255  x 1  z 2  y 3  variations 4 5 6 7\n"),
+              std::string::npos)
+        << text.Out;
+    EXPECT_NE(text.Out.find(" reference #200:   rotation 1  x 2  z 3  y 4  variations 5 6 7 8\n"),
+              std::string::npos)
+        << text.Out;
+}
+
+TEST_F(Cli_Files_Test, Running_Out_Of_Memory_While_Writing_Is_One_Line_And_Exit_1)
+{
+    const std::string path = folder_.Path() + "/Hard.Challenge.Gbx";
+    ASSERT_EQ(test::Write_Challenge_File(path, Hard_Names_Challenge()), 0U);
+    // A stream whose every write runs out of memory.
+    struct TFailing_Buffer : std::streambuf {
+        std::streamsize xsputn(const char*, std::streamsize) override { throw std::bad_alloc(); }
+        int_type overflow(int_type) override { throw std::bad_alloc(); }
+    } failing;
+    for (const char* form : {"--json", ""}) {
+        std::ostream out(&failing);
+        out.exceptions(std::ios::badbit); // passes on what the buffer raised
+        std::ostringstream err;
+        const char* argv[] = {"plotvane-cli", "blocks", path.c_str(), form};
+        EXPECT_EQ(Run_Cli(*form ? 4 : 3, argv, out, err), Cli_Exit_Failure);
+        EXPECT_EQ(err.str(), "plotvane-cli: not enough memory to list the blocks of " + path + "\n");
+    }
+}
+
+TEST_F(Cli_Files_Test, A_Folder_A_Fifo_Or_A_Device_Is_Named_As_Such)
+{
+    const std::string fifo = folder_.Path() + "/Pipe.Challenge.Gbx";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::pair<std::string, std::string> cases[] = {
+        {folder_.Make_Folder("Folder.Challenge.Gbx"), "a folder, not a regular file"},
+        {fifo, "a FIFO, not a regular file"},
+        {"/dev/null", "a device, not a regular file"}};
+    for (const auto& [path, failure] : cases) {
+        for (const char* command : {"info", "blocks"}) {
+            const TCli_Run run = Run_Command({command, path});
+            EXPECT_EQ(run.Exit_Code, Cli_Exit_Failure) << command << " " << path;
+            EXPECT_EQ(run.Err, "plotvane-cli: " + path + ": " + failure + "\n");
+            EXPECT_EQ(run.Out, "");
+        }
+    }
+}
+
 TEST_F(Cli_Files_Test, Blocks_Refuses_What_Is_Not_A_Readable_Challenge)
 {
     const std::string replay =
@@ -370,6 +482,43 @@ TEST(Cli_Profiles, Lists_The_Logins_Of_The_Named_Or_Found_Game_Folder_In_Order)
         Run_Command({"profiles", "--game-folder", home.Make_Folder("Elsewhere")});
     EXPECT_EQ(empty.Exit_Code, Cli_Exit_Ok);
     EXPECT_NE(empty.Out.find("no online profile found"), std::string::npos) << empty.Out;
+}
+
+TEST(Cli_Profiles, Shows_Any_Folder_Path_Whole_In_Text_And_Usable_Again_In_Json)
+{
+    const test::TScratch_Folder scratch;
+    // A line break and a byte that is not UTF-8 in the folder's name.
+    const std::string game_folder = scratch.Make_Folder("Track\nMania\xFF");
+    test::Write_Profile_File(scratch.Make_Folder("Track\nMania\xFF/Profiles") + "/A.Profile.Gbx",
+                             {"Alice"});
+
+    const TCli_Run text = Run_Command({"profiles", "--game-folder", game_folder});
+    EXPECT_EQ(text.Exit_Code, Cli_Exit_Ok);
+    EXPECT_EQ(text.Out, "Game folder: " + scratch.Path() + "/Track\\nMania\xFF\n" +
+                            "Profiles folder: " + scratch.Path() + "/Track\\nMania\xFF/Profiles/\n" +
+                            "Logins: 1\n  Alice\n");
+
+    const json report = json::parse(Run_Command({"profiles", "--json", "--game-folder",
+                                                 game_folder}).Out);
+    EXPECT_EQ(report["logins"], json::array({"Alice"}));
+    for (const auto& [key, path] : {std::pair<std::string, std::string>{"game_folder", game_folder},
+                                    {"profiles_folder", game_folder + "/Profiles/"}}) {
+        // The exact bytes come back from the hexadecimal form.
+        const std::string hex = report[key + "_hex"];
+        std::string bytes;
+        for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
+            bytes.push_back(static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+        }
+        EXPECT_EQ(bytes, path) << key;
+        // The value itself shows the byte as U+FFFD.
+        EXPECT_NE(report[key].get<std::string>().find("\xEF\xBF\xBD"), std::string::npos) << key;
+    }
+    // A UTF-8 path has no hexadecimal form.
+    const std::string plain_folder = scratch.Make_Folder("Tr\xC3\xA4" "ckMania");
+    const json plain = json::parse(
+        Run_Command({"profiles", "--json", "--game-folder", plain_folder}).Out);
+    EXPECT_EQ(plain["game_folder"], plain_folder);
+    EXPECT_FALSE(plain.contains("game_folder_hex"));
 }
 
 TEST(Demo_Game_Folder, Holds_A_Profile_And_A_Challenge_By_It_That_The_Cli_Reads_Whole)

@@ -1,0 +1,146 @@
+#include "cli/Cli_Output.h"
+
+#include <nlohmann/json.hpp>
+
+#include <ostream>
+
+namespace plotvane {
+
+// The JSON library's own serializer, writing straight into the buffer. The text goes through
+// one reused JSON string, so writing a name allocates nothing once that string has grown to
+// the longest name.
+class TOutput_Buffer::TJson_Escaper {
+public:
+    explicit TJson_Escaper(std::string& buffer)
+        : serializer_(std::make_shared<nlohmann::detail::output_string_adapter<char>>(buffer),
+                      ' ', nlohmann::ordered_json::error_handler_t::replace),
+          value_(std::string())
+    {
+    }
+
+    // The text in quotes, escaped.
+    void Write(std::string_view text)
+    {
+        value_.get_ref<std::string&>().assign(text);
+        serializer_.dump(value_, false, false, 0);
+    }
+
+private:
+    nlohmann::detail::serializer<nlohmann::ordered_json> serializer_;
+    nlohmann::ordered_json value_;
+};
+
+TOutput_Buffer::TOutput_Buffer(std::ostream& out)
+    : out_(out), json_escaper_(std::make_unique<TJson_Escaper>(buffer_))
+{
+    buffer_.reserve(Flush_Size + Flush_Size / 4);
+}
+
+TOutput_Buffer::~TOutput_Buffer() = default;
+
+void TOutput_Buffer::Hexadecimal(std::uint64_t value, int digits)
+{
+    constexpr char Digit_Characters[] = "0123456789ABCDEF";
+    // A 64-bit value has at most 16 digits.
+    char text[16];
+    int count = 0;
+    do {
+        text[15 - count] = Digit_Characters[value & 0xF];
+        value >>= 4;
+        ++count;
+    } while (value != 0);
+    if (digits > count) {
+        buffer_.append(static_cast<std::size_t>(digits - count), '0');
+    }
+    buffer_.append(text + 16 - count, static_cast<std::size_t>(count));
+}
+
+void TOutput_Buffer::Printable(std::string_view text)
+{
+    std::size_t plain_from = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        const bool plain = byte >= 0x20 && byte != 0x7F && byte != '\\';
+        if (plain) {
+            continue;
+        }
+        buffer_.append(text.substr(plain_from, i - plain_from));
+        plain_from = i + 1;
+        if (byte == '\\') {
+            buffer_.append("\\\\");
+        } else if (byte == '\n') {
+            buffer_.append("\\n");
+        } else {
+            buffer_.append("\\x");
+            Hexadecimal(byte, 2);
+        }
+    }
+    buffer_.append(text.substr(plain_from));
+}
+
+void TOutput_Buffer::Json_String(std::string_view text)
+{
+    json_escaper_->Write(text);
+}
+
+void TOutput_Buffer::Flush()
+{
+    out_.write(buffer_.data(), static_cast<std::streamsize>(buffer_.size()));
+    buffer_.clear();
+}
+
+bool Is_Utf8(std::string_view text)
+{
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        if (lead < 0x80) {
+            ++i;
+            continue;
+        }
+        // The number of continuation bytes, and the range of the first one, which rules out
+        // overlong forms, surrogates and values past U+10FFFF.
+        std::size_t continuations = 0;
+        unsigned char low = 0x80;
+        unsigned char high = 0xBF;
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            continuations = 1;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            continuations = 2;
+            low = lead == 0xE0 ? 0xA0 : low;
+            high = lead == 0xED ? 0x9F : high;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            continuations = 3;
+            low = lead == 0xF0 ? 0x90 : low;
+            high = lead == 0xF4 ? 0x8F : high;
+        } else {
+            return false;
+        }
+        if (text.size() - i - 1 < continuations) {
+            return false;
+        }
+        for (std::size_t k = 1; k <= continuations; ++k) {
+            const auto byte = static_cast<unsigned char>(text[i + k]);
+            if (byte < (k == 1 ? low : 0x80) || byte > (k == 1 ? high : 0xBF)) {
+                return false;
+            }
+        }
+        i += 1 + continuations;
+    }
+    return true;
+}
+
+std::string Hexadecimal_Bytes(std::string_view bytes)
+{
+    constexpr char Digit_Characters[] = "0123456789abcdef";
+    std::string text;
+    text.reserve(2 * bytes.size());
+    for (const char character : bytes) {
+        const auto byte = static_cast<unsigned char>(character);
+        text.push_back(Digit_Characters[byte >> 4]);
+        text.push_back(Digit_Characters[byte & 0xF]);
+    }
+    return text;
+}
+
+} // namespace plotvane

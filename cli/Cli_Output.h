@@ -1,0 +1,67 @@
+#pragma once
+
+#include <charconv>
+#include <cstddef>
+#include <cstdint>
+#include <iosfwd>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace plotvane {
+
+// Gathers a report in one large buffer and hands it to the stream in big pieces, so that a
+// listing of a million blocks costs a few stream writes rather than millions. The caller calls
+// Item_Done after each item (each block) and Flush at the end; what is still in the buffer
+// when it is destroyed is dropped.
+class TOutput_Buffer {
+public:
+    explicit TOutput_Buffer(std::ostream& out);
+    ~TOutput_Buffer();
+    TOutput_Buffer(const TOutput_Buffer&) = delete;
+    TOutput_Buffer& operator=(const TOutput_Buffer&) = delete;
+
+    void Text(std::string_view text) { buffer_.append(text); }
+    void Character(char character) { buffer_.push_back(character); }
+    template <typename TInteger>
+    void Decimal(TInteger value)
+    {
+        char digits[24];
+        buffer_.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
+    }
+    // Upper-case digits, padded with zeros to `digits`.
+    void Hexadecimal(std::uint64_t value, int digits);
+    // The text with control bytes escaped (\\, \n, \xHH), so that it stays on one line.
+    void Printable(std::string_view text);
+    // The text as a JSON string, quotes included, escaped by the JSON library. Bytes that are
+    // not UTF-8 show as U+FFFD instead of making the whole report fail.
+    void Json_String(std::string_view text);
+    void Json_Bool(bool value) { Text(value ? "true" : "false"); }
+
+    // Hands the buffer to the stream once it holds enough to make a write worth it.
+    void Item_Done()
+    {
+        if (buffer_.size() >= Flush_Size) {
+            Flush();
+        }
+    }
+    void Flush();
+
+private:
+    static constexpr std::size_t Flush_Size = std::size_t{64} << 10;
+
+    class TJson_Escaper;
+
+    std::ostream& out_;
+    std::string buffer_;
+    std::unique_ptr<TJson_Escaper> json_escaper_;
+};
+
+// True when the text is well-formed UTF-8: no stray continuation byte, no overlong form, no
+// surrogate, nothing past U+10FFFF.
+bool Is_Utf8(std::string_view text);
+
+// Each byte as two lower-case hexadecimal digits.
+std::string Hexadecimal_Bytes(std::string_view bytes);
+
+} // namespace plotvane
