@@ -74,13 +74,17 @@ public:
 
     bool Read_Value(std::uint32_t& value) { return Peek_Value(value) && Skip(4); }
 
-    bool Read_Byte(std::uint8_t& byte)
+    // `count` bytes, unmasked, after one bound test.
+    bool Read_Bytes(std::uint8_t* bytes, std::uint32_t count)
     {
-        if (!Bytes_Available(image_, position_, 1)) {
+        if (!Bytes_Available(image_, position_, count)) {
             return false;
         }
-        byte = static_cast<std::uint8_t>(image_[position_] ^ mask_);
-        ++position_;
+        const std::uint8_t* stored = image_.data() + position_;
+        for (std::uint32_t i = 0; i < count; ++i) {
+            bytes[i] = static_cast<std::uint8_t>(stored[i] ^ mask_);
+        }
+        position_ += count;
         return true;
     }
 
@@ -361,15 +365,15 @@ bool Walked_Block(const TTMF_Challenge_Block_Address_List& list, std::size_t ind
 template <typename TName>
 bool Read_Block_Fields(TImage_Cursor& cursor, TChallenge_Block_Of<TName>& block)
 {
-    std::uint8_t* const fields[] = {&block.Rotation,      &block.X,
-                                    &block.Z,             &block.Y,
-                                    &block.Variations[0], &block.Variations[1],
-                                    &block.Variations[2], &block.Variations[3]};
-    for (std::uint8_t* field : fields) {
-        if (!cursor.Read_Byte(*field)) {
-            return false;
-        }
+    std::uint8_t fields[Block_Field_Bytes];
+    if (!cursor.Read_Bytes(fields, Block_Field_Bytes)) {
+        return false;
     }
+    block.Rotation = fields[0];
+    block.X = fields[1];
+    block.Z = fields[2];
+    block.Y = fields[3];
+    std::copy(fields + 4, fields + 8, block.Variations.begin());
     return true;
 }
 

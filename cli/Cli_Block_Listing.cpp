@@ -12,10 +12,14 @@ namespace {
 template <typename TWrite>
 void For_Each_Listed_Block(const TBlock_Listing& listing, TOutput_Buffer& output, TWrite write)
 {
-    for (std::size_t i = 0; i < listing.Block_Count; ++i) {
-        // Every listed block reads back: the listing tried each before.
+    for (std::size_t i = 0; i < listing.List.Block_Offsets.size(); ++i) {
         const auto block =
             Challenge_Read_Block_View(listing.Image, listing.List, i, listing.Mask);
+        // Never taken: the walk found every block whole in this very image, which nothing
+        // changes. It keeps a listing whose image was changed from reading a stale record.
+        if (!block) {
+            break;
+        }
         write(i, listing.List.Block_Offsets[i] + listing.File_Offset_Delta, *block);
         output.Item_Done();
     }
@@ -97,8 +101,8 @@ void Write_Block_Listing_Text(std::ostream& out, const std::string& path,
     output.Text("\nCollection: ");
     output.Printable(listing.List.Collection_Name);
     output.Text("\nBlock count: ");
-    output.Decimal(listing.Block_Count);
-    if (!listing.Complete) {
+    output.Decimal(listing.List.Block_Offsets.size());
+    if (!listing.List.Complete) {
         output.Text(" (incomplete: the walk stopped before the end of the list)");
     }
     output.Character('\n');
@@ -107,7 +111,7 @@ void Write_Block_Listing_Text(std::ostream& out, const std::string& path,
                               const TChallenge_Block_View& block) {
                               Write_Block_Text(output, index, offset, block);
                           });
-    if (!listing.Complete) {
+    if (!listing.List.Complete) {
         output.Text("The block list is incomplete: only the blocks above could be read.\n");
     }
     output.Flush();
@@ -124,9 +128,9 @@ void Write_Block_Listing_Json(std::ostream& out, const std::string& path,
     output.Text(",\"collection\":");
     output.Json_String(listing.List.Collection_Name);
     output.Text(",\"block_count\":");
-    output.Decimal(listing.Block_Count);
+    output.Decimal(listing.List.Block_Offsets.size());
     output.Text(",\"complete\":");
-    output.Json_Bool(listing.Complete);
+    output.Json_Bool(listing.List.Complete);
     output.Text(",\"blocks\":[");
     For_Each_Listed_Block(listing, output,
                           [&](std::size_t index, std::int64_t offset,

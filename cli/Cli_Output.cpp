@@ -2,6 +2,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
+
 #include <ostream>
 
 namespace plotvane {
@@ -11,9 +13,9 @@ namespace plotvane {
 // the longest name.
 class TOutput_Buffer::TJson_Escaper {
 public:
-    explicit TJson_Escaper(std::string& buffer)
-        : serializer_(std::make_shared<nlohmann::detail::output_string_adapter<char>>(buffer),
-                      ' ', nlohmann::ordered_json::error_handler_t::replace),
+    explicit TJson_Escaper(TOutput_Buffer& output)
+        : serializer_(std::make_shared<TAdapter>(output), ' ',
+                      nlohmann::ordered_json::error_handler_t::replace),
           value_(std::string())
     {
     }
@@ -26,14 +28,27 @@ public:
     }
 
 private:
+    class TAdapter : public nlohmann::detail::output_adapter_protocol<char> {
+    public:
+        explicit TAdapter(TOutput_Buffer& output) : output_(output) {}
+        void write_character(char character) override { output_.Character(character); }
+        void write_characters(const char* text, std::size_t length) override
+        {
+            output_.Text({text, length});
+        }
+
+    private:
+        TOutput_Buffer& output_;
+    };
+
     nlohmann::detail::serializer<nlohmann::ordered_json> serializer_;
     nlohmann::ordered_json value_;
 };
 
 TOutput_Buffer::TOutput_Buffer(std::ostream& out)
-    : out_(out), json_escaper_(std::make_unique<TJson_Escaper>(buffer_))
+    : out_(out), storage_(Flush_Size + Flush_Size / 4),
+      json_escaper_(std::make_unique<TJson_Escaper>(*this))
 {
-    buffer_.reserve(Flush_Size + Flush_Size / 4);
 }
 
 TOutput_Buffer::~TOutput_Buffer() = default;
@@ -49,10 +64,10 @@ void TOutput_Buffer::Hexadecimal(std::uint64_t value, int digits)
         value >>= 4;
         ++count;
     } while (value != 0);
-    if (digits > count) {
-        buffer_.append(static_cast<std::size_t>(digits - count), '0');
+    for (; digits > count; --digits) {
+        Character('0');
     }
-    buffer_.append(text + 16 - count, static_cast<std::size_t>(count));
+    Text({text + 16 - count, static_cast<std::size_t>(count)});
 }
 
 void TOutput_Buffer::Printable(std::string_view text)
@@ -60,33 +75,54 @@ void TOutput_Buffer::Printable(std::string_view text)
     std::size_t plain_from = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
         const auto byte = static_cast<unsigned char>(text[i]);
-        const bool plain = byte >= 0x20 && byte != 0x7F && byte != '\\';
-        if (plain) {
+        if (byte >= 0x20 && byte != 0x7F && byte != '\\') {
             continue;
         }
-        buffer_.append(text.substr(plain_from, i - plain_from));
+        Text(text.substr(plain_from, i - plain_from));
         plain_from = i + 1;
         if (byte == '\\') {
-            buffer_.append("\\\\");
+            Text("\\\\");
         } else if (byte == '\n') {
-            buffer_.append("\\n");
+            Text("\\n");
         } else {
-            buffer_.append("\\x");
+            Text("\\x");
             Hexadecimal(byte, 2);
         }
     }
-    buffer_.append(text.substr(plain_from));
+    Text(text.substr(plain_from));
 }
 
 void TOutput_Buffer::Json_String(std::string_view text)
 {
-    json_escaper_->Write(text);
+    // Printable ASCII other than the quote and the backslash stands for itself in JSON, and
+    // nearly every block name is made of nothing else: such a text goes out as it is, quoted,
+    // exactly as the library would write it; any other goes through the library.
+    const bool plain = std::all_of(text.begin(), text.end(), [](char character) {
+        return character >= 0x20 && character < 0x7F && character != '"' && character != '\\';
+    });
+    if (plain) {
+        Character('"');
+        Text(text);
+        Character('"');
+    } else {
+        json_escaper_->Write(text);
+    }
+}
+
+void TOutput_Buffer::Make_Room(std::size_t count)
+{
+    Flush();
+    // Only a text longer than the whole buffer, such as a huge name, gets here with the buffer
+    // empty.
+    if (storage_.size() < count) {
+        storage_.resize(count);
+    }
 }
 
 void TOutput_Buffer::Flush()
 {
-    out_.write(buffer_.data(), static_cast<std::streamsize>(buffer_.size()));
-    buffer_.clear();
+    out_.write(storage_.data(), static_cast<std::streamsize>(used_));
+    used_ = 0;
 }
 
 bool Is_Utf8(std::string_view text)

@@ -3,17 +3,19 @@
 #include <charconv>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <iosfwd>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace plotvane {
 
-// Gathers a report in one large buffer and hands it to the stream in big pieces, so that a
-// listing of a million blocks costs a few stream writes rather than millions. The caller calls
-// Item_Done after each item (each block) and Flush at the end; what is still in the buffer
-// when it is destroyed is dropped.
+// Gathers a report in one buffer and hands it to the stream in large pieces, so that a listing
+// of a million blocks costs a few thousand stream writes rather than millions of small ones.
+// The caller calls Item_Done after each item (each block) and Flush at the end; what is still
+// in the buffer when it is destroyed is dropped.
 class TOutput_Buffer {
 public:
     explicit TOutput_Buffer(std::ostream& out);
@@ -21,13 +23,24 @@ public:
     TOutput_Buffer(const TOutput_Buffer&) = delete;
     TOutput_Buffer& operator=(const TOutput_Buffer&) = delete;
 
-    void Text(std::string_view text) { buffer_.append(text); }
-    void Character(char character) { buffer_.push_back(character); }
+    void Text(std::string_view text)
+    {
+        if (!text.empty()) {
+            std::memcpy(Room(text.size()), text.data(), text.size());
+            used_ += text.size();
+        }
+    }
+    void Character(char character)
+    {
+        *Room(1) = character;
+        ++used_;
+    }
     template <typename TInteger>
     void Decimal(TInteger value)
     {
-        char digits[24];
-        buffer_.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
+        constexpr std::size_t Longest = 24; // a 64-bit value and its sign
+        char* const at = Room(Longest);
+        used_ += static_cast<std::size_t>(std::to_chars(at, at + Longest, value).ptr - at);
     }
     // Upper-case digits, padded with zeros to `digits`.
     void Hexadecimal(std::uint64_t value, int digits);
@@ -41,7 +54,7 @@ public:
     // Hands the buffer to the stream once it holds enough to make a write worth it.
     void Item_Done()
     {
-        if (buffer_.size() >= Flush_Size) {
+        if (used_ >= Flush_Size) {
             Flush();
         }
     }
@@ -52,8 +65,19 @@ private:
 
     class TJson_Escaper;
 
+    // Where the next `count` bytes go; the caller adds what it wrote to used_.
+    char* Room(std::size_t count)
+    {
+        if (storage_.size() - used_ < count) {
+            Make_Room(count);
+        }
+        return storage_.data() + used_;
+    }
+    void Make_Room(std::size_t count);
+
     std::ostream& out_;
-    std::string buffer_;
+    std::vector<char> storage_;
+    std::size_t used_ = 0;
     std::unique_ptr<TJson_Escaper> json_escaper_;
 };
 

@@ -82,19 +82,6 @@ void List_Challenge_Blocks(TFlexible_Byte_Array image, const TMemory_Mask& mask,
     listing.File_Offset_Delta = file_offset_delta;
     Challenge_Read_Author(listing.Image, listing.Mask, listing.Author);
     listing.List = Challenge_Read_Block_List(listing.Image, listing.Mask);
-    listing.Complete = listing.List.Complete;
-    // Every block of a fresh walk of the same image reads back; should one not, the listing
-    // ends there rather than show a block it could not read. Known before the first line is
-    // written, as the count comes first.
-    const std::size_t walked = listing.List.Block_Offsets.size();
-    while (listing.Block_Count < walked &&
-           Challenge_Read_Block_View(listing.Image, listing.List, listing.Block_Count,
-                                     listing.Mask)) {
-        ++listing.Block_Count;
-    }
-    if (listing.Block_Count < walked) {
-        listing.Complete = false;
-    }
 }
 
 std::string Not_A_Regular_File(const std::string& path)

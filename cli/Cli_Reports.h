@@ -3,7 +3,6 @@
 #include "challenge/Gbx_Challenge_Structure.h"
 #include "memory/Base_Structure.h"
 
-#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -35,10 +34,6 @@ struct TBlock_Listing {
     TTMF_Challenge_Block_Address_List List;
     // Added to an offset in the image, gives the offset in the file that a save would write.
     std::int64_t File_Offset_Delta = 0;
-    // The blocks listed: those of the walk that read back, from the first on.
-    std::size_t Block_Count = 0;
-    // False when the walk stopped before the end of the block list.
-    bool Complete = false;
 };
 
 // Loads and expands the file and, when it is a challenge, walks its blocks. Returns the status
