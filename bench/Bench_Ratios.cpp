@@ -40,10 +40,10 @@ private:
     std::map<std::string, std::pair<double, bool>> throughput_;
 };
 
-} // namespace
-
-int Run_With_Ratios(int argc, char** argv,
-                    const std::vector<std::pair<std::string, std::string>>& pairs)
+// Throughput ratios by default; with `time_ratios`, their inverse: the figure's time over the
+// reference's.
+int Run(int argc, char** argv, const std::vector<std::pair<std::string, std::string>>& pairs,
+        bool time_ratios)
 {
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
@@ -51,17 +51,32 @@ int Run_With_Ratios(int argc, char** argv,
     }
     TRatio_Reporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    std::printf("\n%-40s %-40s %s\n", "figure", "reference", "ratio");
+    std::printf("\n%-40s %-40s %s\n", "figure", "reference", time_ratios ? "time ratio" : "ratio");
     for (const auto& [figure, reference] : pairs) {
         const double figure_speed = reporter.Throughput(figure);
         const double reference_speed = reporter.Throughput(reference);
         if (figure_speed > 0 && reference_speed > 0) {
-            std::printf("%-40s %-40s %.2fx\n", figure.c_str(), reference.c_str(),
-                        figure_speed / reference_speed);
+            const double ratio =
+                time_ratios ? reference_speed / figure_speed : figure_speed / reference_speed;
+            std::printf("%-40s %-40s %.2fx\n", figure.c_str(), reference.c_str(), ratio);
         }
     }
     benchmark::Shutdown();
     return 0;
+}
+
+} // namespace
+
+int Run_With_Ratios(int argc, char** argv,
+                    const std::vector<std::pair<std::string, std::string>>& pairs)
+{
+    return Run(argc, argv, pairs, false);
+}
+
+int Run_With_Time_Ratios(int argc, char** argv,
+                         const std::vector<std::pair<std::string, std::string>>& pairs)
+{
+    return Run(argc, argv, pairs, true);
 }
 
 } // namespace plotvane::bench

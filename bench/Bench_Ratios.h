@@ -11,4 +11,9 @@ namespace plotvane::bench {
 int Run_With_Ratios(int argc, char** argv,
                     const std::vector<std::pair<std::string, std::string>>& pairs);
 
+// The same, but for each pair (figure, reference) prints how many times longer the figure took
+// than the reference: the form of a limit on a whole program's time.
+int Run_With_Time_Ratios(int argc, char** argv,
+                         const std::vector<std::pair<std::string, std::string>>& pairs);
+
 } // namespace plotvane::bench

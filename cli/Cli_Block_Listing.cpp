@@ -25,63 +25,55 @@ void For_Each_Listed_Block(const TBlock_Listing& listing, TOutput_Buffer& output
     }
 }
 
+// Room for the part of a block's line or JSON object before its name, and for the part after
+// it: numbers take their longest form.
+constexpr std::size_t Block_Part_Room = 256;
+
 void Write_Block_Text(TOutput_Buffer& output, std::size_t index, std::int64_t offset,
                       const TChallenge_Block_View& block)
 {
-    output.Text("Block ");
-    output.Decimal(index);
-    output.Text(" (");
-    output.Hexadecimal(static_cast<std::uint64_t>(offset), 8);
-    output.Text(block.Name_In_Place ? ") in place #" : ") reference #");
-    output.Decimal(block.Name_Index);
-    output.Text(": ");
+    char* at = output.Begin(Block_Part_Room);
+    at = put::Text(at, "Block ");
+    at = put::Decimal(at, index);
+    at = put::Text(at, " (");
+    at = put::Hexadecimal(at, static_cast<std::uint64_t>(offset), 8);
+    at = put::Text(at, block.Name_In_Place ? ") in place #" : ") reference #");
+    at = put::Decimal(at, block.Name_Index);
+    output.End(put::Text(at, ": "));
     output.Printable(block.Name);
-    output.Text("  rotation ");
-    output.Decimal(block.Rotation);
-    output.Text("  x ");
-    output.Decimal(block.X);
-    output.Text("  z ");
-    output.Decimal(block.Z);
-    output.Text("  y ");
-    output.Decimal(block.Y);
-    output.Text("  variations");
+    at = output.Begin(Block_Part_Room);
+    at = put::Decimal(put::Text(at, "  rotation "), block.Rotation);
+    at = put::Decimal(put::Text(at, "  x "), block.X);
+    at = put::Decimal(put::Text(at, "  z "), block.Z);
+    at = put::Decimal(put::Text(at, "  y "), block.Y);
+    at = put::Text(at, "  variations");
     for (const std::uint8_t variation : block.Variations) {
-        output.Character(' ');
-        output.Decimal(variation);
+        at = put::Decimal(put::Text(at, " "), variation);
     }
-    output.Character('\n');
+    output.End(put::Text(at, "\n"));
 }
 
 // Keys in the order that the report has always had.
 void Write_Block_Json(TOutput_Buffer& output, std::size_t index, std::int64_t offset,
                       const TChallenge_Block_View& block)
 {
-    output.Text(index == 0 ? "{\"index\":" : ",{\"index\":");
-    output.Decimal(index);
-    output.Text(",\"offset\":");
-    output.Decimal(offset);
-    output.Text(",\"name\":");
+    char* at = output.Begin(Block_Part_Room);
+    at = put::Decimal(put::Text(at, index == 0 ? "{\"index\":" : ",{\"index\":"), index);
+    at = put::Decimal(put::Text(at, ",\"offset\":"), offset);
+    output.End(put::Text(at, ",\"name\":"));
     output.Json_String(block.Name);
-    output.Text(",\"name_in_place\":");
-    output.Json_Bool(block.Name_In_Place);
-    output.Text(",\"name_index\":");
-    output.Decimal(block.Name_Index);
-    output.Text(",\"rotation\":");
-    output.Decimal(block.Rotation);
-    output.Text(",\"x\":");
-    output.Decimal(block.X);
-    output.Text(",\"z\":");
-    output.Decimal(block.Z);
-    output.Text(",\"y\":");
-    output.Decimal(block.Y);
-    output.Text(",\"variations\":[");
-    for (std::size_t i = 0; i < block.Variations.size(); ++i) {
-        if (i != 0) {
-            output.Character(',');
-        }
-        output.Decimal(block.Variations[i]);
+    at = output.Begin(Block_Part_Room);
+    at = put::Text(at, block.Name_In_Place ? ",\"name_in_place\":true" : ",\"name_in_place\":false");
+    at = put::Decimal(put::Text(at, ",\"name_index\":"), block.Name_Index);
+    at = put::Decimal(put::Text(at, ",\"rotation\":"), block.Rotation);
+    at = put::Decimal(put::Text(at, ",\"x\":"), block.X);
+    at = put::Decimal(put::Text(at, ",\"z\":"), block.Z);
+    at = put::Decimal(put::Text(at, ",\"y\":"), block.Y);
+    at = put::Decimal(put::Text(at, ",\"variations\":["), block.Variations[0]);
+    for (std::size_t i = 1; i < block.Variations.size(); ++i) {
+        at = put::Decimal(put::Text(at, ","), block.Variations[i]);
     }
-    output.Text("]}");
+    output.End(put::Text(at, "]}"));
 }
 
 } // namespace

@@ -8,6 +8,42 @@
 
 namespace plotvane {
 
+namespace put {
+
+char* Hexadecimal(char* at, std::uint64_t value, int digits)
+{
+    constexpr char Digit_Characters[] = "0123456789ABCDEF";
+    int count = 1;
+    while (count < 16 && (value >> (4 * count)) != 0) {
+        ++count;
+    }
+    count = std::max(count, digits);
+    for (int i = count - 1; i >= 0; --i) {
+        at[i] = Digit_Characters[value & 0xF];
+        value >>= 4;
+    }
+    return at + count;
+}
+
+char* Printable(char* at, std::string_view text)
+{
+    for (const char character : text) {
+        const auto byte = static_cast<unsigned char>(character);
+        if (byte >= 0x20 && byte != 0x7F && byte != '\\') {
+            *at++ = character;
+        } else if (byte == '\\') {
+            at = Text(at, "\\\\");
+        } else if (byte == '\n') {
+            at = Text(at, "\\n");
+        } else {
+            at = Hexadecimal(Text(at, "\\x"), byte, 2);
+        }
+    }
+    return at;
+}
+
+} // namespace put
+
 // The JSON library's own serializer, writing straight into the buffer. The text goes through
 // one reused JSON string, so writing a name allocates nothing once that string has grown to
 // the longest name.
@@ -52,45 +88,6 @@ TOutput_Buffer::TOutput_Buffer(std::ostream& out)
 }
 
 TOutput_Buffer::~TOutput_Buffer() = default;
-
-void TOutput_Buffer::Hexadecimal(std::uint64_t value, int digits)
-{
-    constexpr char Digit_Characters[] = "0123456789ABCDEF";
-    // A 64-bit value has at most 16 digits.
-    char text[16];
-    int count = 0;
-    do {
-        text[15 - count] = Digit_Characters[value & 0xF];
-        value >>= 4;
-        ++count;
-    } while (value != 0);
-    for (; digits > count; --digits) {
-        Character('0');
-    }
-    Text({text + 16 - count, static_cast<std::size_t>(count)});
-}
-
-void TOutput_Buffer::Printable(std::string_view text)
-{
-    std::size_t plain_from = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(text[i]);
-        if (byte >= 0x20 && byte != 0x7F && byte != '\\') {
-            continue;
-        }
-        Text(text.substr(plain_from, i - plain_from));
-        plain_from = i + 1;
-        if (byte == '\\') {
-            Text("\\\\");
-        } else if (byte == '\n') {
-            Text("\\n");
-        } else {
-            Text("\\x");
-            Hexadecimal(byte, 2);
-        }
-    }
-    Text(text.substr(plain_from));
-}
 
 void TOutput_Buffer::Json_String(std::string_view text)
 {
