@@ -73,7 +73,13 @@ void Check_Status(std::uint32_t status)
 TOpened_Challenge Open_Challenge(const std::string& path, const TMemory_Mask& mask)
 {
     TOpened_Challenge challenge;
-    Check_Status(Gbx_Load_File(path, challenge.Image, mask));
+    const std::uint32_t status = Gbx_Load_File(path, challenge.Image, mask);
+    // A missing-file status also comes back for a folder, a FIFO or a device.
+    const std::string other_kind = status == Status_Ok ? "" : Not_A_Regular_File(path);
+    if (!other_kind.empty()) {
+        throw ESet_Failure(other_kind);
+    }
+    Check_Status(status);
     const std::uint8_t kind = Gbx_Get_Type(challenge.Image, mask);
     if (kind != Gbx_Kind_Challenge) {
         throw ESet_Failure("a " + Kind_Name(kind) + ", not a challenge");

@@ -426,9 +426,10 @@ TEST_F(Cli_Files_Test, A_Folder_A_Fifo_Or_A_Device_Is_Named_As_Such)
         {fifo, "a FIFO, not a regular file"},
         {"/dev/null", "a device, not a regular file"}};
     for (const auto& [path, failure] : cases) {
-        for (const char* command : {"info", "blocks"}) {
-            const TCli_Run run = Run_Command({command, path});
-            EXPECT_EQ(run.Exit_Code, Cli_Exit_Failure) << command << " " << path;
+        for (const std::vector<std::string>& command :
+             {std::vector<std::string>{"info", path}, {"blocks", path}, {"set", path, "0"}}) {
+            const TCli_Run run = Run_Command(command);
+            EXPECT_EQ(run.Exit_Code, Cli_Exit_Failure) << command[0] << " " << path;
             EXPECT_EQ(run.Err, "plotvane-cli: " + path + ": " + failure + "\n");
             EXPECT_EQ(run.Out, "");
         }
