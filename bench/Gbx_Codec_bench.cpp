@@ -90,7 +90,8 @@ struct TExpansion_Case {
 std::vector<TExpansion_Case> Expansion_Cases()
 {
     std::vector<TExpansion_Case> cases;
-    cases.push_back({"1M_Blocks", Packed_File_Of(test::Make_Large_Challenge_File(Large_Block_Count))});
+    cases.push_back(
+        {"1M_Blocks", Packed_File_Of(test::Make_Large_Challenge_File(Large_Block_Count))});
     for (const char* name : {"E02-Endurance.Challenge.Gbx", "SpeedNotice.Challenge.Gbx",
                              "Turbo001.Replay.Gbx", "Summer2021-04.Replay.Gbx"}) {
         const std::string path = test::Corpus_File(name);
@@ -133,7 +134,8 @@ void Liblzo2_Benchmark(benchmark::State& state, const TPacked_File& file)
             state.SkipWithError("liblzo2 failed");
             break;
         }
-        std::memcpy(image.data() + header_size + body_size, file.stream.data() + file.stream.size() - 3, 3);
+        std::memcpy(image.data() + header_size + body_size,
+                    file.stream.data() + file.stream.size() - 3, 3);
         benchmark::DoNotOptimize(image.data());
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * file.body_size));

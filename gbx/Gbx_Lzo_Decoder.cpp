@@ -13,7 +13,7 @@ namespace {
 // The helpers of the decoding loop are inlined into it, so that the cursor, a local of the
 // loop, stays in registers: behind a reference that a byte store could reach, the compiler
 // would have to reload it after every byte written.
-#define Hot [[gnu::always_inline]] inline
+#define PLOTVANE_HOT [[gnu::always_inline]] inline
 
 constexpr std::size_t End_Marker_Size = 3;
 // A first byte above 17 is a literal run of (byte - 17) literals.
@@ -63,29 +63,29 @@ struct TLzo_Match {
     std::uint32_t tail = 0; // literals that follow the match
 };
 
-Hot std::size_t Input_Left(const TLzo_Stream& stream, const TLzo_Cursor& cursor)
+PLOTVANE_HOT std::size_t Input_Left(const TLzo_Stream& stream, const TLzo_Cursor& cursor)
 {
     return static_cast<std::size_t>(stream.end - cursor.in);
 }
 
-Hot std::size_t Written(const TLzo_Cursor& cursor)
+PLOTVANE_HOT std::size_t Written(const TLzo_Cursor& cursor)
 {
     return static_cast<std::size_t>(cursor.out - cursor.body);
 }
 
-Hot bool Fits_Fast(const TLzo_Cursor& cursor, std::size_t count)
+PLOTVANE_HOT bool Fits_Fast(const TLzo_Cursor& cursor, std::size_t count)
 {
     return cursor.fast_end - cursor.out >= static_cast<std::ptrdiff_t>(count);
 }
 
-Hot std::uint32_t Next_Byte(const TLzo_Stream& stream, TLzo_Cursor& cursor)
+PLOTVANE_HOT std::uint32_t Next_Byte(const TLzo_Stream& stream, TLzo_Cursor& cursor)
 {
     return static_cast<std::uint8_t>(*cursor.in++ ^ stream.mask);
 }
 
 // A length byte of 0 is followed by zero bytes worth 255 each and a final non-zero byte.
-Hot bool Read_Extended_Length(const TLzo_Stream& stream, TLzo_Cursor& cursor, std::size_t base,
-                              std::size_t& length)
+PLOTVANE_HOT bool Read_Extended_Length(const TLzo_Stream& stream, TLzo_Cursor& cursor,
+                                       std::size_t base, std::size_t& length)
 {
     const std::uint8_t* zeros_start = cursor.in;
     while (cursor.in < stream.end && *cursor.in == stream.mask) {
@@ -113,7 +113,7 @@ Hot bool Read_Extended_Length(const TLzo_Stream& stream, TLzo_Cursor& cursor, st
 }
 
 // Points the cursor into the image as it now lies, `written` body bytes on.
-Hot void Set_Room(const TLzo_Image& image, TLzo_Cursor& cursor, std::size_t written)
+PLOTVANE_HOT void Set_Room(const TLzo_Image& image, TLzo_Cursor& cursor, std::size_t written)
 {
     const std::size_t room = image.bytes.size() - image.body_offset;
     const std::size_t fast_room =
@@ -124,7 +124,7 @@ Hot void Set_Room(const TLzo_Image& image, TLzo_Cursor& cursor, std::size_t writ
 }
 
 // Makes room for `count` more body bytes, which must lie inside the body.
-Hot void Make_Room(const TLzo_Image& image, TLzo_Cursor& cursor, std::size_t count)
+PLOTVANE_HOT void Make_Room(const TLzo_Image& image, TLzo_Cursor& cursor, std::size_t count)
 {
     const std::size_t written = Written(cursor);
     if (count > image.bytes.size() - image.body_offset - written) {
@@ -134,12 +134,12 @@ Hot void Make_Room(const TLzo_Image& image, TLzo_Cursor& cursor, std::size_t cou
 }
 
 // Copies exactly `count` bytes in an 8-byte step, 4-byte steps, then a 2- and a 1-byte step,
-// each read lying 8 or more bytes behind the bytes it is written to. Writing exactly as many bytes as asked, in
-// small pieces, keeps each later read of these bytes (the next copy of a repeating record)
-// within one earlier write, which the processor then hands over at once instead of waiting for
-// the writes to reach the cache: bodies of many short matches at short distances run at the
-// speed of that hand-over.
-Hot void Copy_Exact(std::uint8_t* to, const std::uint8_t* from, std::size_t count)
+// each read lying 8 or more bytes behind the bytes it is written to. Writing exactly as many
+// bytes as asked, in small pieces, keeps each later read of these bytes (the next copy of a
+// repeating record) within one earlier write, which the processor then hands over at once
+// instead of waiting for the writes to reach the cache: bodies of many short matches at short
+// distances run at the speed of that hand-over.
+PLOTVANE_HOT void Copy_Exact(std::uint8_t* to, const std::uint8_t* from, std::size_t count)
 {
     if (count >= 8) {
         std::memcpy(to, from, 8);
@@ -165,7 +165,8 @@ Hot void Copy_Exact(std::uint8_t* to, const std::uint8_t* from, std::size_t coun
 
 // Copies `count` bytes in steps of `step` (8 or 16) bytes, each read lying at least a step
 // behind the bytes it is written to; writes up to step - 1 bytes beyond.
-Hot void Copy_Wide(std::uint8_t* to, const std::uint8_t* from, std::size_t count, std::size_t step)
+PLOTVANE_HOT void Copy_Wide(std::uint8_t* to, const std::uint8_t* from, std::size_t count,
+                            std::size_t step)
 {
     for (std::size_t i = 0; i < count; i += step) {
         std::memcpy(to + i, from + i, step);
@@ -174,8 +175,8 @@ Hot void Copy_Wide(std::uint8_t* to, const std::uint8_t* from, std::size_t count
 
 // A match whose source starts fewer than 8 bytes back repeats a short pattern. The first
 // 8 bytes are written so that the source then lies 8 or more bytes back (the widening of
-// lz4's and zstd's decoders); the rest follows in 8-byte steps. Writes up to 15 bytes beyond.
-Hot void Copy_Short_Distance(std::uint8_t* to, std::size_t distance, std::size_t length)
+// lz4's and zstd's decoders); the rest follows in 8-byte steps. Writes up to 7 bytes beyond.
+PLOTVANE_HOT void Copy_Short_Distance(std::uint8_t* to, std::size_t distance, std::size_t length)
 {
     // For each distance: how far the source moves after the first 4 bytes, and back after 8.
     static constexpr std::uint8_t Forward[8] = {0, 1, 2, 1, 4, 4, 4, 4};
@@ -194,10 +195,10 @@ Hot void Copy_Short_Distance(std::uint8_t* to, std::size_t distance, std::size_t
     }
 }
 
-// Copies a match that has Spare bytes of room after it: a short one exactly (Copy_Exact), a
-// long one in steps as wide as its distance allows, a short-distance one by widening its
-// pattern.
-Hot void Copy_Match_Steps(std::uint8_t* to, std::size_t distance, std::size_t length)
+// Copies a match that has Spare bytes of room after it: from 16 or more back in 16-byte steps;
+// from 8 to 15 back, a short one exactly (Copy_Exact) and a long one in 8-byte steps; from
+// fewer than 8 back by widening its pattern.
+PLOTVANE_HOT void Copy_Match_Steps(std::uint8_t* to, std::size_t distance, std::size_t length)
 {
     if (distance < 8) {
         Copy_Short_Distance(to, distance, length);
@@ -211,8 +212,8 @@ Hot void Copy_Match_Steps(std::uint8_t* to, std::size_t distance, std::size_t le
 }
 
 // Appends `count` literals of the stream to the body, after checking what is left of both.
-Hot bool Copy_Literals(const TLzo_Stream& stream, const TLzo_Image& image, TLzo_Cursor& cursor,
-                       std::size_t count)
+PLOTVANE_HOT bool Copy_Literals(const TLzo_Stream& stream, const TLzo_Image& image,
+                                TLzo_Cursor& cursor, std::size_t count)
 {
     if (count > Input_Left(stream, cursor)) {
         return false;
@@ -235,7 +236,7 @@ Hot bool Copy_Literals(const TLzo_Stream& stream, const TLzo_Image& image, TLzo_
 
 // Appends a match, after checking that it starts inside the body and ends inside its stated
 // size.
-Hot bool Copy_Match(const TLzo_Image& image, TLzo_Cursor& cursor, const TLzo_Match& match)
+PLOTVANE_HOT bool Copy_Match(const TLzo_Image& image, TLzo_Cursor& cursor, const TLzo_Match& match)
 {
     const std::size_t length = match.length;
     const std::size_t distance = match.distance;
@@ -270,8 +271,8 @@ Hot bool Copy_Match(const TLzo_Image& image, TLzo_Cursor& cursor, const TLzo_Mat
 
 // Reads the distance bytes of a match of opcodes 16 to 63 (2 bytes: 14 bits of distance, 2 of
 // trailing literals), its length already read.
-Hot bool Read_Distance(const TLzo_Stream& stream, TLzo_Cursor& cursor, std::size_t base,
-                       TLzo_Match& match)
+PLOTVANE_HOT bool Read_Distance(const TLzo_Stream& stream, TLzo_Cursor& cursor, std::size_t base,
+                                TLzo_Match& match)
 {
     if (Input_Left(stream, cursor) < 2) {
         return false;
@@ -284,8 +285,8 @@ Hot bool Read_Distance(const TLzo_Stream& stream, TLzo_Cursor& cursor, std::size
 }
 
 // Reads the match of an opcode from 16 to 255, the most frequent first.
-Hot bool Read_Match(const TLzo_Stream& stream, TLzo_Cursor& cursor, std::uint32_t opcode,
-                    TLzo_Match& match)
+PLOTVANE_HOT bool Read_Match(const TLzo_Stream& stream, TLzo_Cursor& cursor, std::uint32_t opcode,
+                             TLzo_Match& match)
 {
     if (opcode >= 64) {
         if (Input_Left(stream, cursor) < 1) {
@@ -311,8 +312,8 @@ Hot bool Read_Match(const TLzo_Stream& stream, TLzo_Cursor& cursor, std::uint32_
 
 // Reads the short match of an opcode below 16 after literals: 2 bytes after a match's
 // trailing literals, 3 bytes from 2049 or more back after a literal run.
-Hot bool Read_Short_Match(const TLzo_Stream& stream, TLzo_Cursor& cursor, std::uint32_t opcode,
-                          TLzo_State state, TLzo_Match& match)
+PLOTVANE_HOT bool Read_Short_Match(const TLzo_Stream& stream, TLzo_Cursor& cursor,
+                                   std::uint32_t opcode, TLzo_State state, TLzo_Match& match)
 {
     if (Input_Left(stream, cursor) < 1) {
         return false;
@@ -326,8 +327,8 @@ Hot bool Read_Short_Match(const TLzo_Stream& stream, TLzo_Cursor& cursor, std::u
 }
 
 // Reads and copies the literal run of an opcode below 16 in the plain state.
-Hot bool Copy_Literal_Run(const TLzo_Stream& stream, const TLzo_Image& image,
-                          TLzo_Cursor& cursor, std::uint32_t opcode)
+PLOTVANE_HOT bool Copy_Literal_Run(const TLzo_Stream& stream, const TLzo_Image& image,
+                                   TLzo_Cursor& cursor, std::uint32_t opcode)
 {
     std::size_t run = opcode + 3;
     return (opcode != 0 || Read_Extended_Length(stream, cursor, 18, run)) &&
@@ -337,8 +338,8 @@ Hot bool Copy_Literal_Run(const TLzo_Stream& stream, const TLzo_Image& image,
 // Appends a match and the 0 to 3 literals that follow it. Far from the ends of the stream and
 // of the image (the usual case), both are copied in whole steps after one test of each bound;
 // near them, with every count tested.
-Hot bool Copy_Match_And_Tail(const TLzo_Stream& stream, const TLzo_Image& image,
-                             TLzo_Cursor& cursor, const TLzo_Match& match)
+PLOTVANE_HOT bool Copy_Match_And_Tail(const TLzo_Stream& stream, const TLzo_Image& image,
+                                      TLzo_Cursor& cursor, const TLzo_Match& match)
 {
     if (Fits_Fast(cursor, match.length + 3) && Input_Left(stream, cursor) >= 4 &&
         match.distance <= Written(cursor)) {

@@ -89,7 +89,8 @@ std::vector<std::uint8_t> Make_Large_Challenge_File(std::uint32_t block_count)
     Put_DWord(body, list.Block_Offsets.front() - 4 - body_offset, block_count);
 
     const TBytes stream = Lzo_Compress(body, false);
-    TBytes file(image.begin(), image.begin() + static_cast<std::ptrdiff_t>(list.Size_Fields_Offset));
+    TBytes file(image.begin(),
+                image.begin() + static_cast<std::ptrdiff_t>(list.Size_Fields_Offset));
     Append_DWord(file, static_cast<std::uint32_t>(body.size()));
     Append_DWord(file, static_cast<std::uint32_t>(stream.size()));
     file.insert(file.end(), stream.begin(), stream.end());
@@ -100,7 +101,8 @@ void Write_Large_Challenge_File(const std::string& path, std::uint32_t block_cou
 {
     const TBytes file = Make_Large_Challenge_File(block_count);
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
+    out.write(reinterpret_cast<const char*>(file.data()),
+              static_cast<std::streamsize>(file.size()));
     out.close();
     if (!out) {
         throw std::runtime_error("could not write " + path);
