@@ -1,8 +1,8 @@
 // Gbx_Compress, twice per input.
 //
 // The input as an expanded image, as the block editor may leave one: whatever it holds, packing
-// stays inside the image, and a status of 0 for an image whose two size fields agree means a
-// file that expands back to the image.
+// stays inside the image, refuses an image not closed by 17, 0, 0, and a status of 0 for an
+// image whose two size fields agree means a file that expands back to the image.
 //
 // The input as a body, wrapped into a well-formed image of a challenge, profile or replay with
 // some user data: packing must succeed with the one literal run of the published encoding, which
@@ -33,10 +33,12 @@ void Check_Input_As_Image(const std::uint8_t* data, std::size_t size, TMemory_Ma
         PLOTVANE_FUZZ_CHECK(packed.empty());
         return;
     }
-    // Packing is accepted only for an image whose length is D plus its compressed-size field.
+    // Packing is accepted only for an image whose length is D plus its compressed-size field
+    // and whose end marker is the end-of-stream instruction.
     PLOTVANE_FUZZ_CHECK(info.Data_Offset != 0);
     PLOTVANE_FUZZ_CHECK(std::uint64_t{info.Data_Offset} + info.Compressed_Size == size);
     PLOTVANE_FUZZ_CHECK(info.Compressed_Size >= End_Marker_Size);
+    PLOTVANE_FUZZ_CHECK(data[size - 3] == 0x11 && data[size - 2] == 0 && data[size - 1] == 0);
     const std::uint32_t run = info.Compressed_Size - End_Marker_Size;
     if (status == Status_Compress_Check_Failed) {
         PLOTVANE_FUZZ_CHECK(run > 18 && info.Uncompressed_Size != run);

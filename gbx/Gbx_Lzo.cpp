@@ -84,14 +84,21 @@ void Append_Literal_Run_Instruction(TFlexible_Byte_Array& destination, std::uint
 }
 
 // The run that Gbx_Compress writes for an image: the compressed-size field less the end marker.
-// False when the image has no body or is not as long as that field says.
+// False when the image has no body, is not as long as that field says, or does not end with
+// the end-of-stream instruction (the packed file would not be a stream that decoders accept).
 bool Image_Run(const TFlexible_Byte_Array& image, const TGbx_Compression_Info& info,
-               std::uint32_t& run)
+               const TMemory_Mask& mask, std::uint32_t& run)
 {
     const std::uint64_t stored_size = info.Compressed_Size;
     if (info.Data_Offset == 0 || stored_size < End_Marker_Size ||
         info.Data_Offset + stored_size != image.size()) {
         return false;
+    }
+    const std::size_t marker = image.size() - End_Marker_Size;
+    for (std::size_t i = 0; i < End_Marker_Size; ++i) {
+        if ((image[marker + i] ^ mask) != End_Of_Stream[i]) {
+            return false;
+        }
     }
     run = static_cast<std::uint32_t>(stored_size - End_Marker_Size);
     return true;
@@ -163,9 +170,9 @@ std::uint32_t Gbx_Compress(const TFlexible_Byte_Array& image, TFlexible_Byte_Arr
 {
     const TGbx_Compression_Info info = Gbx_Get_Compression_Info(image, mask);
     // An image whose length disagrees with its compressed-size field is refused before
-    // anything is read past it.
+    // anything is read past it, and so is one whose end marker is not 17, 0, 0.
     std::uint32_t run = 0;
-    if (!Image_Run(image, info, run)) {
+    if (!Image_Run(image, info, mask, run)) {
         return Status_Compress_No_Body;
     }
     const std::size_t field_offset = info.Data_Offset - Compressed_Size_Field_Size;
@@ -188,7 +195,7 @@ std::uint32_t Gbx_Packed_Offset_Delta(const TFlexible_Byte_Array& image, const T
     delta = 0;
     const TGbx_Compression_Info info = Gbx_Get_Compression_Info(image, mask);
     std::uint32_t run = 0;
-    if (!Image_Run(image, info, run)) {
+    if (!Image_Run(image, info, mask, run)) {
         return Status_Compress_No_Body;
     }
     delta = Literal_Run_Instruction_Size(run);

@@ -30,7 +30,9 @@ std::uint32_t Gbx_Uncompress(const TFlexible_Byte_Array& source,
                              TFlexible_Byte_Array& destination, const TMemory_Mask& mask);
 
 // Packs an expanded image into a file whose body is one LZO1X literal run followed by the
-// image's end marker. `destination` must be empty; on failure it keeps what was written.
+// image's end marker. An image that is not as long as its compressed-size field says, or whose
+// end marker is not the end-of-stream instruction 17, 0, 0, is refused with 2101.
+// `destination` must be empty; on failure it keeps what was written.
 std::uint32_t Gbx_Compress(const TFlexible_Byte_Array& image, TFlexible_Byte_Array& destination,
                            std::uint32_t method, const TMemory_Mask& mask);
 
@@ -38,8 +40,8 @@ std::uint32_t Gbx_Compress(const TFlexible_Byte_Array& image, TFlexible_Byte_Arr
 // instruction before the body, so the byte at offset p of the image's body (p >= Data_Offset)
 // lies at p + delta in the packed file. The instruction's length depends on the body's length
 // alone, so nothing is packed and no buffer is made. Returns what Gbx_Compress(image, ..., 0,
-// mask) would return: 0; 2101 with delta 0 for an image without a body of the length its
-// compressed-size field says; 2103 for a long run whose uncompressed-size field disagrees
+// mask) would return: 0; 2101 with delta 0 for an image that Gbx_Compress refuses as having no
+// well-formed body; 2103 for a long run whose uncompressed-size field disagrees
 // (delta is still that of the file Gbx_Compress writes).
 std::uint32_t Gbx_Packed_Offset_Delta(const TFlexible_Byte_Array& image, const TMemory_Mask& mask,
                                       std::uint32_t& delta);

@@ -311,6 +311,13 @@ TEST(Gbx_Compress, Refuses_What_It_Cannot_Pack)
     EXPECT_EQ(Gbx_Compress(cut, packed, 0, Mask), Status_Compress_No_Body)
         << "an image shorter than its compressed-size field says";
     EXPECT_TRUE(packed.empty());
+
+    // Packed as it stands, this would be a file that no decoder accepts.
+    TFlexible_Byte_Array bad_marker = image;
+    bad_marker[bad_marker.size() - 2] ^= 0x7F;
+    EXPECT_EQ(Gbx_Compress(bad_marker, packed, 0, Mask), Status_Compress_No_Body)
+        << "an image whose end marker is not 17, 0, 0";
+    EXPECT_TRUE(packed.empty());
 }
 
 // The uncompressed-size field of an image must agree with its compressed-size field; the
@@ -358,8 +365,10 @@ TEST(Gbx_Packed_Offset_Delta, Equals_What_Packing_Adds_For_Every_Run_Length)
 TEST(Gbx_Packed_Offset_Delta, Refuses_What_Packing_Refuses)
 {
     TFlexible_Byte_Array cut = Image_Of_Body(test::Compressible_Body(100, 5));
+    TFlexible_Byte_Array bad_marker = cut;
+    bad_marker.back() ^= 1;
     cut.pop_back();
-    for (const TFlexible_Byte_Array& image : {TFlexible_Byte_Array(64, 0), cut}) {
+    for (const TFlexible_Byte_Array& image : {TFlexible_Byte_Array(64, 0), cut, bad_marker}) {
         std::uint32_t delta = 99;
         EXPECT_EQ(Gbx_Packed_Offset_Delta(image, Mask, delta), Status_Compress_No_Body);
         EXPECT_EQ(delta, 0U);
