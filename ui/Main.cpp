@@ -18,6 +18,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QEvent>
+#include <QFile>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -68,10 +69,16 @@ const QString Challenge_Filter = QStringLiteral("Challenge files|*.Challenge.Gbx
 // Added to a typed name without a suffix, so that it stays visible to the Open filter.
 const QString Challenge_Suffix = QStringLiteral("Challenge.Gbx");
 
-// Paths are the system's: UTF-8 on Linux.
+// The core takes paths as the system's narrow strings: the locale's encoding on Linux, the
+// ANSI code page on Windows. Qt knows both ways, also for a name that is not valid UTF-8.
 QString From_Path(const std::string& path)
 {
-    return QString::fromStdString(path);
+    return QFile::decodeName(QByteArray::fromStdString(path));
+}
+
+std::string To_Path(const QString& path)
+{
+    return QFile::encodeName(path).toStdString();
 }
 
 // Names and logins are byte strings: each byte is the character of the same number, so a text
@@ -616,7 +623,7 @@ void TMainForm::ChallengeOpen_ActionExecute()
     const std::optional<QString> chosen = gui_services_.Open_File_Name(
         this, {Challenge_Filter, From_Path(Challenge_Folder), QString(), Challenge_Suffix});
     if (chosen) {
-        Load_Challenge(chosen->toStdString(), true);
+        Load_Challenge(To_Path(*chosen), true);
     }
 }
 
@@ -636,7 +643,7 @@ void TMainForm::Load_Challenge(const std::string& file_name, bool takes_new_name
     try {
         status = Gbx_Load_File(file_name, image, Memory_Mask);
     } catch (const EInOutError& error) {
-        Show_Application_Error(QString::fromStdString(error.what()));
+        Show_Application_Error(QString::fromLocal8Bit(error.what()));
         return;
     }
     if (status != Status_Ok) {
@@ -695,7 +702,7 @@ void TMainForm::ChallengeSaveAs_ActionExecute()
     if (!chosen) {
         return;
     }
-    const std::string target = chosen->toStdString();
+    const std::string target = To_Path(*chosen);
     if (File_Exists(target) &&
         Show_Message(gui_services_, this, TMessage_Kind::Confirmation,
                      QStringLiteral("OK to overwrite %1").arg(*chosen),
@@ -715,7 +722,7 @@ bool TMainForm::Save_Image_To(const std::string& file_name)
     try {
         status = Gbx_Save_File(file_name, Expanded_Image, 0, Memory_Mask);
     } catch (const EInOutError& error) {
-        Show_Application_Error(QString::fromStdString(error.what()));
+        Show_Application_Error(QString::fromLocal8Bit(error.what()));
         return false;
     }
     if (status != Status_Ok) {
@@ -808,7 +815,7 @@ bool TMainForm::Show_Block(std::size_t block_index)
             Block_Name_ComboBox->addItems(items);
             Block_Name_ComboBox->setEditText(From_Bytes(block->Name));
         } catch (const EFOpenError& error) {
-            Show_Application_Error(QString::fromStdString(error.what()));
+            Show_Application_Error(QString::fromLocal8Bit(error.what()));
             return false;
         }
         Block_Name_ComboBox->setEnabled(false);
