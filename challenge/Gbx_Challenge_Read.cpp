@@ -377,6 +377,36 @@ bool Read_Block_Fields(TImage_Cursor& cursor, TChallenge_Block_Of<TName>& block)
     return true;
 }
 
+bool Read_Block_View(const TFlexible_Byte_Array& image,
+                     const TTMF_Challenge_Block_Address_List& list, std::size_t index,
+                     const TMemory_Mask& mask, TChallenge_Block_View& block)
+{
+    if (!Walked_Block(list, index)) {
+        return false;
+    }
+    TImage_Cursor cursor(image, list.Block_Offsets[index], mask);
+    std::uint32_t value = 0;
+    if (!cursor.Read_Value(value)) {
+        return false;
+    }
+    block.Name_In_Place = !TImage_Cursor::Is_Reference(value);
+    if (block.Name_In_Place) {
+        // The walk numbered this very text, so the table holds it; its length in the image
+        // tells whether the image still matches the walk.
+        block.Name_Index = list.Last_String_Indexes[index];
+        std::uint32_t length = 0;
+        if (block.Name_Index >= list.String_Table.size() || !cursor.Read_Value(length) ||
+            length != list.String_Table[block.Name_Index].size() || !cursor.Skip(length)) {
+            return false;
+        }
+        block.Name = list.String_Table[block.Name_Index];
+    } else {
+        block.Name_Index = value & 0xFFFF;
+        block.Name = Referenced_Text(list, block.Name_Index);
+    }
+    return Read_Block_Fields(cursor, block);
+}
+
 bool Walk_Blocks(TImage_Cursor& cursor, TTMF_Challenge_Block_Address_List& list)
 {
     std::uint32_t block_count = 0;
@@ -460,32 +490,11 @@ std::optional<TChallenge_Block_View> Challenge_Read_Block_View(
     const TFlexible_Byte_Array& image, const TTMF_Challenge_Block_Address_List& list,
     std::size_t index, const TMemory_Mask& mask)
 {
-    if (!Walked_Block(list, index)) {
-        return std::nullopt;
-    }
-    TImage_Cursor cursor(image, list.Block_Offsets[index], mask);
-    std::uint32_t value = 0;
-    if (!cursor.Read_Value(value)) {
-        return std::nullopt;
-    }
-    TChallenge_Block_View block;
-    block.Name_In_Place = !TImage_Cursor::Is_Reference(value);
-    if (block.Name_In_Place) {
-        // The walk numbered this very text, so the table holds it; its length in the image
-        // tells whether the image still matches the walk.
-        block.Name_Index = list.Last_String_Indexes[index];
-        std::uint32_t length = 0;
-        if (block.Name_Index >= list.String_Table.size() || !cursor.Read_Value(length) ||
-            length != list.String_Table[block.Name_Index].size() || !cursor.Skip(length)) {
-            return std::nullopt;
-        }
-        block.Name = list.String_Table[block.Name_Index];
-    } else {
-        block.Name_Index = value & 0xFFFF;
-        block.Name = Referenced_Text(list, block.Name_Index);
-    }
-    if (!Read_Block_Fields(cursor, block)) {
-        return std::nullopt;
+    // Filled where it is returned: a million blocks are listed through here, and a copy of a
+    // block just written byte by byte costs more than reading it.
+    std::optional<TChallenge_Block_View> block(std::in_place);
+    if (!Read_Block_View(image, list, index, mask, *block)) {
+        block.reset();
     }
     return block;
 }

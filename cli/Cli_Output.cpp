@@ -13,11 +13,11 @@ namespace put {
 char* Hexadecimal(char* at, std::uint64_t value, int digits)
 {
     constexpr char Digit_Characters[] = "0123456789ABCDEF";
-    int count = 1;
+    // The padded width, widened for a value that needs more digits.
+    int count = std::max(digits, 1);
     while (count < 16 && (value >> (4 * count)) != 0) {
         ++count;
     }
-    count = std::max(count, digits);
     for (int i = count - 1; i >= 0; --i) {
         at[i] = Digit_Characters[value & 0xF];
         value >>= 4;
@@ -27,10 +27,17 @@ char* Hexadecimal(char* at, std::uint64_t value, int digits)
 
 char* Printable(char* at, std::string_view text)
 {
-    for (const char character : text) {
+    const auto plain = [](char character) {
         const auto byte = static_cast<unsigned char>(character);
-        if (byte >= 0x20 && byte != 0x7F && byte != '\\') {
-            *at++ = character;
+        return byte >= 0x20 && byte != 0x7F && byte != '\\';
+    };
+    // Nearly every name needs no escape: it is copied whole.
+    const auto first_escaped = std::find_if_not(text.begin(), text.end(), plain);
+    at = Text(at, text.substr(0, static_cast<std::size_t>(first_escaped - text.begin())));
+    for (auto character = first_escaped; character != text.end(); ++character) {
+        const auto byte = static_cast<unsigned char>(*character);
+        if (plain(*character)) {
+            *at++ = *character;
         } else if (byte == '\\') {
             at = Text(at, "\\\\");
         } else if (byte == '\n') {
