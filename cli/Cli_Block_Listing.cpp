@@ -53,12 +53,13 @@ void Write_Block_Text(TOutput_Buffer& output, std::size_t index, std::int64_t of
     output.End(put::Text(at, "\n"));
 }
 
-// Keys in the order that the report has always had.
+// Keys in the order that the report has always had. In the listing's array every object but
+// the first follows a comma.
 void Write_Block_Json(TOutput_Buffer& output, std::size_t index, std::int64_t offset,
-                      const TChallenge_Block_View& block)
+                      const TChallenge_Block_View& block, bool after_comma)
 {
     char* at = output.Begin(Block_Part_Room);
-    at = put::Decimal(put::Text(at, index == 0 ? "{\"index\":" : ",{\"index\":"), index);
+    at = put::Decimal(put::Text(at, after_comma ? ",{\"index\":" : "{\"index\":"), index);
     at = put::Decimal(put::Text(at, ",\"offset\":"), offset);
     output.End(put::Text(at, ",\"name\":"));
     output.Json_String(block.Name);
@@ -77,6 +78,23 @@ void Write_Block_Json(TOutput_Buffer& output, std::size_t index, std::int64_t of
 }
 
 } // namespace
+
+void Write_Listed_Block_Text(std::ostream& out, std::size_t index, std::int64_t offset,
+                             const TChallenge_Block_View& block)
+{
+    TOutput_Buffer output(out);
+    Write_Block_Text(output, index, offset, block);
+    output.Flush();
+}
+
+void Write_Listed_Block_Json(std::ostream& out, std::size_t index, std::int64_t offset,
+                             const TChallenge_Block_View& block)
+{
+    TOutput_Buffer output(out);
+    Write_Block_Json(output, index, offset, block, false);
+    output.Character('\n');
+    output.Flush();
+}
 
 void Write_Block_Listing_Text(std::ostream& out, const std::string& path,
                               const TBlock_Listing& listing)
@@ -127,7 +145,7 @@ void Write_Block_Listing_Json(std::ostream& out, const std::string& path,
     For_Each_Listed_Block(listing, output,
                           [&](std::size_t index, std::int64_t offset,
                               const TChallenge_Block_View& block) {
-                              Write_Block_Json(output, index, offset, block);
+                              Write_Block_Json(output, index, offset, block, index != 0);
                           });
     output.Text("]}\n");
     output.Flush();

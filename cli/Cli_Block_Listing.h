@@ -1,7 +1,10 @@
 #pragma once
 
+#include "challenge/Gbx_Challenge_Structure.h"
 #include "cli/Cli_Reports.h"
 
+#include <cstddef>
+#include <cstdint>
 #include <iosfwd>
 #include <string>
 
@@ -16,5 +19,12 @@ void Write_Block_Listing_Text(std::ostream& out, const std::string& path,
 // held whole.
 void Write_Block_Listing_Json(std::ostream& out, const std::string& path,
                               const TBlock_Listing& listing);
+
+// One block as the listings write it, at `offset` in the file: its line, or its JSON object
+// and a line break.
+void Write_Listed_Block_Text(std::ostream& out, std::size_t index, std::int64_t offset,
+                             const TChallenge_Block_View& block);
+void Write_Listed_Block_Json(std::ostream& out, std::size_t index, std::int64_t offset,
+                             const TChallenge_Block_View& block);
 
 } // namespace plotvane

@@ -4,25 +4,22 @@
 #include "challenge/Gbx_Challenge_Write.h"
 #include "challenge/Gbx_Profile_Read.h"
 #include "challenge/TMF_Base_Tools.h"
+#include "cli/Cli_Block_Listing.h"
 #include "cli/Cli_Commands.h"
+#include "cli/Cli_Output.h"
 #include "cli/Cli_Reports.h"
 #include "gbx/Gbx_Base_Structure.h"
 #include "gbx/Gbx_IO.h"
 #include "gbx/Gbx_Memory_Tools.h"
 #include "platform/File_System.h"
 
-#include <nlohmann/json.hpp>
-
-#include <iomanip>
 #include <ostream>
-#include <sstream>
 #include <stdexcept>
+#include <string_view>
 
 namespace plotvane {
 
 namespace {
-
-using json = nlohmann::ordered_json;
 
 // What the command could not do, in words for the one line on standard error.
 class ESet_Failure : public std::runtime_error {
@@ -37,29 +34,11 @@ struct TOpened_Challenge {
     std::int64_t File_Offset_Delta = 0;
 };
 
-std::string Hexadecimal(std::uint64_t value, int digits)
+// Control bytes escaped, so that a name keeps its failure on one line.
+std::string One_Line(std::string_view text)
 {
-    std::ostringstream text;
-    text << std::uppercase << std::hex << std::setw(digits) << std::setfill('0') << value;
-    return text.str();
-}
-
-// Control bytes escaped, so that a name keeps its block (or its failure) on one line.
-std::string One_Line(const std::string& text)
-{
-    std::string shown;
-    for (const char character : text) {
-        const auto byte = static_cast<unsigned char>(character);
-        if (character == '\\') {
-            shown += "\\\\";
-        } else if (character == '\n') {
-            shown += "\\n";
-        } else if (byte < 0x20 || byte == 0x7F) {
-            shown += "\\x" + Hexadecimal(byte, 2);
-        } else {
-            shown += character;
-        }
-    }
+    std::string shown(put::Printable_Growth * text.size(), '\0');
+    shown.resize(static_cast<std::size_t>(put::Printable(shown.data(), text) - shown.data()));
     return shown;
 }
 
@@ -105,17 +84,16 @@ void Check_Author(const TFlexible_Byte_Array& image, const std::string& game_fol
     }
 }
 
-TChallenge_Block Read_Block(const TOpened_Challenge& challenge, std::uint32_t index,
-                            const TMemory_Mask& mask)
+// The walk reads every block that it lists whole from this very image, so a listed block
+// always reads back.
+void Require_Block(const TOpened_Challenge& challenge, std::uint32_t index)
 {
-    const auto block = Challenge_Read_Block(challenge.Image, challenge.List, index, mask);
-    if (!block) {
-        const std::size_t count = challenge.List.Block_Offsets.size();
+    const std::size_t count = challenge.List.Block_Offsets.size();
+    if (index >= count) {
         throw ESet_Failure("no block " + std::to_string(index) + ": the challenge has " +
                            std::to_string(count) + " blocks" +
                            (challenge.List.Complete ? "" : " that could be read"));
     }
-    return *block;
 }
 
 std::uint8_t Byte(int value)
@@ -163,39 +141,13 @@ std::string Refusal_Text(TBlock_Write_Status status, const std::string& name,
     return "block " + std::to_string(index) + " could not be read";
 }
 
-void Print_Block(std::ostream& out, bool as_json, std::uint32_t index, std::int64_t offset,
-                 const TChallenge_Block& block)
-{
-    if (as_json) {
-        const json object = {{"index", index},
-                             {"offset", offset},
-                             {"name", block.Name},
-                             {"name_in_place", block.Name_In_Place},
-                             {"name_index", block.Name_Index},
-                             {"rotation", block.Rotation},
-                             {"x", block.X},
-                             {"z", block.Z},
-                             {"y", block.Y},
-                             {"variations", block.Variations}};
-        // Names are byte strings: bytes that are not UTF-8 show as U+FFFD.
-        out << object.dump(-1, ' ', false, json::error_handler_t::replace) << '\n';
-        return;
-    }
-    out << "Block " << index << " (" << Hexadecimal(static_cast<std::uint64_t>(offset), 8)
-        << ") " << (block.Name_In_Place ? "in place" : "reference") << " #" << block.Name_Index
-        << ": " << One_Line(block.Name) << "  rotation " << int{block.Rotation} << "  x "
-        << int{block.X} << "  z " << int{block.Z} << "  y " << int{block.Y} << "  variations";
-    for (const std::uint8_t variation : block.Variations) {
-        out << ' ' << int{variation};
-    }
-    out << '\n';
-}
-
 void Set_Block(const TSet_Request& request, const TMemory_Mask& mask, std::ostream& out)
 {
     TOpened_Challenge challenge = Open_Challenge(request.Map, mask);
     Check_Author(challenge.Image, request.Game_Folder, mask);
-    const TChallenge_Block old_block = Read_Block(challenge, request.Index, mask);
+    Require_Block(challenge, request.Index);
+    const TChallenge_Block old_block =
+        *Challenge_Read_Block(challenge.Image, challenge.List, request.Index, mask);
     const TBlock_Field_Bytes bytes = New_Field_Bytes(request, old_block);
     const std::string& name = request.Name_Option->count() != 0 ? request.Name : old_block.Name;
     if (!request.Force && Variations_Change_Game_Reading(
@@ -219,10 +171,16 @@ void Set_Block(const TSet_Request& request, const TMemory_Mask& mask, std::ostre
     Check_Status(Gbx_Save_File(request.Map, challenge.Image, 0, mask));
 
     const TOpened_Challenge written = Open_Challenge(request.Map, mask);
-    const TChallenge_Block block = Read_Block(written, request.Index, mask);
+    Require_Block(written, request.Index);
+    const TChallenge_Block_View block =
+        *Challenge_Read_Block_View(written.Image, written.List, request.Index, mask);
     const std::int64_t offset =
         written.List.Block_Offsets[request.Index] + written.File_Offset_Delta;
-    Print_Block(out, request.Json, request.Index, offset, block);
+    if (request.Json) {
+        Write_Listed_Block_Json(out, request.Index, offset, block);
+    } else {
+        Write_Listed_Block_Text(out, request.Index, offset, block);
+    }
 }
 
 } // namespace

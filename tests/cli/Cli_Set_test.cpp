@@ -131,6 +131,9 @@ TEST_F(Cli_Set_Test, Edits_A_Real_Challenge_Keeping_A_Backup_And_Every_Other_Blo
     EXPECT_EQ(test::Read_Plain_File(Backup()), after_rename);
     EXPECT_EQ(retarget.Out.rfind("Block " + std::to_string(referenced) + " (", 0), 0U)
         << retarget.Out;
+    // The line of the block in the text listing of the written file.
+    EXPECT_NE(Run_Command({"blocks", Map()}).Out.find("\n" + retarget.Out), std::string::npos)
+        << retarget.Out;
 
     const json listing = json::parse(Run_Command({"blocks", "--json", Map()}).Out);
     // Printed as `blocks --json` lists it from the file (the second edit moved no block).
