@@ -3,6 +3,7 @@
 #include "challenge/Gbx_Profile_Read.h"
 #include "challenge/TMF_Base_Tools.h"
 #include "cli/Cli_Block_Listing.h"
+#include "cli/Cli_Failures.h"
 #include "cli/Cli_Output.h"
 #include "cli/Cli_Reports.h"
 #include "cli/Cli_Set.h"
@@ -28,8 +29,6 @@ namespace {
 // Keys keep the order in which they are written.
 using json = nlohmann::ordered_json;
 
-constexpr const char* Program_Name = "plotvane-cli";
-
 struct TCli_Options {
     bool Json = false;
     std::vector<std::string> Files;
@@ -44,16 +43,6 @@ void Print_Json(std::ostream& out, const json& value)
     out << value.dump(-1, ' ', false, json::error_handler_t::replace) << '\n';
 }
 
-void Report_Failure(std::ostream& err, const std::string& subject, const std::string& text)
-{
-    err << Program_Name << ": " << subject << ": " << text << '\n';
-}
-
-std::string Status_Text(std::uint32_t status)
-{
-    return std::to_string(status) + ": " + Status_Meaning(status);
-}
-
 // Runs a reader that returns a status and may raise EInOutError or run out of memory; a failure
 // is reported as one line on `err`. True when the reader succeeded.
 template <typename TReader>
@@ -64,10 +53,7 @@ bool Read_Reporting(const std::string& path, std::ostream& err, TReader read)
         if (status == Status_Ok) {
             return true;
         }
-        // A missing-file status also comes back for a folder, a FIFO or a device.
-        const std::string other_kind = Not_A_Regular_File(path);
-        Report_Failure(err, path,
-                       other_kind.empty() ? "error " + Status_Text(status) : other_kind);
+        Report_Failure(err, path, Read_Failure_Text(path, status));
     } catch (const EInOutError& error) {
         Report_Failure(err, path, error.what());
     } catch (const std::bad_alloc&) {
@@ -133,7 +119,7 @@ int Run_Blocks(const TCli_Options& options, const TMemory_Mask& mask, std::ostre
         return Cli_Exit_Failure;
     }
     if (listing.Kind != Gbx_Kind_Challenge) {
-        Report_Failure(err, options.Map, "a " + Kind_Name(listing.Kind) + ", not a challenge");
+        Report_Failure(err, options.Map, Not_A_Challenge_Text(listing.Kind));
         return Cli_Exit_Failure;
     }
     if (options.Json) {
@@ -200,7 +186,7 @@ int Run_Cli(int argc, const char* const* argv, std::ostream& out, std::ostream& 
 {
     CLI::App app{"Looks into TrackMania TMNF/TMUF GBX files: challenges, profiles and replays. "
                  "Only set changes a file.",
-                 Program_Name};
+                 Cli_Program_Name};
     app.require_subcommand(1);
     TCli_Options options;
 
@@ -250,7 +236,7 @@ int Run_Cli(int argc, const char* const* argv, std::ostream& out, std::ostream& 
                                    : *blocks ? "list the blocks of " + options.Map
                                    : *set    ? "change a block of " + set_request.Map
                                              : "list the profiles";
-        err << Program_Name << ": not enough memory to " << action << '\n';
+        err << Cli_Program_Name << ": not enough memory to " << action << '\n';
         return Cli_Exit_Failure;
     }
 }

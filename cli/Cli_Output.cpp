@@ -129,6 +129,13 @@ void TOutput_Buffer::Flush()
     used_ = 0;
 }
 
+std::string Printable_Text(std::string_view text)
+{
+    std::string shown(put::Printable_Growth * text.size(), '\0');
+    shown.resize(static_cast<std::size_t>(put::Printable(shown.data(), text) - shown.data()));
+    return shown;
+}
+
 bool Is_Utf8(std::string_view text)
 {
     std::size_t i = 0;

@@ -116,6 +116,9 @@ private:
     std::unique_ptr<TJson_Escaper> json_escaper_;
 };
 
+// The text with control bytes escaped as put::Printable writes them, for a line of its own.
+std::string Printable_Text(std::string_view text);
+
 // True when the text is well-formed UTF-8: no stray continuation byte, no overlong form, no
 // surrogate, nothing past U+10FFFF.
 bool Is_Utf8(std::string_view text);

@@ -6,16 +6,14 @@
 #include "challenge/TMF_Base_Tools.h"
 #include "cli/Cli_Block_Listing.h"
 #include "cli/Cli_Commands.h"
+#include "cli/Cli_Failures.h"
 #include "cli/Cli_Output.h"
 #include "cli/Cli_Reports.h"
 #include "gbx/Gbx_Base_Structure.h"
 #include "gbx/Gbx_IO.h"
-#include "gbx/Gbx_Memory_Tools.h"
 #include "platform/File_System.h"
 
-#include <ostream>
 #include <stdexcept>
-#include <string_view>
 
 namespace plotvane {
 
@@ -27,66 +25,42 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-struct TOpened_Challenge {
-    TFlexible_Byte_Array Image;
-    TTMF_Challenge_Block_Address_List List;
-    // Added to an offset in the image, gives the offset in the file that a save writes.
-    std::int64_t File_Offset_Delta = 0;
-};
-
-// Control bytes escaped, so that a name keeps its failure on one line.
-std::string One_Line(std::string_view text)
-{
-    std::string shown(put::Printable_Growth * text.size(), '\0');
-    shown.resize(static_cast<std::size_t>(put::Printable(shown.data(), text) - shown.data()));
-    return shown;
-}
-
 void Check_Status(std::uint32_t status)
 {
     if (status != Status_Ok) {
-        throw ESet_Failure("error " + std::to_string(status) + ": " + Status_Meaning(status));
+        throw ESet_Failure("error " + Status_Text(status));
     }
 }
 
-TOpened_Challenge Open_Challenge(const std::string& path, const TMemory_Mask& mask)
+// The challenge and one walk of its blocks, as `blocks` reads them.
+TBlock_Listing Open_Challenge(const std::string& path, const TMemory_Mask& mask)
 {
-    TOpened_Challenge challenge;
-    const std::uint32_t status = Gbx_Load_File(path, challenge.Image, mask);
-    // A missing-file status also comes back for a folder, a FIFO or a device.
-    const std::string other_kind = status == Status_Ok ? "" : Not_A_Regular_File(path);
-    if (!other_kind.empty()) {
-        throw ESet_Failure(other_kind);
+    TBlock_Listing challenge;
+    const std::uint32_t status = Read_Block_Listing(path, mask, challenge);
+    if (status != Status_Ok) {
+        throw ESet_Failure(Read_Failure_Text(path, status));
     }
-    Check_Status(status);
-    const std::uint8_t kind = Gbx_Get_Type(challenge.Image, mask);
-    if (kind != Gbx_Kind_Challenge) {
-        throw ESet_Failure("a " + Kind_Name(kind) + ", not a challenge");
+    if (challenge.Kind != Gbx_Kind_Challenge) {
+        throw ESet_Failure(Not_A_Challenge_Text(challenge.Kind));
     }
-    std::uint32_t delta = 0;
-    Check_Status(Gbx_Packed_Offset_Delta(challenge.Image, mask, delta));
-    challenge.File_Offset_Delta = delta;
-    challenge.List = Challenge_Read_Block_List(challenge.Image, mask);
     return challenge;
 }
 
 // The same rule and the same message as the editor's Open.
-void Check_Author(const TFlexible_Byte_Array& image, const std::string& game_folder,
+void Check_Author(const TBlock_Listing& challenge, const std::string& game_folder,
                   const TMemory_Mask& mask)
 {
     const TProfile_List profiles = Get_Online_Profiles(
         game_folder.empty() ? Get_TrackMania_Folder() : game_folder, mask);
-    if (!Challenge_Author_Is_Listed(image, profiles.Logins(), mask)) {
-        std::string author;
-        Challenge_Read_Author(image, mask, author);
-        throw ESet_Failure("Challenge creator (" + One_Line(author) +
+    if (!Challenge_Author_Is_Listed(challenge.Image, profiles.Logins(), mask)) {
+        throw ESet_Failure("Challenge creator (" + Printable_Text(challenge.Author) +
                            ") not corresponding with listed profiles");
     }
 }
 
 // The walk reads every block that it lists whole from this very image, so a listed block
 // always reads back.
-void Require_Block(const TOpened_Challenge& challenge, std::uint32_t index)
+void Require_Block(const TBlock_Listing& challenge, std::uint32_t index)
 {
     const std::size_t count = challenge.List.Block_Offsets.size();
     if (index >= count) {
@@ -128,7 +102,7 @@ std::string Refusal_Text(TBlock_Write_Status status, const std::string& name,
 {
     switch (status) {
     case TBlock_Write_Status::Name_Not_Defined:
-        return "no name \"" + One_Line(name) + "\" is defined in the challenge before block " +
+        return "no name \"" + Printable_Text(name) + "\" is defined in the challenge before block " +
                std::to_string(index) + ", so the block cannot refer to it";
     case TBlock_Write_Status::Size_Fields_Not_Walked:
         return "the challenge's body sizes could not be read, so an in-place name cannot change";
@@ -143,8 +117,8 @@ std::string Refusal_Text(TBlock_Write_Status status, const std::string& name,
 
 void Set_Block(const TSet_Request& request, const TMemory_Mask& mask, std::ostream& out)
 {
-    TOpened_Challenge challenge = Open_Challenge(request.Map, mask);
-    Check_Author(challenge.Image, request.Game_Folder, mask);
+    TBlock_Listing challenge = Open_Challenge(request.Map, mask);
+    Check_Author(challenge, request.Game_Folder, mask);
     Require_Block(challenge, request.Index);
     const TChallenge_Block old_block =
         *Challenge_Read_Block(challenge.Image, challenge.List, request.Index, mask);
@@ -170,7 +144,7 @@ void Set_Block(const TSet_Request& request, const TMemory_Mask& mask, std::ostre
     }
     Check_Status(Gbx_Save_File(request.Map, challenge.Image, 0, mask));
 
-    const TOpened_Challenge written = Open_Challenge(request.Map, mask);
+    const TBlock_Listing written = Open_Challenge(request.Map, mask);
     Require_Block(written, request.Index);
     const TChallenge_Block_View block =
         *Challenge_Read_Block_View(written.Image, written.List, request.Index, mask);
@@ -223,9 +197,9 @@ int Run_Set(const TSet_Request& request, const TMemory_Mask& mask, std::ostream&
         Set_Block(request, mask, out);
         return Cli_Exit_Ok;
     } catch (const ESet_Failure& failure) {
-        err << "plotvane-cli: " << request.Map << ": " << failure.what() << '\n';
+        Report_Failure(err, request.Map, failure.what());
     } catch (const EInOutError& error) {
-        err << "plotvane-cli: " << request.Map << ": " << error.what() << '\n';
+        Report_Failure(err, request.Map, error.what());
     }
     return Cli_Exit_Failure;
 }
