@@ -6,6 +6,7 @@
 
 #include "cli/Cli_Commands.h"
 
+#include "tests/cli/Cli_Run.h"
 #include "tests/support/Gbx_Test_Files.h"
 #include "tests/support/Profile_Builder.h"
 #include "tests/support/Scratch_Folder.h"
@@ -93,11 +94,7 @@ namespace {
 
 constexpr std::size_t Limit = std::size_t{1} << 20;
 
-struct TCli_Run {
-    int Exit_Code = -1;
-    std::string Out;
-    std::string Err;
-};
+using test::TCli_Run;
 
 // Runs the command with allocations of Limit bytes or more failing.
 TCli_Run Run_Short_Of_Memory(const std::vector<std::string>& arguments)

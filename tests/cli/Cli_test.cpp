@@ -4,6 +4,7 @@
 #include "gbx/Gbx_IO.h"
 #include "platform/File_System.h"
 
+#include "tests/cli/Cli_Run.h"
 #include "tests/support/Challenge_Builder.h"
 #include "tests/support/Corpus.h"
 #include "tests/support/Gbx_Test_Files.h"
@@ -31,25 +32,9 @@ namespace {
 namespace fs = std::filesystem;
 using nlohmann::json;
 using nlohmann::ordered_json;
+using test::Run_Command;
 using test::TBytes;
-
-struct TCli_Run {
-    int Exit_Code = -1;
-    std::string Out;
-    std::string Err;
-};
-
-TCli_Run Run_Command(const std::vector<std::string>& arguments)
-{
-    std::vector<const char*> argv = {"plotvane-cli"};
-    for (const std::string& argument : arguments) {
-        argv.push_back(argument.c_str());
-    }
-    std::ostringstream out;
-    std::ostringstream err;
-    const int exit_code = Run_Cli(static_cast<int>(argv.size()), argv.data(), out, err);
-    return {exit_code, out.str(), err.str()};
-}
+using test::TCli_Run;
 
 std::vector<json> Json_Lines(const std::string& text)
 {
