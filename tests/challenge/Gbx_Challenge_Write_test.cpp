@@ -19,60 +19,13 @@
 namespace plotvane {
 namespace {
 
-using test::In_Place;
-using test::Reference;
-using test::TFixture_Block;
-using test::TFixture_String;
-
 using TStatus = TBlock_Write_Status;
 
 constexpr TMemory_Mask Mask = 0x6B;
 
-TFixture_Block Block(TFixture_String name, std::uint8_t x)
-{
-    TFixture_Block block;
-    block.Name = std::move(name);
-    block.Bytes = {1, x, 2, 3, 4, 5, 6, 7};
-    return block;
-}
-
-// String_Table: 1 Vehicle, 2 FixtureMapUid, 3 Stadium, 4 fixture_player, 5 Day, then the texts
-// of the blocks: 6 StadiumRoadMain, 7 StadiumCircuitBase, 8 Nadeo, 9 StadiumRoadMain again,
-// 10 StadiumPlatform.
 TFlexible_Byte_Array Fixture_Image()
 {
-    test::TChallenge_Description description;
-    description.Entries = {In_Place("Vehicle")};
-    description.Decoration = {In_Place("Day"), Reference(2), Reference(3)};
-    description.Blocks = {Block(In_Place("StadiumRoadMain"), 10),
-                          Block(Reference(6), 11),
-                          Block(In_Place("StadiumCircuitBase"), 12),
-                          Block(Reference(7), 13),
-                          Block(In_Place("StadiumRoadMain"), 14),
-                          Block(Reference(9), 15),
-                          Block(In_Place("StadiumPlatform"), 16),
-                          Block(Reference(3), 17)};
-    description.Blocks[2].Author_Record = test::TFixture_Author_Record{};
-    return test::Build_Challenge(description, Mask).Image;
-}
-
-struct TWalked_Block {
-    std::uint32_t Offset;
-    TChallenge_Block Block;
-};
-
-// Every block of a fresh walk, which must reach the end of the list.
-std::vector<TWalked_Block> Walk(const TFlexible_Byte_Array& image, TMemory_Mask mask)
-{
-    const auto list = Challenge_Read_Block_List(image, mask);
-    EXPECT_TRUE(list.Complete);
-    std::vector<TWalked_Block> blocks;
-    for (std::size_t i = 0; i < list.Block_Offsets.size(); ++i) {
-        const auto block = Challenge_Read_Block(image, list, i, mask);
-        EXPECT_TRUE(block) << i;
-        blocks.push_back({list.Block_Offsets[i], block.value_or(TChallenge_Block{})});
-    }
-    return blocks;
+    return test::Build_Challenge(test::Fixture_Challenge(), Mask).Image;
 }
 
 TBlock_Field_Bytes Field_Bytes(const TChallenge_Block& block)
@@ -113,7 +66,7 @@ TEST(Challenge_Write_Block, Referenced_Name_Takes_The_Lowest_Index_Defined_Befor
         {1, "Nowhere", std::nullopt},
     };
     const TFlexible_Byte_Array original = Fixture_Image();
-    const std::vector<TWalked_Block> before = Walk(original, Mask);
+    const std::vector<test::TFile_Block> before = test::Image_Blocks(original, Mask);
     const TBlock_Field_Bytes bytes = {2, 200, 0, 255, 9, 8, 7, 6};
     for (const TCase& test_case : cases) {
         TFlexible_Byte_Array image = original;
@@ -133,7 +86,7 @@ TEST(Challenge_Write_Block, Referenced_Name_Takes_The_Lowest_Index_Defined_Befor
                 ASSERT_EQ(image[i], original[i]) << test_case.Name << " byte " << i;
             }
         }
-        const std::vector<TWalked_Block> after = Walk(image, Mask);
+        const std::vector<test::TFile_Block> after = test::Image_Blocks(image, Mask);
         const TChallenge_Block& block = after[test_case.Block].Block;
         EXPECT_EQ(block.Name, test_case.Name);
         EXPECT_EQ(block.Name_Index, *test_case.Index);
@@ -158,7 +111,7 @@ TEST(Challenge_Write_Block, In_Place_Rename_Shifts_The_Rest_And_Corrects_Both_Si
         {6, "StadiumPlatformWithAMuchLongerName", {6}},
     };
     const TFlexible_Byte_Array original = Fixture_Image();
-    const std::vector<TWalked_Block> before = Walk(original, Mask);
+    const std::vector<test::TFile_Block> before = test::Image_Blocks(original, Mask);
     const std::uint32_t size_fields =
         Challenge_Read_Block_List(original, Mask).Size_Fields_Offset;
     const TBlock_Field_Bytes bytes = {0, 1, 2, 3, 250, 251, 252, 253};
@@ -182,7 +135,7 @@ TEST(Challenge_Write_Block, In_Place_Rename_Shifts_The_Rest_And_Corrects_Both_Si
                                original.end(),
                                image.begin() + static_cast<std::ptrdiff_t>(old_rest + change)));
 
-        const std::vector<TWalked_Block> after = Walk(image, Mask);
+        const std::vector<test::TFile_Block> after = test::Image_Blocks(image, Mask);
         ASSERT_EQ(after.size(), before.size());
         for (std::size_t i = 0; i < after.size(); ++i) {
             EXPECT_EQ(after[i].Offset, before[i].Offset + (i > test_case.Block ? change : 0)) << i;
@@ -203,11 +156,11 @@ TEST(Challenge_Write_Block, Brings_The_Rotation_Into_0_To_3_And_Writes_Other_Byt
     for (const std::size_t block : {std::size_t{1}, std::size_t{6}}) { // referenced, in place
         for (const auto& [given, written] : rotations) {
             TFlexible_Byte_Array image = Fixture_Image();
-            const std::string name = Walk(image, Mask)[block].Block.Name;
+            const std::string name = test::Image_Blocks(image, Mask)[block].Block.Name;
             ASSERT_EQ(Write(image, block, name, {given, 255, 0, 128, 1, 254, 127, 255}),
                       TStatus::Written);
             const TBlock_Field_Bytes expected = {written, 255, 0, 128, 1, 254, 127, 255};
-            EXPECT_EQ(Field_Bytes(Walk(image, Mask)[block].Block), expected)
+            EXPECT_EQ(Field_Bytes(test::Image_Blocks(image, Mask)[block].Block), expected)
                 << block << " " << int{given};
         }
     }
@@ -217,7 +170,7 @@ TEST(Challenge_Write_Block, Saving_Every_Block_Unchanged_Writes_The_Same_Bytes)
 {
     const TFlexible_Byte_Array original = Fixture_Image();
     TFlexible_Byte_Array image = original;
-    const std::vector<TWalked_Block> blocks = Walk(original, Mask);
+    const std::vector<test::TFile_Block> blocks = test::Image_Blocks(original, Mask);
     for (std::size_t i = 0; i < blocks.size(); ++i) {
         ASSERT_EQ(Write(image, i, blocks[i].Block.Name, Field_Bytes(blocks[i].Block)),
                   TStatus::Written);
@@ -285,7 +238,7 @@ TEST(Challenge_Write_Corpus, E02_Endurance_Round_Trip_Through_A_Saved_File)
     TFlexible_Byte_Array image;
     ASSERT_EQ(Gbx_Load_File(path, image, mask), 0U);
     const TFlexible_Byte_Array original = image;
-    const std::vector<TWalked_Block> before = Walk(image, mask);
+    const std::vector<test::TFile_Block> before = test::Image_Blocks(image, mask);
 
     // Saving each block as it is changes nothing.
     for (std::size_t i = 0; i < before.size(); ++i) {
@@ -316,7 +269,7 @@ TEST(Challenge_Write_Corpus, E02_Endurance_Round_Trip_Through_A_Saved_File)
     const test::TBytes expanded = test::Lzo_Expanded_Image(test::Read_Plain_File(saved));
     ASSERT_EQ(expanded, test::Unmasked(image, mask));
 
-    const std::vector<TWalked_Block> after = Walk(test::Masked(expanded, 0x17), 0x17);
+    const std::vector<test::TFile_Block> after = test::Image_Blocks(test::Masked(expanded, 0x17), 0x17);
     ASSERT_EQ(after.size(), before.size());
     const auto change =
         static_cast<std::uint32_t>(new_name.size() - before[renamed].Block.Name.size());

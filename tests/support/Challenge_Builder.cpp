@@ -1,7 +1,10 @@
 #include "tests/support/Challenge_Builder.h"
 
+#include "challenge/Gbx_Challenge_Read.h"
 #include "gbx/Gbx_Memory_Tools.h"
 #include "tests/support/Gbx_Test_Files.h"
+
+#include <gtest/gtest.h>
 
 namespace plotvane::test {
 
@@ -167,6 +170,42 @@ std::uint32_t Write_Challenge_File(const std::string& path,
         Write_Plain_File(path, packed);
     }
     return status;
+}
+
+TChallenge_Description Fixture_Challenge()
+{
+    const auto block = [](TFixture_String name, std::uint8_t x) {
+        TFixture_Block fixture_block;
+        fixture_block.Name = std::move(name);
+        fixture_block.Bytes = {1, x, 2, 3, 4, 5, 6, 7};
+        return fixture_block;
+    };
+    TChallenge_Description description;
+    description.Entries = {In_Place("Vehicle")};
+    description.Decoration = {In_Place("Day"), Reference(2), Reference(3)};
+    description.Blocks = {block(In_Place("StadiumRoadMain"), 10),
+                          block(Reference(6), 11),
+                          block(In_Place("StadiumCircuitBase"), 12),
+                          block(Reference(7), 13),
+                          block(In_Place("StadiumRoadMain"), 14),
+                          block(Reference(9), 15),
+                          block(In_Place("StadiumPlatform"), 16),
+                          block(Reference(3), 17)};
+    description.Blocks[2].Author_Record = TFixture_Author_Record{};
+    return description;
+}
+
+std::vector<TFile_Block> Image_Blocks(const TFlexible_Byte_Array& image, TMemory_Mask mask)
+{
+    const auto list = Challenge_Read_Block_List(image, mask);
+    EXPECT_TRUE(list.Complete);
+    std::vector<TFile_Block> blocks;
+    for (std::size_t i = 0; i < list.Block_Offsets.size(); ++i) {
+        const auto block = Challenge_Read_Block(image, list, i, mask);
+        EXPECT_TRUE(block) << i;
+        blocks.push_back({list.Block_Offsets[i], block.value_or(TChallenge_Block{})});
+    }
+    return blocks;
 }
 
 } // namespace plotvane::test

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "challenge/Gbx_Challenge_Structure.h"
 #include "memory/Base_Structure.h"
 
 #include <array>
@@ -83,5 +84,20 @@ TChallenge_Fixture Build_Challenge(const TChallenge_Description& description,
 // Writes the challenge as a file with its body packed by Gbx_Compress; returns its status.
 std::uint32_t Write_Challenge_File(const std::string& path,
                                    const TChallenge_Description& description);
+
+// Eight blocks, names in place and by reference, block 2 followed by an author record. Its
+// String_Table: 1 Vehicle, 2 FixtureMapUid, 3 Stadium, 4 fixture_player, 5 Day, then the texts
+// of the blocks: 6 StadiumRoadMain, 7 StadiumCircuitBase, 8 Nadeo (the author record), 9
+// StadiumRoadMain again, 10 StadiumPlatform.
+TChallenge_Description Fixture_Challenge();
+
+// A block as the core's walk reads it.
+struct TFile_Block {
+    std::uint32_t Offset; // in the expanded image
+    TChallenge_Block Block;
+};
+
+// Every block of a fresh walk of an expanded image, which must reach the end of the list.
+std::vector<TFile_Block> Image_Blocks(const TFlexible_Byte_Array& image, TMemory_Mask mask);
 
 } // namespace plotvane::test

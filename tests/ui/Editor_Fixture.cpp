@@ -59,42 +59,6 @@ std::vector<QString> TEditor_Fixture::Take_Box_Texts()
     return texts;
 }
 
-TChallenge_Description Fixture_Challenge()
-{
-    const auto block = [](TFixture_String name, std::uint8_t x) {
-        TFixture_Block fixture_block;
-        fixture_block.Name = std::move(name);
-        fixture_block.Bytes = {1, x, 2, 3, 4, 5, 6, 7};
-        return fixture_block;
-    };
-    TChallenge_Description description;
-    description.Entries = {In_Place("Vehicle")};
-    description.Decoration = {In_Place("Day"), Reference(2), Reference(3)};
-    description.Blocks = {block(In_Place("StadiumRoadMain"), 10),
-                          block(Reference(6), 11),
-                          block(In_Place("StadiumCircuitBase"), 12),
-                          block(Reference(7), 13),
-                          block(In_Place("StadiumRoadMain"), 14),
-                          block(Reference(9), 15),
-                          block(In_Place("StadiumPlatform"), 16),
-                          block(Reference(3), 17)};
-    description.Blocks[2].Author_Record = TFixture_Author_Record{};
-    return description;
-}
-
-std::vector<TFile_Block> Image_Blocks(const TFlexible_Byte_Array& image, TMemory_Mask mask)
-{
-    const auto list = Challenge_Read_Block_List(image, mask);
-    EXPECT_TRUE(list.Complete);
-    std::vector<TFile_Block> blocks;
-    for (std::size_t i = 0; i < list.Block_Offsets.size(); ++i) {
-        const auto block = Challenge_Read_Block(image, list, i, mask);
-        EXPECT_TRUE(block) << i;
-        blocks.push_back({list.Block_Offsets[i], block.value_or(TChallenge_Block{})});
-    }
-    return blocks;
-}
-
 std::vector<TFile_Block> Saved_Blocks(const std::string& path, const TFlexible_Byte_Array& image,
                                       TMemory_Mask mask)
 {

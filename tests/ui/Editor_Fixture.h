@@ -15,12 +15,6 @@
 
 namespace plotvane::test {
 
-// A block as a file holds it after a save: what the core's walk reads from the file.
-struct TFile_Block {
-    std::uint32_t Offset; // in the expanded image
-    TChallenge_Block Block;
-};
-
 // A window over a game folder with the profile "fixture_player" (the fixture builder's author),
 // a block name list folder of its own, and scripted services.
 class TEditor_Fixture {
@@ -51,17 +45,9 @@ private:
     std::unique_ptr<TMainForm> form_;
 };
 
-// String_Table of the fixture: 1 Vehicle, 2 FixtureMapUid, 3 Stadium, 4 fixture_player, 5 Day,
-// then the texts of the blocks: 6 StadiumRoadMain, 7 StadiumCircuitBase, 8 Nadeo (an author
-// record), 9 StadiumRoadMain again, 10 StadiumPlatform.
-TChallenge_Description Fixture_Challenge();
-
 // Checks that the file is the image saved: the header but for the compressed-size field, and a
 // body that liblzo2 expands to the image's body. Returns the blocks that the core's walk reads
 // from the file (empty on a failed check).
 std::vector<TFile_Block> Saved_Blocks(const std::string& path, const TFlexible_Byte_Array& image,
                                       TMemory_Mask mask);
-// The blocks of an expanded image.
-std::vector<TFile_Block> Image_Blocks(const TFlexible_Byte_Array& image, TMemory_Mask mask);
-
 } // namespace plotvane::test
