@@ -8,6 +8,7 @@
 // POSIX only: the program is started with posix_spawn and measured with wait4.
 
 #include "bench/Bench_Ratios.h"
+#include "bench/Peak_Memory.h"
 #include "challenge/Gbx_Challenge_Read.h"
 #include "gbx/Gbx_IO.h"
 #include "tests/support/Large_Challenge.h"
@@ -15,7 +16,6 @@
 #include <benchmark/benchmark.h>
 
 #include <fcntl.h>
-#include <malloc.h>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -24,7 +24,6 @@
 #include <chrono>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -92,8 +91,7 @@ struct TProgram_Run {
 TProgram_Run Run_Program(const std::vector<std::string>& arguments, const std::string& output)
 {
     std::filesystem::remove(output);
-    malloc_trim(0);
-    std::ofstream("/proc/self/clear_refs") << "5";
+    bench::Reset_Peak();
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, output.c_str(),

@@ -7,6 +7,7 @@
 // machine disturbs less.
 
 #include "bench/Bench_Ratios.h"
+#include "bench/Peak_Memory.h"
 #include "challenge/Gbx_Challenge_Read.h"
 #include "challenge/Gbx_Profile_Read.h"
 #include "gbx/Gbx_IO.h"
@@ -24,9 +25,7 @@
 #include <QPushButton>
 
 #include <benchmark/benchmark.h>
-#include <malloc.h>
 
-#include <fstream>
 #include <memory>
 #include <string>
 
@@ -37,24 +36,8 @@ constexpr std::size_t Conversion_Image_Size = 64u << 20;
 constexpr std::uint32_t Large_Block_Count = 1000000;
 constexpr int Profile_Count = 1000;
 
-// A field of /proc/self/status, in bytes.
-double Status_Field_Bytes(const std::string& field)
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind(field + ":", 0) == 0) {
-            return std::stod(line.substr(field.size() + 1)) * 1024.0;
-        }
-    }
-    return 0.0;
-}
-
-void Reset_Peak()
-{
-    malloc_trim(0);
-    std::ofstream("/proc/self/clear_refs") << "5";
-}
+using bench::Reset_Peak;
+using bench::Status_Field_Bytes;
 
 // A game folder with the profile "fixture_player" and, in its Challenges folder, a challenge
 // by that player whose expanded image is 64 MiB, its body packed by liblzo2 as the game packs.

@@ -2,15 +2,14 @@
 // of the image's size. Linux only: the peak comes from /proc/self/status (VmHWM), reset
 // through /proc/self/clear_refs right before the measured work.
 
+#include "bench/Peak_Memory.h"
 #include "gbx/Gbx_IO.h"
 #include "gbx/Gbx_Memory_Tools.h"
 #include "tests/support/Gbx_Test_Files.h"
 
 #include <benchmark/benchmark.h>
-#include <malloc.h>
 
 #include <filesystem>
-#include <fstream>
 #include <string>
 
 namespace plotvane {
@@ -19,24 +18,8 @@ namespace {
 constexpr std::uint8_t Mask = 0x3C;
 constexpr std::size_t Image_Size = 64u << 20;
 
-// A field of /proc/self/status, in bytes.
-double Status_Field_Bytes(const std::string& field)
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind(field + ":", 0) == 0) {
-            return std::stod(line.substr(field.size() + 1)) * 1024.0;
-        }
-    }
-    return 0.0;
-}
-
-void Reset_Peak()
-{
-    malloc_trim(0);
-    std::ofstream("/proc/self/clear_refs") << "5";
-}
+using bench::Reset_Peak;
+using bench::Status_Field_Bytes;
 
 std::string Write_Large_Challenge()
 {
