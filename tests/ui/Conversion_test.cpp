@@ -118,6 +118,18 @@ TEST_F(Conversion_Test, Backup_That_Cannot_Be_Made_Leaves_The_Challenge_Untouche
     EXPECT_NE(run.Error_Output.find("exit code 9995"), std::string::npos) << run.Error_Output;
 }
 
+TEST_F(Conversion_Test, Two_Arguments_Open_The_Window_And_Convert_Nothing)
+{
+    Write_Challenge("player");
+    const std::string command = "QT_QPA_PLATFORM=offscreen timeout 5 " + Quoted(PLOTVANE_EDITOR) +
+                                " " + Quoted(path_) + " " + Quoted(path_) + " 2>/dev/null";
+    const int raw = std::system(command.c_str());
+    // timeout's own status: the window was still open, waiting for a person.
+    EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, 124);
+    EXPECT_EQ(test::Read_Plain_File(path_), original_);
+    EXPECT_FALSE(fs::exists(path_ + ".bak"));
+}
+
 TEST_F(Conversion_Test, Help_And_Version_End_With_0)
 {
     EXPECT_EQ(Run_Editor({"--version"}, game_.Game_Folder()).Exit_Status, 0);
