@@ -25,23 +25,24 @@ void For_Each_Listed_Block(const TBlock_Listing& listing, TOutput_Buffer& output
     }
 }
 
-// Room for the part of a block's line or JSON object before its name, and for the part after
-// it: numbers take their longest form.
-constexpr std::size_t Block_Part_Room = 256;
+// Room for all of a block's line or JSON object but its name: numbers take their longest form.
+constexpr std::size_t Block_Room = 256;
+// A name up to this long is written with the rest of its block after one test for room; a
+// longer one goes in pieces.
+constexpr std::size_t Short_Name = 1024;
 
-void Write_Block_Text(TOutput_Buffer& output, std::size_t index, std::int64_t offset,
-                      const TChallenge_Block_View& block)
+char* Put_Block_Text_Head(char* at, std::size_t index, std::int64_t offset,
+                          const TChallenge_Block_View& block)
 {
-    char* at = output.Begin(Block_Part_Room);
-    at = put::Text(at, "Block ");
-    at = put::Decimal(at, index);
-    at = put::Text(at, " (");
-    at = put::Hexadecimal(at, static_cast<std::uint64_t>(offset), 8);
+    at = put::Decimal(put::Text(at, "Block "), index);
+    at = put::Hexadecimal(put::Text(at, " ("), static_cast<std::uint64_t>(offset), 8);
     at = put::Text(at, block.Name_In_Place ? ") in place #" : ") reference #");
     at = put::Decimal(at, block.Name_Index);
-    output.End(put::Text(at, ": "));
-    output.Printable(block.Name);
-    at = output.Begin(Block_Part_Room);
+    return put::Text(at, ": ");
+}
+
+char* Put_Block_Text_Tail(char* at, const TChallenge_Block_View& block)
+{
     at = put::Decimal(put::Text(at, "  rotation "), block.Rotation);
     at = put::Decimal(put::Text(at, "  x "), block.X);
     at = put::Decimal(put::Text(at, "  z "), block.Z);
@@ -50,20 +51,35 @@ void Write_Block_Text(TOutput_Buffer& output, std::size_t index, std::int64_t of
     for (const std::uint8_t variation : block.Variations) {
         at = put::Decimal(put::Text(at, " "), variation);
     }
-    output.End(put::Text(at, "\n"));
+    return put::Text(at, "\n");
+}
+
+void Write_Block_Text(TOutput_Buffer& output, std::size_t index, std::int64_t offset,
+                      const TChallenge_Block_View& block)
+{
+    char* at = Put_Block_Text_Head(output.Begin(Block_Room + put::Printable_Growth * Short_Name),
+                                   index, offset, block);
+    if (block.Name.size() <= Short_Name) {
+        at = put::Printable(at, block.Name);
+    } else {
+        output.End(at);
+        output.Printable(block.Name);
+        at = output.Begin(Block_Room);
+    }
+    output.End(Put_Block_Text_Tail(at, block));
 }
 
 // Keys in the order that the report has always had. In the listing's array every object but
 // the first follows a comma.
-void Write_Block_Json(TOutput_Buffer& output, std::size_t index, std::int64_t offset,
-                      const TChallenge_Block_View& block, bool after_comma)
+char* Put_Block_Json_Head(char* at, std::size_t index, std::int64_t offset, bool after_comma)
 {
-    char* at = output.Begin(Block_Part_Room);
     at = put::Decimal(put::Text(at, after_comma ? ",{\"index\":" : "{\"index\":"), index);
     at = put::Decimal(put::Text(at, ",\"offset\":"), offset);
-    output.End(put::Text(at, ",\"name\":"));
-    output.Json_String(block.Name);
-    at = output.Begin(Block_Part_Room);
+    return put::Text(at, ",\"name\":");
+}
+
+char* Put_Block_Json_Tail(char* at, const TChallenge_Block_View& block)
+{
     at = put::Text(at, block.Name_In_Place ? ",\"name_in_place\":true" : ",\"name_in_place\":false");
     at = put::Decimal(put::Text(at, ",\"name_index\":"), block.Name_Index);
     at = put::Decimal(put::Text(at, ",\"rotation\":"), block.Rotation);
@@ -74,7 +90,22 @@ void Write_Block_Json(TOutput_Buffer& output, std::size_t index, std::int64_t of
     for (std::size_t i = 1; i < block.Variations.size(); ++i) {
         at = put::Decimal(put::Text(at, ","), block.Variations[i]);
     }
-    output.End(put::Text(at, "]}"));
+    return put::Text(at, "]}");
+}
+
+void Write_Block_Json(TOutput_Buffer& output, std::size_t index, std::int64_t offset,
+                      const TChallenge_Block_View& block, bool after_comma)
+{
+    char* at = Put_Block_Json_Head(output.Begin(Block_Room + 2 + Short_Name), index, offset,
+                                   after_comma);
+    if (block.Name.size() <= Short_Name && put::Is_Plain_Json(block.Name)) {
+        at = put::Plain_Json_String(at, block.Name);
+    } else {
+        output.End(at);
+        output.Json_String(block.Name);
+        at = output.Begin(Block_Room);
+    }
+    output.End(Put_Block_Json_Tail(at, block));
 }
 
 } // namespace

@@ -2,42 +2,22 @@
 
 #include <nlohmann/json.hpp>
 
-#include <algorithm>
-
 #include <ostream>
 
 namespace plotvane {
 
 namespace put {
 
-char* Hexadecimal(char* at, std::uint64_t value, int digits)
-{
-    constexpr char Digit_Characters[] = "0123456789ABCDEF";
-    // The padded width, widened for a value that needs more digits.
-    int count = std::max(digits, 1);
-    while (count < 16 && (value >> (4 * count)) != 0) {
-        ++count;
-    }
-    for (int i = count - 1; i >= 0; --i) {
-        at[i] = Digit_Characters[value & 0xF];
-        value >>= 4;
-    }
-    return at + count;
-}
-
 char* Printable(char* at, std::string_view text)
 {
-    const auto plain = [](char character) {
-        const auto byte = static_cast<unsigned char>(character);
-        return byte >= 0x20 && byte != 0x7F && byte != '\\';
-    };
     // Nearly every name needs no escape: it is copied whole.
-    const auto first_escaped = std::find_if_not(text.begin(), text.end(), plain);
-    at = Text(at, text.substr(0, static_cast<std::size_t>(first_escaped - text.begin())));
-    for (auto character = first_escaped; character != text.end(); ++character) {
-        const auto byte = static_cast<unsigned char>(*character);
-        if (plain(*character)) {
-            *at++ = *character;
+    if (!detail::Any_Byte(text, detail::Any_Escaped_In_Text, detail::Escaped_In_Text)) {
+        return Text(at, text);
+    }
+    for (const char character : text) {
+        const auto byte = static_cast<unsigned char>(character);
+        if (!detail::Escaped_In_Text(byte)) {
+            *at++ = character;
         } else if (byte == '\\') {
             at = Text(at, "\\\\");
         } else if (byte == '\n') {
@@ -98,16 +78,10 @@ TOutput_Buffer::~TOutput_Buffer() = default;
 
 void TOutput_Buffer::Json_String(std::string_view text)
 {
-    // Printable ASCII other than the quote and the backslash stands for itself in JSON, and
-    // nearly every block name is made of nothing else: such a text goes out as it is, quoted,
-    // exactly as the library would write it; any other goes through the library.
-    const bool plain = std::all_of(text.begin(), text.end(), [](char character) {
-        return character >= 0x20 && character < 0x7F && character != '"' && character != '\\';
-    });
-    if (plain) {
-        Character('"');
-        Text(text);
-        Character('"');
+    // A plain text goes out as it is, quoted, exactly as the library would write it; any other
+    // goes through the library.
+    if (put::Is_Plain_Json(text)) {
+        End(put::Plain_Json_String(Begin(text.size() + 2), text));
     } else {
         json_escaper_->Write(text);
     }

@@ -1,13 +1,16 @@
 #pragma once
 
-#include <charconv>
+#include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <iosfwd>
+#include <limits>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 namespace plotvane {
@@ -15,6 +18,111 @@ namespace plotvane {
 // Writers of report pieces at a place in memory, each returning the end of what it wrote. The
 // caller has made room for the most that each can write.
 namespace put {
+
+namespace detail {
+
+// Two digits at a time halve the divisions of a decimal and the shifts of a hexadecimal.
+constexpr std::array<char, 200> Make_Decimal_Pairs()
+{
+    std::array<char, 200> pairs{};
+    for (int i = 0; i < 100; ++i) {
+        pairs[static_cast<std::size_t>(2 * i)] = static_cast<char>('0' + i / 10);
+        pairs[static_cast<std::size_t>(2 * i + 1)] = static_cast<char>('0' + i % 10);
+    }
+    return pairs;
+}
+inline constexpr std::array<char, 200> Decimal_Pairs = Make_Decimal_Pairs(); // "00" to "99"
+
+constexpr std::array<char, 512> Make_Hexadecimal_Pairs()
+{
+    constexpr char Digits[] = "0123456789ABCDEF";
+    std::array<char, 512> pairs{};
+    for (std::size_t i = 0; i < 256; ++i) {
+        pairs[2 * i] = Digits[i >> 4];
+        pairs[2 * i + 1] = Digits[i & 0xF];
+    }
+    return pairs;
+}
+inline constexpr std::array<char, 512> Hexadecimal_Pairs = Make_Hexadecimal_Pairs(); // "00" to "FF"
+
+// The bytes that a report escapes.
+inline bool Escaped_In_Text(unsigned char byte) // control bytes and the backslash
+{
+    return byte < 0x20 || byte == 0x7F || byte == '\\';
+}
+inline bool Escaped_In_Json(unsigned char byte) // all but printable ASCII, the quote, the backslash
+{
+    return byte < 0x20 || byte >= 0x7F || byte == '"' || byte == '\\';
+}
+
+// Eight bytes at a time, as one 64-bit word: each test is exact for the word as a whole (it
+// may mark the wrong byte, never a word that holds no such byte).
+constexpr std::uint64_t Each_Byte(unsigned char byte) { return 0x0101010101010101U * byte; }
+constexpr std::uint64_t Any_Byte_Below(std::uint64_t word, unsigned char bound) // bound <= 0x80
+{
+    return (word - Each_Byte(bound)) & ~word & Each_Byte(0x80);
+}
+constexpr std::uint64_t Any_Byte_Equal(std::uint64_t word, unsigned char byte)
+{
+    return Any_Byte_Below(word ^ Each_Byte(byte), 1);
+}
+constexpr bool Any_Escaped_In_Text(std::uint64_t word)
+{
+    return (Any_Byte_Below(word, 0x20) | Any_Byte_Equal(word, 0x7F) | Any_Byte_Equal(word, '\\')) != 0;
+}
+constexpr bool Any_Escaped_In_Json(std::uint64_t word)
+{
+    return (Any_Byte_Below(word, 0x20) | (word & Each_Byte(0x80)) | Any_Byte_Equal(word, 0x7F) |
+            Any_Byte_Equal(word, '"') | Any_Byte_Equal(word, '\\')) != 0;
+}
+
+// True when the text holds a byte for which `test_byte` holds; `test_word` tells the same of
+// eight bytes at once. A text of eight bytes or more ends with a word that overlaps the one
+// before rather than with a byte loop.
+template <typename TTest_Word, typename TTest_Byte>
+bool Any_Byte(std::string_view text, TTest_Word test_word, TTest_Byte test_byte)
+{
+    const auto word_at = [&text](std::size_t at) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, text.data() + at, 8);
+        return word;
+    };
+    if (text.size() < 8) {
+        return std::any_of(text.begin(), text.end(), [&](char character) {
+            return test_byte(static_cast<unsigned char>(character));
+        });
+    }
+    for (std::size_t at = 0; at + 8 < text.size(); at += 8) {
+        if (test_word(word_at(at))) {
+            return true;
+        }
+    }
+    return test_word(word_at(text.size() - 8));
+}
+
+// The digits of `value`, which has at most `Most_Digits`.
+template <int Most_Digits, typename TUnsigned>
+char* Unsigned_Decimal(char* at, TUnsigned value)
+{
+    int count = 1;
+    for (std::uint64_t bound = 10; count < Most_Digits && value >= bound; bound *= 10) {
+        ++count;
+    }
+    char* const end = at + count;
+    char* digit = end;
+    for (; value >= 100; value /= 100) {
+        digit -= 2;
+        std::memcpy(digit, &Decimal_Pairs[static_cast<std::size_t>(2 * (value % 100))], 2);
+    }
+    if (value >= 10) {
+        std::memcpy(digit - 2, &Decimal_Pairs[static_cast<std::size_t>(2 * value)], 2);
+    } else {
+        digit[-1] = static_cast<char>('0' + value);
+    }
+    return end;
+}
+
+} // namespace detail
 
 inline char* Text(char* at, std::string_view text)
 {
@@ -29,19 +137,69 @@ constexpr std::size_t Decimal_Room = 24; // a 64-bit value and its sign
 template <typename TInteger>
 char* Decimal(char* at, TInteger value)
 {
-    return std::to_chars(at, at + Decimal_Room, value).ptr;
+    static_assert(std::is_integral_v<TInteger> && !std::is_same_v<TInteger, bool>);
+    // Small types are worked out in 32 bits, which divide faster than 64.
+    using TUnsigned = std::conditional_t<sizeof(TInteger) <= 4, std::uint32_t, std::uint64_t>;
+    auto magnitude = static_cast<TUnsigned>(value);
+    if constexpr (std::is_signed_v<TInteger>) {
+        if (value < 0) {
+            *at++ = '-';
+            magnitude = TUnsigned{0} - magnitude; // holds the lowest value too
+        }
+    }
+    if constexpr (sizeof(TUnsigned) == 8) {
+        // Counts and offsets are 64-bit but nearly always fit in 32 bits.
+        if (magnitude <= std::numeric_limits<std::uint32_t>::max()) {
+            return detail::Unsigned_Decimal<10>(at, static_cast<std::uint32_t>(magnitude));
+        }
+    }
+    constexpr int Most_Digits = std::numeric_limits<std::make_unsigned_t<TInteger>>::digits10 + 1;
+    return detail::Unsigned_Decimal<Most_Digits>(at, magnitude);
 }
 
 constexpr std::size_t Hexadecimal_Room = 16; // a 64-bit value, with no padding beyond
 
 // Upper-case digits, padded with zeros to `digits` (at most 16).
-char* Hexadecimal(char* at, std::uint64_t value, int digits);
+inline char* Hexadecimal(char* at, std::uint64_t value, int digits)
+{
+    // The padded width, widened for a value that needs more digits.
+    int count = std::max(digits, 1);
+    while (count < 16 && (value >> (4 * count)) != 0) {
+        ++count;
+    }
+    char* const end = at + count;
+    char* digit = end;
+    for (; count >= 2; count -= 2, value >>= 8) {
+        digit -= 2;
+        std::memcpy(digit, &detail::Hexadecimal_Pairs[2 * (value & 0xFF)], 2);
+    }
+    if (count == 1) {
+        digit[-1] = detail::Hexadecimal_Pairs[2 * (value & 0xF) + 1];
+    }
+    return end;
+}
 
 // The most that Printable writes for one byte: \xHH.
 constexpr std::size_t Printable_Growth = 4;
 
 // The text with control bytes escaped (\\, \n, \xHH), so that it stays on one line.
 char* Printable(char* at, std::string_view text);
+
+// True when the text stands for itself inside JSON quotes: printable ASCII other than the
+// quote and the backslash, which is what nearly every block name is made of.
+inline bool Is_Plain_Json(std::string_view text)
+{
+    return !detail::Any_Byte(text, detail::Any_Escaped_In_Json, detail::Escaped_In_Json);
+}
+
+// A text for which Is_Plain_Json holds, in quotes: exactly what the JSON library writes for it.
+inline char* Plain_Json_String(char* at, std::string_view text)
+{
+    *at++ = '"';
+    at = Text(at, text);
+    *at++ = '"';
+    return at;
+}
 
 } // namespace put
 
