@@ -10,6 +10,7 @@
 #include "bench/Bench_Ratios.h"
 #include "bench/Peak_Memory.h"
 #include "challenge/Gbx_Challenge_Read.h"
+#include "cli/Cli_Output.h"
 #include "gbx/Gbx_IO.h"
 #include "tests/support/Large_Challenge.h"
 
@@ -192,7 +193,7 @@ void BM_Write_Text_Report_Size(benchmark::State& state)
     const std::string output = Output_Path(false);
     Run_Program({PLOTVANE_CLI_PATH, "blocks", Large_Challenge_Path()}, output);
     const std::size_t size = std::filesystem::file_size(output);
-    const std::vector<char> piece(64 << 10, 'x');
+    const std::vector<char> piece(TOutput_Buffer::Flush_Size, 'x');
     for (auto _ : state) {
         std::filesystem::remove(output);
         const double start = Process_Cpu_Seconds();

@@ -204,11 +204,15 @@ inline char* Plain_Json_String(char* at, std::string_view text)
 } // namespace put
 
 // Gathers a report in one buffer and hands it to the stream in large pieces, so that a listing
-// of a million blocks costs a few thousand stream writes rather than millions of small ones.
+// of a million blocks costs a few hundred stream writes rather than millions of small ones.
 // The caller calls Item_Done after each item (each block) and Flush at the end; what is still
 // in the buffer when it is destroyed is dropped.
 class TOutput_Buffer {
 public:
+    // What the buffer holds before it is handed on: a file written in pieces of 512 KiB costs
+    // the system about a fifth less than in pieces of 64 KiB, and larger pieces gain little.
+    static constexpr std::size_t Flush_Size = std::size_t{512} << 10;
+
     explicit TOutput_Buffer(std::ostream& out);
     ~TOutput_Buffer();
     TOutput_Buffer(const TOutput_Buffer&) = delete;
@@ -262,8 +266,6 @@ public:
     void Flush();
 
 private:
-    static constexpr std::size_t Flush_Size = std::size_t{64} << 10;
-
     class TJson_Escaper;
 
     void Make_Room(std::size_t count);
