@@ -6,6 +6,11 @@
 #include <algorithm>
 #include <cstring>
 
+// The short-distance copies build patterns in words whose first byte is the lowest.
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ != __ORDER_LITTLE_ENDIAN__
+#error "The LZO1X decoder expects a little-endian processor"
+#endif
+
 namespace plotvane {
 
 namespace {
@@ -23,8 +28,8 @@ constexpr std::size_t End_Of_Stream_Distance = 16384;
 // Copies made in whole steps may write up to this many bytes past their end, where later
 // bytes overwrite them.
 constexpr std::ptrdiff_t Spare = 16;
-// Literal runs up to this length are copied in steps, longer ones by memcpy.
-constexpr std::size_t Short_Run = 16;
+// Literal runs up to this length are copied in 16-byte steps, longer ones by memcpy.
+constexpr std::size_t Short_Run = 64;
 
 // What the previous instruction left: it decides what an opcode from 0 to 15 means.
 enum class TLzo_State {
@@ -36,6 +41,7 @@ enum class TLzo_State {
 struct TLzo_Stream {
     const std::uint8_t* end;
     std::uint8_t mask;
+    std::uint32_t mask_pair; // the mask of two bytes read as one little-endian value
 };
 
 // The image that the body is written into, and the body's place and stated size there.
@@ -173,37 +179,53 @@ PLOTVANE_HOT void Copy_Wide(std::uint8_t* to, const std::uint8_t* from, std::siz
     }
 }
 
-// A match whose source starts fewer than 8 bytes back repeats a short pattern. The first
-// 8 bytes are written so that the source then lies 8 or more bytes back (the widening of
-// lz4's and zstd's decoders); the rest follows in 8-byte steps. Writes up to 7 bytes beyond.
+// A match whose source starts fewer than 8 bytes back repeats a pattern of `distance` bytes.
+// Copied in steps, each step would read bytes that the steps before have just written in other
+// pieces, which the processor cannot hand over from its pending stores: every such read waits
+// for them to reach the cache. So the pattern is read once, into a register, and each 8-byte
+// piece is built there: the pattern turned to the piece's phase, repeated by a multiplication
+// (its copies lie in separate bytes, so no carry mixes them). Writes up to 7 bytes beyond.
 PLOTVANE_HOT void Copy_Short_Distance(std::uint8_t* to, std::size_t distance, std::size_t length)
 {
-    // For each distance: how far the source moves after the first 4 bytes, and back after 8.
-    static constexpr std::uint8_t Forward[8] = {0, 1, 2, 1, 4, 4, 4, 4};
-    static constexpr std::uint8_t Back[8] = {0, 8, 8, 7, 8, 9, 10, 11};
-    const std::uint8_t* from = to - distance;
-    to[0] = from[0];
-    to[1] = from[1];
-    to[2] = from[2];
-    to[3] = from[3];
-    from += Forward[distance];
-    std::memcpy(to + 4, from, 4);
-    // `from` now lies 8 or more bytes (a whole number of patterns) before to + 8.
-    from += 8 - Back[distance];
-    for (std::size_t i = 8; i < length; i += 8) {
-        std::memcpy(to + i, from + (i - 8), 8);
+    // For each distance d: the low d bytes of a word; d-byte copies at 0, d, 2d, ... below 8;
+    // how far the phase moves from one piece to the next.
+    static constexpr std::uint64_t Pattern_Mask[8] = {
+        0, 0xFF, 0xFFFF, 0xFFFFFF, 0xFFFFFFFF, 0xFFFFFFFFFF, 0xFFFFFFFFFFFF, 0xFFFFFFFFFFFFFF};
+    static constexpr std::uint64_t Repeat[8] = {
+        0, 0x0101010101010101, 0x0001000100010001, 0x0001000001000001, 0x0000000100000001,
+        0x0000010000000001, 0x0001000000000001, 0x0100000000000001};
+    static constexpr std::uint8_t Phase_Step[8] = {0, 0, 0, 2, 0, 3, 2, 1};
+    std::uint64_t read = 0;
+    std::memcpy(&read, to - distance, sizeof read);
+    const std::uint64_t pattern = read & Pattern_Mask[distance];
+    const unsigned width = 8 * static_cast<unsigned>(distance);
+    unsigned phase = 0; // the pattern byte that the next piece starts with
+    for (std::size_t i = 0; i < length; i += 8) {
+        const std::uint64_t turned =
+            ((pattern >> (8 * phase)) | (pattern << (width - 8 * phase))) & Pattern_Mask[distance];
+        const std::uint64_t piece = turned * Repeat[distance];
+        std::memcpy(to + i, &piece, sizeof piece);
+        phase += Phase_Step[distance];
+        if (phase >= distance) {
+            phase -= static_cast<unsigned>(distance);
+        }
     }
 }
 
-// Copies a match that has Spare bytes of room after it: from 16 or more back in 16-byte steps;
-// from 8 to 15 back, a short one exactly (Copy_Exact) and a long one in 8-byte steps; from
-// fewer than 8 back by widening its pattern.
+// Copies a match that has Spare bytes of room after it: from 16 or more back in 8-byte steps
+// when short (a smaller read lies within one earlier write more often) and in 16-byte steps
+// when long; from 8 to 15 back, a short one exactly (Copy_Exact) and a long one in 8-byte
+// steps; from fewer than 8 back by building its pattern in a register.
 PLOTVANE_HOT void Copy_Match_Steps(std::uint8_t* to, std::size_t distance, std::size_t length)
 {
     if (distance < 8) {
         Copy_Short_Distance(to, distance, length);
     } else if (distance >= 16) {
-        Copy_Wide(to, to - distance, length, 16);
+        if (length <= 16) {
+            Copy_Wide(to, to - distance, length, 8);
+        } else {
+            Copy_Wide(to, to - distance, length, 16);
+        }
     } else if (length <= 16) {
         Copy_Exact(to, to - distance, length);
     } else {
@@ -224,7 +246,12 @@ PLOTVANE_HOT bool Copy_Literals(const TLzo_Stream& stream, const TLzo_Image& ima
         }
         Make_Room(image, cursor, count);
     }
-    if (count <= Short_Run) {
+    if (count <= Short_Run && Fits_Fast(cursor, count) &&
+        Input_Left(stream, cursor) >= count + Spare) {
+        // The whole steps read and write up to 15 bytes past the run, still inside the stream
+        // and the image.
+        Copy_Wide(cursor.out, cursor.in, count, 16);
+    } else if (count <= 16) {
         Copy_Exact(cursor.out, cursor.in, count);
     } else {
         std::memcpy(cursor.out, cursor.in, count);
@@ -277,10 +304,13 @@ PLOTVANE_HOT bool Read_Distance(const TLzo_Stream& stream, TLzo_Cursor& cursor, 
     if (Input_Left(stream, cursor) < 2) {
         return false;
     }
-    const std::uint32_t low = Next_Byte(stream, cursor);
-    const std::uint32_t high = Next_Byte(stream, cursor);
-    match.distance = base + (low >> 2) + 64 * std::size_t{high};
-    match.tail = low & 3;
+    // Both bytes in one read: the low one first.
+    std::uint16_t pair = 0;
+    std::memcpy(&pair, cursor.in, sizeof pair);
+    cursor.in += sizeof pair;
+    const std::uint32_t bits = pair ^ stream.mask_pair;
+    match.distance = base + (bits >> 2);
+    match.tail = bits & 3;
     return true;
 }
 
@@ -335,6 +365,31 @@ PLOTVANE_HOT bool Copy_Literal_Run(const TLzo_Stream& stream, const TLzo_Image& 
            Copy_Literals(stream, image, cursor, run);
 }
 
+// Moves both cursors past the 0 to 3 literals that follow a match, once they are copied. The
+// count decides where the next instruction starts, so it is taken as a branch, which the
+// processor predicts and runs ahead of, rather than added as a value, which it must wait to
+// load: a body of repeating records decodes at the speed of prediction instead of one
+// dependent load after another.
+PLOTVANE_HOT void Skip_Tail(TLzo_Cursor& cursor, std::uint32_t tail)
+{
+    switch (tail) {
+    case 0:
+        return;
+    case 1:
+        cursor.in += 1;
+        cursor.out += 1;
+        return;
+    case 2:
+        cursor.in += 2;
+        cursor.out += 2;
+        return;
+    default:
+        cursor.in += 3;
+        cursor.out += 3;
+        return;
+    }
+}
+
 // Appends a match and the 0 to 3 literals that follow it. Far from the ends of the stream and
 // of the image (the usual case), both are copied in whole steps after one test of each bound;
 // near them, with every count tested.
@@ -346,8 +401,7 @@ PLOTVANE_HOT bool Copy_Match_And_Tail(const TLzo_Stream& stream, const TLzo_Imag
         Copy_Match_Steps(cursor.out, match.distance, match.length);
         cursor.out += match.length;
         std::memcpy(cursor.out, cursor.in, 4);
-        cursor.out += match.tail;
-        cursor.in += match.tail;
+        Skip_Tail(cursor, match.tail);
         return true;
     }
     return Copy_Match(image, cursor, match) &&
@@ -359,7 +413,7 @@ PLOTVANE_HOT bool Copy_Match_And_Tail(const TLzo_Stream& stream, const TLzo_Imag
 bool Lzo_Decode_Body(const std::uint8_t* stream_bytes, std::size_t stream_size, std::uint8_t mask,
                      TFlexible_Byte_Array& bytes, std::size_t body_offset, std::size_t body_size)
 {
-    const TLzo_Stream stream{stream_bytes + stream_size, mask};
+    const TLzo_Stream stream{stream_bytes + stream_size, mask, 0x0101u * mask};
     const TLzo_Image image{bytes, body_offset, body_size};
     TLzo_Cursor cursor;
     cursor.in = stream_bytes;
