@@ -20,6 +20,16 @@ namespace {
 // would have to reload it after every byte written.
 #define PLOTVANE_HOT [[gnu::always_inline]] inline
 
+// Which way a test usually goes, so that the compiler lays the usual path out in a straight
+// line: a block of repeating records decodes at the speed of its taken jumps otherwise.
+#if defined(__GNUC__)
+#define PLOTVANE_USUALLY(condition) __builtin_expect(static_cast<bool>(condition), 1)
+#define PLOTVANE_RARELY(condition) __builtin_expect(static_cast<bool>(condition), 0)
+#else
+#define PLOTVANE_USUALLY(condition) (condition)
+#define PLOTVANE_RARELY(condition) (condition)
+#endif
+
 constexpr std::size_t End_Marker_Size = 3;
 // A first byte above 17 is a literal run of (byte - 17) literals.
 constexpr std::uint32_t First_Byte_Run_Base = 17;
@@ -30,6 +40,11 @@ constexpr std::size_t End_Of_Stream_Distance = 16384;
 constexpr std::ptrdiff_t Spare = 16;
 // Literal runs up to this length are copied in 16-byte steps, longer ones by memcpy.
 constexpr std::size_t Short_Run = 64;
+
+// Far from the end of the stream: at least this many bytes follow the opcode, as many as any
+// instruction reads but a literal run and a match whose length takes extra bytes (opcode, two
+// distance bytes, the 4 bytes read for up to 3 trailing literals). Those two check each read.
+constexpr std::size_t Far_From_End = 8;
 
 // What the previous instruction left: it decides what an opcode from 0 to 15 means.
 enum class TLzo_State {
@@ -67,11 +82,20 @@ struct TLzo_Match {
     std::size_t length = 0;
     std::size_t distance = 0;
     std::uint32_t tail = 0; // literals that follow the match
+    bool long_form = false; // its length took extra bytes, as many as the stream says
 };
 
 PLOTVANE_HOT std::size_t Input_Left(const TLzo_Stream& stream, const TLzo_Cursor& cursor)
 {
     return static_cast<std::size_t>(stream.end - cursor.in);
+}
+
+// True when `count` more stream bytes are there; always, far from the end of the stream.
+template <bool Near_End>
+PLOTVANE_HOT bool Has_Input(const TLzo_Stream& stream, const TLzo_Cursor& cursor,
+                            std::size_t count)
+{
+    return !Near_End || Input_Left(stream, cursor) >= count;
 }
 
 PLOTVANE_HOT std::size_t Written(const TLzo_Cursor& cursor)
@@ -218,7 +242,7 @@ PLOTVANE_HOT void Copy_Short_Distance(std::uint8_t* to, std::size_t distance, st
 // steps; from fewer than 8 back by building its pattern in a register.
 PLOTVANE_HOT void Copy_Match_Steps(std::uint8_t* to, std::size_t distance, std::size_t length)
 {
-    if (distance < 8) {
+    if (PLOTVANE_RARELY(distance < 8)) {
         Copy_Short_Distance(to, distance, length);
     } else if (distance >= 16) {
         if (length <= 16) {
@@ -240,18 +264,22 @@ PLOTVANE_HOT bool Copy_Literals(const TLzo_Stream& stream, const TLzo_Image& ima
     if (count > Input_Left(stream, cursor)) {
         return false;
     }
-    if (!Fits_Fast(cursor, count)) {
+    if (Fits_Fast(cursor, count)) {
+        if (count <= Short_Run && Input_Left(stream, cursor) >= count + Spare) {
+            // The whole steps read and write up to 15 bytes past the run, still inside the
+            // stream and the image.
+            Copy_Wide(cursor.out, cursor.in, count, 16);
+            cursor.in += count;
+            cursor.out += count;
+            return true;
+        }
+    } else {
         if (count > image.body_size - Written(cursor)) {
             return false;
         }
         Make_Room(image, cursor, count);
     }
-    if (count <= Short_Run && Fits_Fast(cursor, count) &&
-        Input_Left(stream, cursor) >= count + Spare) {
-        // The whole steps read and write up to 15 bytes past the run, still inside the stream
-        // and the image.
-        Copy_Wide(cursor.out, cursor.in, count, 16);
-    } else if (count <= 16) {
+    if (count <= 16) {
         Copy_Exact(cursor.out, cursor.in, count);
     } else {
         std::memcpy(cursor.out, cursor.in, count);
@@ -298,10 +326,11 @@ PLOTVANE_HOT bool Copy_Match(const TLzo_Image& image, TLzo_Cursor& cursor, const
 
 // Reads the distance bytes of a match of opcodes 16 to 63 (2 bytes: 14 bits of distance, 2 of
 // trailing literals), its length already read.
+template <bool Near_End>
 PLOTVANE_HOT bool Read_Distance(const TLzo_Stream& stream, TLzo_Cursor& cursor, std::size_t base,
                                 TLzo_Match& match)
 {
-    if (Input_Left(stream, cursor) < 2) {
+    if (!Has_Input<Near_End>(stream, cursor, 2)) {
         return false;
     }
     // Both bytes in one read: the low one first.
@@ -314,12 +343,24 @@ PLOTVANE_HOT bool Read_Distance(const TLzo_Stream& stream, TLzo_Cursor& cursor, 
     return true;
 }
 
+// Reads a match whose length field is 0: the length is in the extra bytes that follow, then
+// come the distance bytes, every read checked.
+PLOTVANE_HOT bool Read_Long_Form(const TLzo_Stream& stream, TLzo_Cursor& cursor,
+                                 std::size_t base_length, std::size_t base_distance,
+                                 TLzo_Match& match)
+{
+    match.long_form = true;
+    return Read_Extended_Length(stream, cursor, base_length, match.length) &&
+           Read_Distance<true>(stream, cursor, base_distance, match);
+}
+
 // Reads the match of an opcode from 16 to 255, the most frequent first.
+template <bool Near_End>
 PLOTVANE_HOT bool Read_Match(const TLzo_Stream& stream, TLzo_Cursor& cursor, std::uint32_t opcode,
                              TLzo_Match& match)
 {
     if (opcode >= 64) {
-        if (Input_Left(stream, cursor) < 1) {
+        if (!Has_Input<Near_End>(stream, cursor, 1)) {
             return false;
         }
         match.distance = 1 + ((opcode >> 2) & 7) + 8 * std::size_t{Next_Byte(stream, cursor)};
@@ -328,24 +369,35 @@ PLOTVANE_HOT bool Read_Match(const TLzo_Stream& stream, TLzo_Cursor& cursor, std
         return true;
     }
     if (opcode >= 32) {
+        if (PLOTVANE_RARELY((opcode & 31) == 0)) {
+            return Read_Long_Form(stream, cursor, 33, 1, match);
+        }
         match.length = (opcode & 31) + 2;
-        return ((opcode & 31) != 0 || Read_Extended_Length(stream, cursor, 33, match.length)) &&
-               Read_Distance(stream, cursor, 1, match);
+        return Read_Distance<Near_End>(stream, cursor, 1, match);
     }
-    match.length = (opcode & 7) + 2;
+    const std::size_t far = 16384 + (std::size_t{opcode & 8} << 11);
+    if (PLOTVANE_RARELY((opcode & 7) == 0)) {
+        if (!Read_Long_Form(stream, cursor, 9, far, match)) {
+            return false;
+        }
+    } else {
+        match.length = (opcode & 7) + 2;
+        if (!Read_Distance<Near_End>(stream, cursor, far, match)) {
+            return false;
+        }
+    }
     // A far match at exactly 16384 is the end-of-stream instruction: a stream that goes on
     // after it does not end at the end of the file.
-    return ((opcode & 7) != 0 || Read_Extended_Length(stream, cursor, 9, match.length)) &&
-           Read_Distance(stream, cursor, 16384 + (std::size_t{opcode & 8} << 11), match) &&
-           match.distance != End_Of_Stream_Distance;
+    return match.distance != End_Of_Stream_Distance;
 }
 
 // Reads the short match of an opcode below 16 after literals: 2 bytes after a match's
 // trailing literals, 3 bytes from 2049 or more back after a literal run.
+template <bool Near_End>
 PLOTVANE_HOT bool Read_Short_Match(const TLzo_Stream& stream, TLzo_Cursor& cursor,
                                    std::uint32_t opcode, TLzo_State state, TLzo_Match& match)
 {
-    if (Input_Left(stream, cursor) < 1) {
+    if (!Has_Input<Near_End>(stream, cursor, 1)) {
         return false;
     }
     const std::size_t near = 1 + (opcode >> 2) + 4 * std::size_t{Next_Byte(stream, cursor)};
@@ -365,47 +417,82 @@ PLOTVANE_HOT bool Copy_Literal_Run(const TLzo_Stream& stream, const TLzo_Image& 
            Copy_Literals(stream, image, cursor, run);
 }
 
-// Moves both cursors past the 0 to 3 literals that follow a match, once they are copied. The
-// count decides where the next instruction starts, so it is taken as a branch, which the
-// processor predicts and runs ahead of, rather than added as a value, which it must wait to
-// load: a body of repeating records decodes at the speed of prediction instead of one
-// dependent load after another.
-PLOTVANE_HOT void Skip_Tail(TLzo_Cursor& cursor, std::uint32_t tail)
+// The state that a match leaves, by the number of literals that follow it.
+PLOTVANE_HOT TLzo_State State_After_Match(std::uint32_t tail)
+{
+    return tail == 0 ? TLzo_State::Plain : TLzo_State::After_Short_Tail;
+}
+
+// Moves both cursors past the 0 to 3 literals that follow a match, once they are copied, and
+// sets the state they leave. The count decides where the next instruction starts, so it is
+// taken as a branch, which the processor predicts and runs ahead of, rather than added as a
+// value, which it must wait to load: a body of repeating records decodes at the speed of
+// prediction instead of one dependent load after another.
+PLOTVANE_HOT void Skip_Tail(TLzo_Cursor& cursor, std::uint32_t tail, TLzo_State& state)
 {
     switch (tail) {
     case 0:
+        state = TLzo_State::Plain;
         return;
     case 1:
         cursor.in += 1;
         cursor.out += 1;
-        return;
+        break;
     case 2:
         cursor.in += 2;
         cursor.out += 2;
-        return;
+        break;
     default:
         cursor.in += 3;
         cursor.out += 3;
-        return;
+        break;
     }
+    state = TLzo_State::After_Short_Tail;
 }
 
-// Appends a match and the 0 to 3 literals that follow it. Far from the ends of the stream and
-// of the image (the usual case), both are copied in whole steps after one test of each bound;
-// near them, with every count tested.
+// Appends a match and the 0 to 3 literals that follow it, and sets the state they leave. Far
+// from the ends of the stream and of the image (the usual case), both are copied in whole
+// steps after one test of each bound; near them, with every count tested.
+template <bool Near_End>
 PLOTVANE_HOT bool Copy_Match_And_Tail(const TLzo_Stream& stream, const TLzo_Image& image,
-                                      TLzo_Cursor& cursor, const TLzo_Match& match)
+                                      TLzo_Cursor& cursor, const TLzo_Match& match,
+                                      TLzo_State& state)
 {
-    if (Fits_Fast(cursor, match.length + 3) && Input_Left(stream, cursor) >= 4 &&
-        match.distance <= Written(cursor)) {
+    // The 4 bytes read for the literals are there unless the match came near the end.
+    const bool tail_readable =
+        (!Near_End && !match.long_form) || Input_Left(stream, cursor) >= 4;
+    if (PLOTVANE_USUALLY(Fits_Fast(cursor, match.length + 3) && tail_readable &&
+                         match.distance <= Written(cursor))) {
         Copy_Match_Steps(cursor.out, match.distance, match.length);
         cursor.out += match.length;
         std::memcpy(cursor.out, cursor.in, 4);
-        Skip_Tail(cursor, match.tail);
+        Skip_Tail(cursor, match.tail, state);
         return true;
     }
+    state = State_After_Match(match.tail);
     return Copy_Match(image, cursor, match) &&
            (match.tail == 0 || Copy_Literals(stream, image, cursor, match.tail));
+}
+
+// Decodes one instruction, from its opcode on. `Near_End` false: far from the end of the
+// stream, where the reads of most instructions need no test.
+template <bool Near_End>
+PLOTVANE_HOT bool Decode_Instruction(const TLzo_Stream& stream, const TLzo_Image& image,
+                                     TLzo_Cursor& cursor, TLzo_State& state)
+{
+    const std::uint32_t opcode = Next_Byte(stream, cursor);
+    TLzo_Match match;
+    if (PLOTVANE_USUALLY(opcode >= 16)) {
+        if (!Read_Match<Near_End>(stream, cursor, opcode, match)) {
+            return false;
+        }
+    } else if (state == TLzo_State::Plain) {
+        state = TLzo_State::After_Literal_Run;
+        return Copy_Literal_Run(stream, image, cursor, opcode);
+    } else if (!Read_Short_Match<Near_End>(stream, cursor, opcode, state, match)) {
+        return false;
+    }
+    return Copy_Match_And_Tail<Near_End>(stream, image, cursor, match, state);
 }
 
 } // namespace
@@ -426,26 +513,17 @@ bool Lzo_Decode_Body(const std::uint8_t* stream_bytes, std::size_t stream_size, 
         }
         state = run < 4 ? TLzo_State::After_Short_Tail : TLzo_State::After_Literal_Run;
     }
+    const std::uint8_t* const far_end =
+        stream_size > Far_From_End ? stream.end - Far_From_End : stream_bytes;
+    while (cursor.in < far_end) {
+        if (!Decode_Instruction<false>(stream, image, cursor, state)) {
+            return false;
+        }
+    }
     while (cursor.in < stream.end) {
-        const std::uint32_t opcode = Next_Byte(stream, cursor);
-        TLzo_Match match;
-        if (opcode >= 16) {
-            if (!Read_Match(stream, cursor, opcode, match)) {
-                return false;
-            }
-        } else if (state == TLzo_State::Plain) {
-            if (!Copy_Literal_Run(stream, image, cursor, opcode)) {
-                return false;
-            }
-            state = TLzo_State::After_Literal_Run;
-            continue;
-        } else if (!Read_Short_Match(stream, cursor, opcode, state, match)) {
+        if (!Decode_Instruction<true>(stream, image, cursor, state)) {
             return false;
         }
-        if (!Copy_Match_And_Tail(stream, image, cursor, match)) {
-            return false;
-        }
-        state = match.tail == 0 ? TLzo_State::Plain : TLzo_State::After_Short_Tail;
     }
     return Written(cursor) == body_size;
 }
