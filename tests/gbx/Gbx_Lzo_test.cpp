@@ -1,3 +1,4 @@
+#include "gbx/Gbx_Lzo_Decoder.h"
 #include "gbx/Gbx_Memory_Tools.h"
 #include "tests/support/Corpus.h"
 #include "tests/support/Gbx_Test_Files.h"
@@ -83,6 +84,38 @@ TEST(Gbx_Uncompress, Expands_Repeating_Patterns_Of_Every_Short_Period_Like_Liblz
                 TFlexible_Byte_Array image;
                 ASSERT_EQ(Expand(file, image), Status_Ok) << period << " " << size;
                 EXPECT_EQ(Expanded_Body(image), body) << period << " " << size;
+            }
+        }
+    }
+}
+
+// Each cut of a stream, held in an array of exactly its length (so that the sanitizer sees a
+// read past it), is refused, and the whole stream expands: however close to the end of the
+// stream an instruction stands, it reads nothing beyond it. The body gives literal runs,
+// matches of every kind, and long matches whose length takes extra bytes, each followed by
+// a few literals.
+TEST(Lzo_Decode_Body, Reads_Nothing_Past_The_End_Of_A_Cut_Stream)
+{
+    TBytes body = test::Compressible_Body(400, 3);
+    for (const std::uint8_t literal : {0xF1, 0xE2, 0xD3}) {
+        for (std::size_t i = 0; i < 700; ++i) {
+            body.push_back(static_cast<std::uint8_t>("plotvan"[i % 7]));
+        }
+        body.push_back(literal);
+        const TBytes more = test::Compressible_Body(200, literal);
+        body.insert(body.end(), more.begin(), more.end());
+    }
+    for (const bool optimal : {false, true}) {
+        TBytes stream = test::Lzo_Compress(body, optimal);
+        stream.resize(stream.size() - End_Marker.size());
+        for (std::size_t cut = 0; cut <= stream.size(); ++cut) {
+            const TBytes exact(stream.begin(), stream.begin() + static_cast<std::ptrdiff_t>(cut));
+            TFlexible_Byte_Array image;
+            EXPECT_EQ(Lzo_Decode_Body(exact.data(), exact.size(), 0, image, 0, body.size()),
+                      cut == stream.size())
+                << cut << (optimal ? " optimal" : "");
+            if (cut == stream.size()) {
+                EXPECT_EQ(TBytes(image.begin(), image.end() - 3), body);
             }
         }
     }
