@@ -6,7 +6,7 @@
 #include "memory/Memory_Tools.h"
 
 #include <algorithm>
-#include <string_view>
+#include <set>
 
 namespace plotvane {
 
@@ -18,11 +18,22 @@ constexpr std::uint32_t Author_Strings_Offset = 111;
 constexpr std::uint32_t User_Data_Size_Offset = 13;
 // A leading entry of the body with this value holds no string.
 constexpr std::uint32_t Unset_Entry = 0xFFFFFFFF;
-// The chunk that follows the block list; never a reference to a name.
-constexpr std::uint32_t Block_List_End_Chunk = 0x03043021;
-// Opens the record attached to a block's author record.
+// The four variation bytes of a block record, read as one 32-bit value, are its flags. A
+// record with every flag set is not counted as a block; otherwise this flag says that an
+// author record follows it, and this one, beside it, that a waypoint node reference ends it.
+constexpr std::uint32_t Uncounted_Record_Flags = 0xFFFFFFFF;
+constexpr std::uint32_t Author_Record_Flag = 1U << 15;
+constexpr std::uint32_t Waypoint_Flag = 1U << 20;
+// Class id of the skin node that an author record may carry.
 constexpr std::uint32_t Attached_Record_Marker = 0x03059000;
-// Rotation, X, Z, Y and the four variations.
+// Class id of a waypoint node, which is also the id of its one chunk of its own.
+constexpr std::uint32_t Waypoint_Class_Id = 0x2E009000;
+// Follows a chunk id when the chunk gives its size ("SKIP").
+constexpr std::uint32_t Skippable_Chunk_Marker = 0x534B4950;
+// Ends the chunks of a node.
+constexpr std::uint32_t Node_End_Marker = 0xFACADE01;
+// Rotation, X, Z, Y, then the four variations.
+constexpr std::uint32_t Block_Position_Bytes = 4;
 constexpr std::uint32_t Block_Field_Bytes = 8;
 // A referenced name and the eight bytes: the least room that a block record takes.
 constexpr std::uint32_t Smallest_Block_Record = 4 + Block_Field_Bytes;
@@ -160,18 +171,6 @@ const std::string& Text_Of(const TTMF_Challenge_Block_Address_List& list,
     return string.Index == 0 ? string.Text : Referenced_Text(list, string.Index);
 }
 
-// "nadeo" with any of its ASCII letters in upper case.
-bool Is_Nadeo(const std::string& text)
-{
-    constexpr std::string_view nadeo = "nadeo";
-    return std::equal(text.begin(), text.end(), nadeo.begin(), nadeo.end(),
-                      [](char stored, char expected) {
-                          const bool upper = stored >= 'A' && stored <= 'Z';
-                          return (upper ? static_cast<char>(stored - 'A' + 'a') : stored) ==
-                                 expected;
-                      });
-}
-
 // A text written in place takes the next String_Table index, also when it is empty.
 void Number_Text(TTMF_Challenge_Block_Address_List& list, const TGbx_Indexed_String& string)
 {
@@ -258,32 +257,6 @@ bool Walk_To_Block_Count(TImage_Cursor& cursor, TTMF_Challenge_Block_Address_Lis
            cursor.Skip(Fixed_Block_Before_Count);
 }
 
-enum class TAfter_Block { Next_Block, Author_Record, Unreadable };
-
-// Looks, without moving, at what follows the eight bytes of a block.
-TAfter_Block Look_After_Block(const TImage_Cursor& cursor,
-                              const TTMF_Challenge_Block_Address_List& list)
-{
-    std::uint32_t value = 0;
-    if (!cursor.Peek_Value(value)) {
-        return TAfter_Block::Unreadable;
-    }
-    // Tested first, so that this chunk id is never taken for a reference.
-    if (value == Block_List_End_Chunk) {
-        return TAfter_Block::Next_Block;
-    }
-    if (TImage_Cursor::Is_Reference(value)) {
-        return Is_Nadeo(Referenced_Text(list, value & 0xFFFF)) ? TAfter_Block::Author_Record
-                                                               : TAfter_Block::Next_Block;
-    }
-    TGbx_Indexed_String string;
-    std::uint64_t size = 0;
-    if (!cursor.Peek_Indexed_String(string, size)) {
-        return TAfter_Block::Unreadable;
-    }
-    return Is_Nadeo(string.Text) ? TAfter_Block::Author_Record : TAfter_Block::Next_Block;
-}
-
 // A file part is a single zero value when empty, otherwise two length-prefixed fields.
 bool Step_Over_File_Part(TImage_Cursor& cursor)
 {
@@ -304,20 +277,104 @@ bool Step_Over_Attached_Record(TImage_Cursor& cursor)
            cursor.Skip(4);
 }
 
-// The author string, 4 bytes, and an attached record when its marker comes next.
-bool Step_Over_Author_Record(TImage_Cursor& cursor, TTMF_Challenge_Block_Address_List& list)
+// A node reference is -1 for none, else the number of a node; the node itself follows the
+// first reference to its number in the file.
+class TNode_Numbers {
+public:
+    // True when a node follows the reference `value`; notes its number as seen.
+    bool Node_Follows(std::uint32_t value)
+    {
+        if (value == No_Node) {
+            return false;
+        }
+        return seen_.insert(value).second;
+    }
+
+private:
+    static constexpr std::uint32_t No_Node = 0xFFFFFFFF;
+    std::set<std::uint32_t> seen_;
+};
+
+// A waypoint chunk's version, then a spawn number and an order, or a tag text and an order.
+bool Step_Over_Waypoint_Chunk(TImage_Cursor& cursor)
 {
-    std::uint32_t marker = 0;
-    if (!Read_Strings(cursor, list, 1) || !cursor.Skip(4) || !cursor.Peek_Value(marker)) {
+    std::uint32_t version = 0;
+    if (!cursor.Read_Value(version)) {
         return false;
     }
-    return marker != Attached_Record_Marker || Step_Over_Attached_Record(cursor);
+    switch (version) {
+    case 1:
+        return cursor.Skip(8);
+    case 2:
+        return cursor.Skip_Length_Prefixed() && cursor.Skip(4);
+    default:
+        return false;
+    }
+}
+
+// A waypoint node: its class id, then chunks up to the end marker. The one chunk of its own
+// holds a version, then a spawn number and an order (version 1) or a tag text and an order
+// (version 2); a chunk marked skippable carries its size.
+bool Step_Over_Waypoint_Node(TImage_Cursor& cursor)
+{
+    std::uint32_t class_id = 0;
+    if (!cursor.Read_Value(class_id) || class_id != Waypoint_Class_Id) {
+        return false;
+    }
+    for (;;) {
+        std::uint32_t chunk_id = 0;
+        if (!cursor.Read_Value(chunk_id)) {
+            return false;
+        }
+        if (chunk_id == Node_End_Marker) {
+            return true;
+        }
+        std::uint32_t value = 0;
+        if (!cursor.Peek_Value(value)) {
+            return false;
+        }
+        if (value == Skippable_Chunk_Marker) {
+            if (!cursor.Skip(4) || !cursor.Skip_Length_Prefixed()) {
+                return false;
+            }
+        } else if (chunk_id != Waypoint_Class_Id || !Step_Over_Waypoint_Chunk(cursor)) {
+            return false;
+        }
+    }
+}
+
+// The author string and the skin node reference, with the skin node when new; then, with the
+// waypoint flag also set, the waypoint node reference, with the waypoint node when new.
+bool Step_Over_Author_Record(TImage_Cursor& cursor, TTMF_Challenge_Block_Address_List& list,
+                             TNode_Numbers& nodes, bool has_waypoint)
+{
+    std::uint32_t skin = 0;
+    if (!Read_Strings(cursor, list, 1) || !cursor.Read_Value(skin)) {
+        return false;
+    }
+    if (nodes.Node_Follows(skin)) {
+        std::uint32_t class_id = 0;
+        if (!cursor.Peek_Value(class_id) || class_id != Attached_Record_Marker ||
+            !Step_Over_Attached_Record(cursor)) {
+            return false;
+        }
+    }
+    if (!has_waypoint) {
+        return true;
+    }
+    std::uint32_t waypoint = 0;
+    if (!cursor.Read_Value(waypoint)) {
+        return false;
+    }
+    return !nodes.Node_Follows(waypoint) || Step_Over_Waypoint_Node(cursor);
 }
 
 // Walks one block record; the block is listed only once all of it has been walked. A list may
 // hold a million blocks, nearly all named by reference: a referenced name is taken from its
-// 4 bytes alone, and only a text in place goes through the string reader.
-bool Walk_Block(TImage_Cursor& cursor, TTMF_Challenge_Block_Address_List& list, bool first)
+// 4 bytes alone, and only a text in place goes through the string reader. `counted` tells
+// whether the game counts the record as a block.
+bool Walk_Block(TImage_Cursor& cursor, TTMF_Challenge_Block_Address_List& list,
+                TNode_Numbers& nodes, bool first, bool& counted)
 {
     const std::uint32_t offset = cursor.Position();
     std::uint32_t name_value = 0;
@@ -336,20 +393,15 @@ bool Walk_Block(TImage_Cursor& cursor, TTMF_Challenge_Block_Address_List& list, 
             list.First_Block_Name_Index = Last_String_Index(list);
         }
     }
-    if (!cursor.Skip(Block_Field_Bytes)) {
+    std::uint32_t flags = 0;
+    if (!cursor.Skip(Block_Position_Bytes) || !cursor.Read_Value(flags)) {
         return false;
     }
     const std::uint32_t last_string_index = Last_String_Index(list);
-    switch (Look_After_Block(cursor, list)) {
-    case TAfter_Block::Unreadable:
+    counted = flags != Uncounted_Record_Flags;
+    if (counted && (flags & Author_Record_Flag) != 0 &&
+        !Step_Over_Author_Record(cursor, list, nodes, (flags & Waypoint_Flag) != 0)) {
         return false;
-    case TAfter_Block::Author_Record:
-        if (!Step_Over_Author_Record(cursor, list)) {
-            return false;
-        }
-        break;
-    case TAfter_Block::Next_Block:
-        break;
     }
     list.Block_Offsets.push_back(offset);
     list.Last_String_Indexes.push_back(last_string_index);
@@ -417,10 +469,14 @@ bool Walk_Blocks(TImage_Cursor& cursor, TTMF_Challenge_Block_Address_List& list)
     const std::uint32_t room = cursor.Remaining() / Smallest_Block_Record;
     list.Block_Offsets.reserve(std::min(block_count, room));
     list.Last_String_Indexes.reserve(std::min(block_count, room));
-    for (std::uint32_t i = 0; i < block_count; ++i) {
-        if (!Walk_Block(cursor, list, i == 0)) {
+    // The game reads records until it has counted `block_count` of them.
+    TNode_Numbers nodes;
+    for (std::uint32_t counted_blocks = 0; counted_blocks < block_count;) {
+        bool counted = false;
+        if (!Walk_Block(cursor, list, nodes, list.Block_Offsets.empty(), counted)) {
             return false;
         }
+        counted_blocks += counted ? 1 : 0;
     }
     return true;
 }

@@ -24,7 +24,11 @@ bool Challenge_Author_Is_Listed(const TFlexible_Byte_Array& image,
                                 const std::vector<std::string>& logins,
                                 const TMemory_Mask& mask);
 
-// Walks an expanded challenge image from its header to the end of its block list. Every read,
+// Walks an expanded challenge image from its header to the end of its block list. Each block
+// record is read as the game reads it, from its flags (its four variation bytes): an author
+// record follows only where they say so, and a record with all four bytes 255 is listed but not
+// counted towards the block count, so the walk reads records until it has counted that many.
+// A block's name never changes how the list is read. Every read,
 // look-ahead included, must lie wholly inside the image (a text must end before the image's
 // last byte, as Read_Chars requires); where one would not, the walk stops and returns what it
 // built, with Complete false. A reference past the end of String_Table names an empty text.

@@ -20,9 +20,10 @@ struct TTMF_Challenge_Block_Address_List {
     std::vector<std::string> String_Table{"null"};
     // String_Table index of block 0's name when written in place; 0 when it is a reference.
     std::uint32_t First_Block_Name_Index = 0;
-    // Per block: the last String_Table index once the block's name has been read.
+    // Per block record (a record that the game does not count as a block included): the last
+    // String_Table index once the block's name has been read.
     std::vector<std::uint32_t> Last_String_Indexes;
-    // Per block: the offset of its record, which begins with its name.
+    // Per block record: its offset, where its name begins.
     std::vector<std::uint32_t> Block_Offsets;
     // False when the image ended before the walk did: the two per-block arrays then hold only
     // the blocks walked in whole, and String_Table every text read in whole.

@@ -66,6 +66,16 @@ std::optional<std::uint16_t> Defined_Name_Index(const TTMF_Challenge_Block_Addre
     return std::nullopt;
 }
 
+// Whether the reference at `offset` already names `name`: it then keeps its index, even where
+// a lower index holds the same text or the index lies past the table (an empty name).
+bool Names_Text(const TTMF_Challenge_Block_Address_List& list, const TFlexible_Byte_Array& image,
+                std::uint32_t offset, const std::string& name, const TMemory_Mask& mask)
+{
+    std::uint32_t cursor = offset;
+    const std::uint16_t index = Read_Word(image, cursor, false, mask);
+    return index < list.String_Table.size() ? list.String_Table[index] == name : name.empty();
+}
+
 void Add_To_DWord(TFlexible_Byte_Array& image, std::uint32_t offset, std::uint32_t change,
                   const TMemory_Mask& mask)
 {
@@ -105,12 +115,15 @@ TBlock_Write_Status Rename_In_Place(TFlexible_Byte_Array& image,
     return TBlock_Write_Status::Written;
 }
 
+// A rotation that is not changed keeps its stored byte, even above Block_Rotation_Max.
 void Write_Field_Bytes(TFlexible_Byte_Array& image, std::uint64_t at,
                        const TBlock_Field_Bytes& bytes, const TMemory_Mask& mask)
 {
+    const auto stored_rotation = static_cast<std::uint8_t>(image[at] ^ mask);
     for (std::size_t i = 0; i < bytes.size(); ++i) {
-        const std::uint8_t value =
-            i == 0 ? std::min(bytes[i], Block_Rotation_Max) : bytes[i];
+        const bool new_rotation = i == 0 && bytes[i] != stored_rotation;
+        const std::uint8_t value = new_rotation ? std::min(bytes[i], Block_Rotation_Max)
+                                                : bytes[i];
         image[at + i] = static_cast<std::uint8_t>(value ^ mask);
     }
 }
@@ -147,7 +160,7 @@ TBlock_Write_Status Challenge_Write_Block(TFlexible_Byte_Array& image,
             return status;
         }
         fields_at = std::uint64_t{offset} + In_Place_Header_Size + name.size();
-    } else {
+    } else if (!Names_Text(list, image, offset, name, mask)) {
         const std::optional<std::uint16_t> index = Defined_Name_Index(list, block_index, name);
         if (!index) {
             return TBlock_Write_Status::Name_Not_Defined;
@@ -163,10 +176,15 @@ bool Variations_Change_Game_Reading(const std::array<std::uint8_t, 4>& old_varia
                                     const std::array<std::uint8_t, 4>& new_variations)
 {
     constexpr std::uint32_t Author_Record_Follows = 1U << 15;
+    constexpr std::uint32_t Waypoint_Follows = 1U << 20;
     constexpr std::uint32_t Not_A_Block = 0xFFFFFFFF;
     const std::uint32_t old_value = Flags_Value(old_variations);
     const std::uint32_t new_value = Flags_Value(new_variations);
-    return ((old_value ^ new_value) & Author_Record_Follows) != 0 ||
+    const std::uint32_t changed = old_value ^ new_value;
+    // The waypoint flag is read only beside the author record flag.
+    const bool author_record = (old_value & Author_Record_Follows) != 0;
+    return (changed & Author_Record_Follows) != 0 ||
+           (author_record && (changed & Waypoint_Follows) != 0) ||
            (old_value == Not_A_Block) != (new_value == Not_A_Block);
 }
 

@@ -32,11 +32,13 @@ enum class TBlock_Write_Status {
 // Writes one block of an expanded challenge image, as the walk `list` of the same image found
 // it, and says whether it did; a refusal writes nothing.
 //
-// A referenced name gets the lowest String_Table index, from 1 up to the last one the file had
-// defined at this block, whose text equals `name` (the flags stay). A name written in place
+// A referenced name that already names `name` keeps its bytes; otherwise it gets the lowest
+// String_Table index, from 1 up to the last one the file had defined at this block, whose text
+// equals `name` (the flags stay). A name written in place
 // gets `name` as its text: the rest of the image shifts by the change of length and both body
 // size fields change by it; later blocks that refer to the name take the new text. Then the
-// eight bytes, a rotation above Block_Rotation_Max becoming Block_Rotation_Max. Names are byte
+// eight bytes, a new rotation above Block_Rotation_Max becoming Block_Rotation_Max (a rotation
+// equal to the stored byte keeps it, whatever it is). Names are byte
 // strings compared exactly. After an in-place rename the walk's later offsets are stale: walk
 // the image again.
 TBlock_Write_Status Challenge_Write_Block(TFlexible_Byte_Array& image,
@@ -46,9 +48,10 @@ TBlock_Write_Status Challenge_Write_Block(TFlexible_Byte_Array& image,
                                           const TMemory_Mask& mask);
 
 // The game reads the four variation bytes as one little-endian 32-bit flags value: bit 15
-// says that an author record follows the block, and 0xFFFFFFFF marks a record that it does not
-// count as a block. True when writing `new_variations` over `old_variations` changes either,
-// so that the game may no longer read the challenge as it did.
+// says that an author record follows the block, bit 20 beside it that the record ends with a
+// waypoint node reference, and 0xFFFFFFFF marks a record that it does not count as a block.
+// True when writing `new_variations` over `old_variations` changes any of these, so that the
+// game may no longer read the challenge as it did.
 bool Variations_Change_Game_Reading(const std::array<std::uint8_t, 4>& old_variations,
                                     const std::array<std::uint8_t, 4>& new_variations);
 

@@ -115,7 +115,8 @@ std::string Refusal_Text(TBlock_Write_Status status, const std::string& name,
     return "block " + std::to_string(index) + " could not be read";
 }
 
-void Set_Block(const TSet_Request& request, const TMemory_Mask& mask, std::ostream& out)
+void Set_Block(const TSet_Request& request, const TMemory_Mask& mask, std::ostream& out,
+               std::ostream& err)
 {
     TBlock_Listing challenge = Open_Challenge(request.Map, mask);
     Check_Author(challenge, request.Game_Folder, mask);
@@ -126,8 +127,10 @@ void Set_Block(const TSet_Request& request, const TMemory_Mask& mask, std::ostre
     const std::string& name = request.Name_Option->count() != 0 ? request.Name : old_block.Name;
     if (!request.Force && Variations_Change_Game_Reading(
                               old_block.Variations, {bytes[4], bytes[5], bytes[6], bytes[7]})) {
-        throw ESet_Failure("the new variations change whether an author record follows the "
-                           "block (bit 7 of variation 2) or whether it counts as a block (all "
+        throw ESet_Failure("the new variations change how the game reads the block list: "
+                           "whether an author record follows the block (bit 7 of variation 2), "
+                           "whether a waypoint ends that record (bit 4 of variation 3, beside "
+                           "bit 7 of variation 2) or whether the record counts as a block (all "
                            "four 255); the game may no longer load the challenge. Give --force "
                            "to write them anyway");
     }
@@ -145,6 +148,15 @@ void Set_Block(const TSet_Request& request, const TMemory_Mask& mask, std::ostre
     Check_Status(Gbx_Save_File(request.Map, challenge.Image, 0, mask));
 
     const TBlock_Listing written = Open_Challenge(request.Map, mask);
+    // Forced variations may change how the list is read, so that the block no longer reads
+    // back: it was written as asked all the same.
+    if (request.Force && request.Index >= written.List.Block_Offsets.size()) {
+        Report_Failure(err, request.Map,
+                       "written, but the block list of the written file can no longer be read "
+                       "as far as block " + std::to_string(request.Index) +
+                       "; the game may not load it either");
+        return;
+    }
     Require_Block(written, request.Index);
     const TChallenge_Block_View block =
         *Challenge_Read_Block_View(written.Image, written.List, request.Index, mask);
@@ -194,7 +206,7 @@ int Run_Set(const TSet_Request& request, const TMemory_Mask& mask, std::ostream&
             std::ostream& err)
 {
     try {
-        Set_Block(request, mask, out);
+        Set_Block(request, mask, out, err);
         return Cli_Exit_Ok;
     } catch (const ESet_Failure& failure) {
         Report_Failure(err, request.Map, failure.what());

@@ -1,6 +1,7 @@
 // Challenge_Read_Block_List on any image, then Challenge_Read_Block for every block it listed.
 // Whatever the image holds, the walk must return a list whose parts agree with each other and
-// with the image: one offset and one last string index per block, each block record inside the
+// with the image: one offset and one last string index per block record, as many counted
+// records as the block count says when complete, each block record inside the
 // image, string indexes inside String_Table and never decreasing, "null" first, and the same
 // list under another mask.
 
@@ -15,6 +16,7 @@ using namespace plotvane;
 using namespace plotvane::fuzz;
 
 constexpr std::size_t Block_Field_Bytes = 8;
+constexpr std::uint32_t Uncounted_Record_Flags = 0xFFFFFFFF;
 // A referenced name and the eight field bytes.
 constexpr std::size_t Smallest_Block_Record = 4 + Block_Field_Bytes;
 
@@ -50,6 +52,7 @@ void Check_Blocks(const TTMF_Challenge_Block_Address_List& list, const std::uint
     const std::vector<std::uint32_t>& offsets = list.Block_Offsets;
     const std::vector<std::uint32_t>& last_indexes = list.Last_String_Indexes;
     PLOTVANE_FUZZ_CHECK(offsets.size() == last_indexes.size());
+    std::size_t counted_blocks = 0;
     PLOTVANE_FUZZ_CHECK(list.First_Block_Name_Index < list.String_Table.size());
     for (std::size_t i = 0; i < offsets.size(); ++i) {
         PLOTVANE_FUZZ_CHECK(offsets[i] >= 4 && offsets[i] <= size &&
@@ -72,6 +75,7 @@ void Check_Blocks(const TTMF_Challenge_Block_Address_List& list, const std::uint
         PLOTVANE_FUZZ_CHECK(block->Rotation == fields[0] && block->X == fields[1] &&
                             block->Z == fields[2] && block->Y == fields[3]);
         PLOTVANE_FUZZ_CHECK(Same_Bytes(block->Variations.data(), fields + 4, 4));
+        counted_blocks += Le32_At(fields, 4) != Uncounted_Record_Flags ? 1 : 0;
         if (in_place) {
             PLOTVANE_FUZZ_CHECK(block->Name_Index == last_indexes[i]);
             PLOTVANE_FUZZ_CHECK(block->Name == list.String_Table[last_indexes[i]]);
@@ -84,9 +88,10 @@ void Check_Blocks(const TTMF_Challenge_Block_Address_List& list, const std::uint
         }
     }
     PLOTVANE_FUZZ_CHECK(!Challenge_Read_Block(image, list, offsets.size(), mask).has_value());
-    // A complete walk listed every block that the count in front of block 0 announced.
+    // A complete walk listed every block that the count in front of block 0 announced, and
+    // beside them only records whose flags (all four variations 255) the game does not count.
     if (list.Complete && !offsets.empty()) {
-        PLOTVANE_FUZZ_CHECK(Le32_At(data, offsets[0] - 4) == offsets.size());
+        PLOTVANE_FUZZ_CHECK(Le32_At(data, offsets[0] - 4) == counted_blocks);
     }
 }
 

@@ -31,6 +31,7 @@ using test::TFixture_Attached_Record;
 using test::TFixture_Author_Record;
 using test::TFixture_Block;
 using test::TFixture_String;
+using test::TFixture_Waypoint;
 
 using TStrings = std::vector<std::string>;
 using TIndexes = std::vector<std::uint32_t>;
@@ -43,11 +44,19 @@ TFixture_Block Block(TFixture_String name, std::uint8_t x = 0)
     return block;
 }
 
+// Variation 2 bit 7: an author record follows the block.
+constexpr std::uint8_t Author_Record_Bit = 0x80;
+// Variation 3 bit 4, beside the author record bit: a waypoint reference ends the record.
+constexpr std::uint8_t Waypoint_Bit = 0x10;
+
 TFixture_Block Block_With_Author(TFixture_String name, TFixture_String author,
                                  std::optional<TFixture_Attached_Record> attached = {})
 {
     TFixture_Block block = Block(std::move(name));
-    block.Author_Record = TFixture_Author_Record{std::move(author), std::move(attached)};
+    block.Bytes[5] |= Author_Record_Bit;
+    block.Author_Record = TFixture_Author_Record{};
+    block.Author_Record->Author = std::move(author);
+    block.Author_Record->Attached = std::move(attached);
     return block;
 }
 
@@ -283,39 +292,90 @@ TEST(Challenge_Read_Block_List, Stops_After_A_Block_Count_Of_Zero)
     EXPECT_TRUE(list.Last_String_Indexes.empty());
 }
 
-// Recognised, the author record is stepped over and the next block is where the builder put
-// it; otherwise the author string is taken for the next block's name.
-TEST(Challenge_Read_Block_List, Recognises_Nadeo_In_Any_Letter_Case_Only)
+// A block named like an author ("Nadeo" in any case, or the map author's login), in place or
+// by reference, is read as any other name: only the flags say that an author record follows.
+TEST(Challenge_Read_Block_List, A_Name_Never_Changes_How_The_List_Is_Read)
 {
-    const std::vector<std::pair<TFixture_String, bool>> authors = {
-        {In_Place("nadeo"), true},   {In_Place("NADEO"), true},   {In_Place("Nadeo"), true},
-        {Reference(1), true},        {In_Place("nadeo2"), false}, {In_Place(" nadeo"), false},
-        {In_Place("nadeo "), false}, {In_Place("nade"), false},   {Reference(60000), false},
+    const std::vector<TFixture_String> names = {
+        In_Place("Nadeo"), In_Place("NADEO"), In_Place("nadeo"), In_Place("fixture_player"),
+        Reference(1),      Reference(4),
     };
-    for (const auto& [author, recognised] : authors) {
-        SCOPED_TRACE(author.Has_Text ? author.Text : "reference " + std::to_string(author.Value));
+    for (const TFixture_String& name : names) {
+        SCOPED_TRACE(name.Has_Text ? name.Text : "reference " + std::to_string(name.Value));
         TChallenge_Description description;
-        description.Entries = {In_Place("NaDeO")};
-        description.Blocks = {Block_With_Author(Reference(2), author), Block(Reference(2))};
+        description.Entries = {In_Place("Nadeo")}; // 1; the map author's login is 4
+        description.Blocks = {Block(name), Block(name), Block_With_Author(name, name),
+                              Block(Reference(5)), Block(name)};
         const TChallenge_Fixture fixture = Build_Challenge(description, 0x42);
         const auto list = Challenge_Read_Block_List(fixture.Image, 0x42);
-        ASSERT_EQ(list.Block_Offsets.size(), 2U);
-        EXPECT_EQ(list.Block_Offsets[1],
-                  recognised ? fixture.Block_Offsets[1] : fixture.Block_Offsets[0] + 12);
+        ASSERT_EQ(list.String_Table.at(4), "fixture_player");
+        EXPECT_TRUE(list.Complete);
+        EXPECT_EQ(list.Block_Offsets, fixture.Block_Offsets);
     }
 }
 
-TEST(Challenge_Read_Block_List, Ends_A_Block_At_The_Next_Chunk_Id_Even_If_It_Names_Nadeo)
+// What follows a block's eight bytes, by its flags: the walk lands on each next block where
+// the builder put it, counts the records the game counts, and steps over each node once.
+TEST(Challenge_Read_Block_List, Reads_Each_Record_As_Its_Flags_Say)
 {
-    // 0x03043021 read as a reference names entry 0x3021; make that entry "nadeo".
+    struct TCase {
+        const char* What;
+        std::vector<TFixture_Block> Blocks;
+        std::uint32_t Block_Count;
+    };
+    const auto with_record = [](std::uint32_t skin, std::optional<TFixture_Waypoint> waypoint) {
+        TFixture_Block block = Block_With_Author(Reference(1), In_Place("someone"));
+        block.Author_Record->Skin_Reference = skin;
+        block.Author_Record->Waypoint = waypoint;
+        if (waypoint) {
+            block.Bytes[6] |= Waypoint_Bit;
+        }
+        return block;
+    };
+    TFixture_Block skinned = with_record(7, {});
+    skinned.Author_Record->Attached = Attached(true, false);
+    TFixture_Block waypoint_alone = Block(Reference(1));
+    waypoint_alone.Bytes[6] |= Waypoint_Bit;
+    TFixture_Block uncounted = Block(Reference(1));
+    uncounted.Bytes = {0, 1, 2, 3, 0xFF, 0xFF, 0xFF, 0xFF};
+    const TFixture_Waypoint new_waypoint{9, std::string("Checkpoint")};
+
+    const TFixture_Waypoint old_waypoint{9, {}};
+    const std::vector<TCase> cases = {
+        {"any author string, no skin", {with_record(test::No_Node, {}), Block(Reference(1))}, 2},
+        {"a skin node, then a reference to it", {skinned, with_record(7, {})}, 2},
+        {"a waypoint reference, no node",
+         {with_record(test::No_Node, TFixture_Waypoint{}), Block(Reference(1))}, 2},
+        {"a waypoint node, then a reference to it",
+         {with_record(test::No_Node, new_waypoint), with_record(test::No_Node, old_waypoint)}, 2},
+        {"the waypoint flag alone adds nothing", {waypoint_alone, Block(Reference(1))}, 2},
+        {"a record the game does not count", {Block(Reference(1)), uncounted, Block(Reference(1))}, 2},
+    };
+    for (const TCase& test_case : cases) {
+        SCOPED_TRACE(test_case.What);
+        TChallenge_Description description;
+        description.Entries = {In_Place("Nadeo")};
+        description.Blocks = test_case.Blocks;
+        description.Block_Count = test_case.Block_Count;
+        const TChallenge_Fixture fixture = Build_Challenge(description, 0x6D);
+        const auto list = Challenge_Read_Block_List(fixture.Image, 0x6D);
+        EXPECT_TRUE(list.Complete);
+        EXPECT_EQ(list.Block_Offsets, fixture.Block_Offsets);
+    }
+}
+
+// A record whose flags promise what is not there ends the walk rather than misreading it.
+TEST(Challenge_Read_Block_List, Stops_Where_A_New_Node_Is_Not_What_Its_Reference_Needs)
+{
     TChallenge_Description description;
-    description.Entries.assign(0x3020, In_Place(""));
-    description.Entries.push_back(In_Place("nadeo"));
-    description.Blocks = {Block(Reference(1)), Block(Raw_Value(0x03043021))};
-    const TChallenge_Fixture fixture = Build_Challenge(description, 0);
-    const auto list = Challenge_Read_Block_List(fixture.Image, 0);
-    ASSERT_EQ(list.String_Table.at(0x3021), "nadeo");
-    EXPECT_EQ(list.Block_Offsets, fixture.Block_Offsets);
+    description.Entries = {In_Place("Nadeo")};
+    TFixture_Block block = Block_With_Author(Reference(1), Reference(1));
+    block.Author_Record->Skin_Reference = 3; // new, but no skin node follows
+    description.Blocks = {Block(Reference(1)), block, Block(Reference(1))};
+    const TChallenge_Fixture fixture = Build_Challenge(description, 0x10);
+    const auto list = Challenge_Read_Block_List(fixture.Image, 0x10);
+    EXPECT_FALSE(list.Complete);
+    EXPECT_EQ(list.Block_Offsets, TIndexes{fixture.Block_Offsets[0]});
 }
 
 TEST(Challenge_Read_Block_List, Stops_Without_Reading_Past_Hostile_Counts_And_Lengths)
@@ -345,28 +405,27 @@ TEST(Challenge_Read_Block_List, Stops_Without_Reading_Past_Hostile_Counts_And_Le
     EXPECT_EQ(list.String_Table, TStrings{"null"});
 }
 
-// Cut anywhere, the walk agrees with the whole walk as far as it goes, lists a block only
-// once all of it is there, and lists it as soon as the record after it is there too.
+// Cut anywhere, the walk agrees with the whole walk as far as it goes and lists exactly the
+// blocks whose whole record is there.
 TEST(Challenge_Read_Block_List, Truncated_Image_Yields_A_Prefix_Of_The_Whole_Walk)
 {
     const TMemory_Mask mask = 0xC3;
     const TChallenge_Fixture fixture = Build_Challenge(Varied_Challenge(), mask);
     const auto whole = Challenge_Read_Block_List(fixture.Image, mask);
     ASSERT_TRUE(whole.Complete);
-    const std::uint32_t complete_from = fixture.Block_Ends.back() + 4; // the next chunk id
+    const std::uint32_t complete_from = fixture.Block_Ends.back();
     for (std::uint32_t length = 0; length <= fixture.Image.size(); ++length) {
         SCOPED_TRACE(length);
         const TFlexible_Byte_Array part(fixture.Image.begin(), fixture.Image.begin() + length);
         const auto list = Challenge_Read_Block_List(part, mask);
         const std::size_t walked = list.Block_Offsets.size();
         const auto present = static_cast<std::size_t>(
-            std::count_if(fixture.Block_Ends.begin() + 1, fixture.Block_Ends.end(),
+            std::count_if(fixture.Block_Ends.begin(), fixture.Block_Ends.end(),
                           [length](std::uint32_t end) { return end <= length; }));
 
         ASSERT_EQ(list.Complete, length >= complete_from);
         ASSERT_EQ(list.Last_String_Indexes.size(), walked);
-        ASSERT_TRUE(walked == 0 || fixture.Block_Ends[walked - 1] <= length);
-        ASSERT_GE(walked, list.Complete ? whole.Block_Offsets.size() : present);
+        ASSERT_EQ(walked, present);
         ASSERT_TRUE(std::equal(list.Block_Offsets.begin(), list.Block_Offsets.end(),
                                whole.Block_Offsets.begin()));
         ASSERT_TRUE(std::equal(list.Last_String_Indexes.begin(), list.Last_String_Indexes.end(),
@@ -404,24 +463,20 @@ std::vector<TTsv_Block> Read_Blocks_Tsv(const std::string& path)
     return blocks;
 }
 
-TEST(Challenge_Read_Corpus, E02_Endurance_Gives_Every_Block_Of_The_Independent_Parser)
+// Every block of a real challenge, name and eight bytes, against the parser's table beside it.
+void Expect_Blocks_Of_Independent_Parser(const std::string& challenge, const std::string& table)
 {
-    PLOTVANE_REQUIRE_CORPUS_FILE(path, "E02-Endurance.Challenge.Gbx");
-    PLOTVANE_REQUIRE_CORPUS_FILE(tsv_path, "E02-Endurance.blocks.tsv");
+    SCOPED_TRACE(challenge);
+    const std::string path = test::Corpus_File(challenge);
+    const std::string tsv_path = test::Corpus_File(table);
+    ASSERT_FALSE(path.empty() || tsv_path.empty());
     const TMemory_Mask mask = 0x9C;
     TFlexible_Byte_Array image;
     ASSERT_EQ(Gbx_Load_File(path, image, mask), 0U);
-
-    EXPECT_EQ(Read_Author(image, mask), "Nadeo");
     const auto list = Challenge_Read_Block_List(image, mask);
     EXPECT_TRUE(list.Complete);
-    EXPECT_EQ(list.Collection_Name, "Stadium");
-    EXPECT_EQ(list.First_Block_Name_Index, 5U);
-    EXPECT_EQ(list.String_Table.size(), 32U);
-    EXPECT_EQ(list.Size_Fields_Offset, 25U + 15835U);
 
     const std::vector<TTsv_Block> expected = Read_Blocks_Tsv(tsv_path);
-    ASSERT_EQ(expected.size(), 907U);
     ASSERT_EQ(list.Block_Offsets.size(), expected.size());
     for (std::size_t i = 0; i < expected.size(); ++i) {
         const auto block = Challenge_Read_Block(image, list, i, mask);
@@ -435,7 +490,38 @@ TEST(Challenge_Read_Corpus, E02_Endurance_Gives_Every_Block_Of_The_Independent_P
     }
 }
 
-TEST(Challenge_Read_Corpus, SpeedNotice_Has_One_Block_With_A_Long_In_Place_Name)
+TEST(Challenge_Read_Corpus, E02_Endurance_Gives_Every_Block_Of_The_Independent_Parser)
+{
+    PLOTVANE_REQUIRE_CORPUS_FILE(path, "E02-Endurance.Challenge.Gbx");
+    const TMemory_Mask mask = 0x9C;
+    TFlexible_Byte_Array image;
+    ASSERT_EQ(Gbx_Load_File(path, image, mask), 0U);
+
+    EXPECT_EQ(Read_Author(image, mask), "Nadeo");
+    const auto list = Challenge_Read_Block_List(image, mask);
+    EXPECT_EQ(list.Collection_Name, "Stadium");
+    EXPECT_EQ(list.First_Block_Name_Index, 5U);
+    EXPECT_EQ(list.String_Table.size(), 32U);
+    EXPECT_EQ(list.Size_Fields_Offset, 25U + 15835U);
+    EXPECT_EQ(list.Block_Offsets.size(), 907U);
+    Expect_Blocks_Of_Independent_Parser("E02-Endurance.Challenge.Gbx", "E02-Endurance.blocks.tsv");
+}
+
+// The game's own campaign challenges, every collection, as the independent parser reads them.
+TEST(Challenge_Read_Corpus, Campaign_Challenges_Give_Every_Block_Of_The_Independent_Parser)
+{
+    PLOTVANE_REQUIRE_CORPUS_FILE(folder_probe, "campaign/Alpine-SnowA5.Challenge.Gbx");
+    for (const char* map : {"Alpine-SnowA5", "Bay-BayA5", "Coast-CoastA5", "Island-IslandA2",
+                            "Rally-RallyA3", "Speed-DesertA5", "Stadium-A01-Race",
+                            "Stadium-B13-Obstacle", "Stadium-C08-Obstacle", "Stadium-D07-Race"}) {
+        const std::string base = std::string("campaign/") + map;
+        Expect_Blocks_Of_Independent_Parser(base + ".Challenge.Gbx", base + ".blocks.tsv");
+    }
+}
+
+// A note for players of a modified game: a record named by a long text in place, with every
+// flag set so that the game does not count it, then the one record that the count announces.
+TEST(Challenge_Read_Corpus, SpeedNotice_Lists_Its_Uncounted_Note_Then_Its_One_Block)
 {
     PLOTVANE_REQUIRE_CORPUS_FILE(path, "SpeedNotice.Challenge.Gbx");
     const TMemory_Mask mask = 0x01;
@@ -446,12 +532,16 @@ TEST(Challenge_Read_Corpus, SpeedNotice_Has_One_Block_With_A_Long_In_Place_Name)
     const auto list = Challenge_Read_Block_List(image, mask);
     EXPECT_TRUE(list.Complete);
     EXPECT_EQ(list.Collection_Name, "Speed");
-    ASSERT_EQ(list.Block_Offsets.size(), 1U);
-    const auto block = Challenge_Read_Block(image, list, 0, mask);
+    ASSERT_EQ(list.Block_Offsets.size(), 2U);
+    const auto note = Challenge_Read_Block(image, list, 0, mask);
+    ASSERT_TRUE(note);
+    EXPECT_TRUE(note->Name_In_Place);
+    EXPECT_EQ(note->Name.size(), 149U);
+    EXPECT_NE(note->Name.find('\n'), std::string::npos);
+    EXPECT_EQ(note->Variations, (std::array<std::uint8_t, 4>{255, 255, 255, 255}));
+    const auto block = Challenge_Read_Block(image, list, 1, mask);
     ASSERT_TRUE(block);
-    EXPECT_TRUE(block->Name_In_Place);
-    EXPECT_EQ(block->Name.size(), 149U);
-    EXPECT_NE(block->Name.find('\n'), std::string::npos);
+    EXPECT_GE(block->Name_Index, list.String_Table.size());
 }
 
 TEST(Challenge_Read_Corpus, Large_Challenge_Walks_As_E02_Then_The_Copies_On_Their_Grid)

@@ -36,6 +36,15 @@ TBlock_Field_Bytes Field_Bytes(const TChallenge_Block& block)
             block.Variations[2], block.Variations[3]};
 }
 
+// `bytes` with the block's own author record bit (variation 2 bit 7) and waypoint bit
+// (variation 3 bit 4), so that writing them keeps the list read as it was.
+TBlock_Field_Bytes Keeping_Record_Flags(TBlock_Field_Bytes bytes, const TChallenge_Block& block)
+{
+    bytes[5] = static_cast<std::uint8_t>((bytes[5] & 0x7F) | (block.Variations[1] & 0x80));
+    bytes[6] = static_cast<std::uint8_t>((bytes[6] & 0xEF) | (block.Variations[2] & 0x10));
+    return bytes;
+}
+
 std::uint32_t DWord_At(const TFlexible_Byte_Array& image, std::uint32_t offset, TMemory_Mask mask)
 {
     return Read_DWord(image, offset, false, mask);
@@ -57,7 +66,8 @@ TEST(Challenge_Write_Block, Referenced_Name_Takes_The_Lowest_Index_Defined_Befor
     };
     const std::vector<TCase> cases = {
         {3, "StadiumRoadMain", 6},
-        {5, "StadiumRoadMain", 6}, // was 9: the lower of two equal entries
+        {5, "StadiumRoadMain", 9}, // already its name: kept, though 6 holds the same text
+        {5, "StadiumCircuitBase", 7},
         {7, "Vehicle", 1},         // a text from before the first block
         {7, "StadiumPlatform", 10},
         {1, "StadiumCircuitBase", std::nullopt}, // defined only after block 1
@@ -114,9 +124,10 @@ TEST(Challenge_Write_Block, In_Place_Rename_Shifts_The_Rest_And_Corrects_Both_Si
     const std::vector<test::TFile_Block> before = test::Image_Blocks(original, Mask);
     const std::uint32_t size_fields =
         Challenge_Read_Block_List(original, Mask).Size_Fields_Offset;
-    const TBlock_Field_Bytes bytes = {0, 1, 2, 3, 250, 251, 252, 253};
     for (const TCase& test_case : cases) {
         SCOPED_TRACE(test_case.Name);
+        const TBlock_Field_Bytes bytes =
+            Keeping_Record_Flags({0, 1, 2, 3, 250, 251, 252, 253}, before[test_case.Block].Block);
         TFlexible_Byte_Array image = original;
         ASSERT_EQ(Write(image, test_case.Block, test_case.Name, bytes), TStatus::Written);
 
@@ -153,14 +164,30 @@ TEST(Challenge_Write_Block, Brings_The_Rotation_Into_0_To_3_And_Writes_Other_Byt
 {
     const std::vector<std::pair<std::uint8_t, std::uint8_t>> rotations = {
         {0, 0}, {3, 3}, {4, 3}, {255, 3}};
+    const std::vector<std::pair<std::uint8_t, std::uint8_t>> rotations_over_7 = {
+        {7, 7}, {6, 3}, {2, 2}};
     for (const std::size_t block : {std::size_t{1}, std::size_t{6}}) { // referenced, in place
         for (const auto& [given, written] : rotations) {
             TFlexible_Byte_Array image = Fixture_Image();
-            const std::string name = test::Image_Blocks(image, Mask)[block].Block.Name;
-            ASSERT_EQ(Write(image, block, name, {given, 255, 0, 128, 1, 254, 127, 255}),
+            const TChallenge_Block stored = test::Image_Blocks(image, Mask)[block].Block;
+            ASSERT_EQ(Write(image, block, stored.Name,
+                            Keeping_Record_Flags({given, 255, 0, 128, 1, 254, 127, 255}, stored)),
                       TStatus::Written);
-            const TBlock_Field_Bytes expected = {written, 255, 0, 128, 1, 254, 127, 255};
+            const TBlock_Field_Bytes expected =
+                Keeping_Record_Flags({written, 255, 0, 128, 1, 254, 127, 255}, stored);
             EXPECT_EQ(Field_Bytes(test::Image_Blocks(image, Mask)[block].Block), expected)
+                << block << " " << int{given};
+        }
+        // A stored rotation above 3 that is written back unchanged keeps its byte.
+        for (const auto& [given, written] : rotations_over_7) {
+            TFlexible_Byte_Array image = Fixture_Image();
+            const test::TFile_Block stored = test::Image_Blocks(image, Mask)[block];
+            const std::uint64_t rotation_at = stored.Offset + (block == 6 ? 8 + 15 : 4);
+            image[rotation_at] = static_cast<std::uint8_t>(7 ^ Mask);
+            TBlock_Field_Bytes bytes = Field_Bytes(stored.Block);
+            bytes[0] = given;
+            ASSERT_EQ(Write(image, block, stored.Block.Name, bytes), TStatus::Written);
+            EXPECT_EQ(test::Image_Blocks(image, Mask)[block].Block.Rotation, written)
                 << block << " " << int{given};
         }
     }
@@ -175,11 +202,8 @@ TEST(Challenge_Write_Block, Saving_Every_Block_Unchanged_Writes_The_Same_Bytes)
         ASSERT_EQ(Write(image, i, blocks[i].Block.Name, Field_Bytes(blocks[i].Block)),
                   TStatus::Written);
     }
-    // Block 5 names the second of two equal entries: only its index changes, to the lower.
-    TFlexible_Byte_Array expected = original;
-    std::uint32_t name_index_field = blocks[5].Offset;
-    Write_Word(expected, name_index_field, 6, false, Mask);
-    EXPECT_EQ(image, expected);
+    // Block 5 names the second of two equal entries, and keeps it.
+    EXPECT_EQ(image, original);
 }
 
 TEST(Challenge_Write_Block, Refuses_What_The_Walk_Does_Not_Vouch_For_And_Writes_Nothing)
@@ -207,7 +231,7 @@ TEST(Challenge_Write_Block, Refuses_What_The_Walk_Does_Not_Vouch_For_And_Writes_
     EXPECT_EQ(cut, cut_before);
 }
 
-TEST(Variations_Change_Game_Reading, Only_The_Author_Record_Bit_And_The_Not_A_Block_Value)
+TEST(Variations_Change_Game_Reading, Only_The_Bits_That_Change_How_A_Record_Is_Read)
 {
     struct TCase {
         std::array<std::uint8_t, 4> Old;
@@ -222,6 +246,10 @@ TEST(Variations_Change_Game_Reading, Only_The_Author_Record_Bit_And_The_Not_A_Bl
         {{255, 255, 255, 255}, {255, 255, 254, 255}, true},
         {{255, 255, 255, 255}, {255, 255, 255, 255}, false},
         {{9, 0x80, 0, 0}, {0, 0x81, 7, 7}, false},
+        {{0, 0x80, 0, 0}, {0, 0x80, 0x10, 0}, true},      // bit 20 on, beside bit 15
+        {{0, 0x80, 0x10, 0}, {0, 0x80, 0, 0}, true},      // bit 20 off, beside bit 15
+        {{0, 0, 0, 0}, {0, 0, 0x10, 0}, false},           // bit 20 alone means nothing
+        {{0, 0x80, 0x10, 0}, {0, 0x80, 0x1F, 0xFF}, false}, // bits beside them
     };
     for (const TCase& test_case : cases) {
         EXPECT_EQ(Variations_Change_Game_Reading(test_case.Old, test_case.New), test_case.Changes)

@@ -144,6 +144,43 @@ TEST_F(Cli_Set_Test, Edits_A_Real_Challenge_Keeping_A_Backup_And_Every_Other_Blo
     }
 }
 
+// A block named like an author, by reference (block 10 takes "Nadeo", which earlier author
+// records define; it is also the map author's login) or in place (block 0 becomes "NADEO"),
+// leaves the list read as before: every block is still listed and a later edit lands on its
+// own block.
+TEST_F(Cli_Set_Test, A_Block_Named_Like_An_Author_Leaves_The_List_Whole)
+{
+    PLOTVANE_REQUIRE_CORPUS_FILE(corpus_path, "E02-Endurance.Challenge.Gbx");
+    test::Write_Plain_File(Map(), test::Read_Plain_File(corpus_path));
+    const std::vector<TChallenge_Block> before = Blocks_Expanded_By_Liblzo2(Map());
+    ASSERT_TRUE(before[0].Name_In_Place);
+    ASSERT_FALSE(before[10].Name_In_Place);
+
+    for (const auto& [index, name] : {std::pair{"10", "Nadeo"}, std::pair{"0", "NADEO"}}) {
+        const TCli_Run run = Set({index, "--name", name});
+        ASSERT_EQ(run.Exit_Code, Cli_Exit_Ok) << name << ": " << run.Err;
+    }
+    const TCli_Run later = Set({"11", "--x", "7"});
+    ASSERT_EQ(later.Exit_Code, Cli_Exit_Ok) << later.Err;
+
+    const std::vector<TChallenge_Block> after = Blocks_Expanded_By_Liblzo2(Map());
+    ASSERT_EQ(after.size(), before.size());
+    for (std::size_t i = 0; i < after.size(); ++i) {
+        std::string name = before[i].Name;
+        std::vector<std::uint8_t> bytes = Field_Bytes(before[i]);
+        if (i == 10) {
+            name = "Nadeo";
+        } else if (before[i].Name_Index == before[0].Name_Index) {
+            name = "NADEO";
+        }
+        if (i == 11) {
+            bytes[1] = 7;
+        }
+        ASSERT_EQ(after[i].Name, name) << i;
+        ASSERT_EQ(Field_Bytes(after[i]), bytes) << i;
+    }
+}
+
 TEST_F(Cli_Set_Test, Bad_Values_Are_Usage_Errors)
 {
     ASSERT_EQ(test::Write_Challenge_File(Map(), {}), 0U);
@@ -201,8 +238,12 @@ TEST_F(Cli_Set_Test, Refuses_With_One_Line_And_Writes_Nothing)
             << run.Err;
         EXPECT_EQ(std::count(run.Err.begin(), run.Err.end(), '\n'), 1);
     }
-    // The same change of variations goes through when forced.
-    EXPECT_EQ(Set({"0", "--force", "--variations", "0", "128", "0", "0"}).Exit_Code, Cli_Exit_Ok);
+    // The same change of variations goes through when forced, and says that the list of the
+    // written file no longer reads as far as the block.
+    const TCli_Run forced = Set({"0", "--force", "--variations", "0", "128", "0", "0"});
+    EXPECT_EQ(forced.Exit_Code, Cli_Exit_Ok);
+    EXPECT_NE(forced.Err.find("written, but the block list"), std::string::npos) << forced.Err;
+    EXPECT_NE(test::Read_Plain_File(Backup()), test::Read_Plain_File(Map()));
 
     // Another player's challenge: the message of the editor's Open, with the login as stored.
     description.Author_Login = test::In_Place("Someone_Else");

@@ -15,7 +15,13 @@ constexpr std::uint32_t Header_Chunk_Common = 0x03043003;
 // Puts the common chunk's strings at file offset 111: 17 + 4 + 2 * 8 + 69 + 1 + 4.
 constexpr std::size_t Description_Chunk_Size = 69;
 constexpr std::uint32_t Body_First_Chunk = 0x0304300D;
-constexpr std::uint32_t Author_Record_Marker = 0x03059000;
+constexpr std::uint32_t Skin_Class_Id = 0x03059000;
+constexpr std::uint32_t Skin_Chunk_Id = 0x03059002;
+constexpr std::uint32_t Waypoint_Class_Id = 0x2E009000;
+constexpr std::uint32_t Skippable_Chunk = 0x534B4950;
+constexpr std::uint32_t Node_End = 0xFACADE01;
+// Numbers of the skin nodes that the builder gives; a test's own numbers stay below.
+constexpr std::uint32_t First_Builder_Node = 1000;
 // Filler of the stretches that the walk skips unread: read as a length it passes any end.
 constexpr std::uint8_t Filler = 0xA5;
 
@@ -48,21 +54,49 @@ void Append_File_Part(TBytes& bytes, const TFixture_File_Part& part)
     Append_Length_Prefixed(bytes, part.Locator);
 }
 
-void Append_Author_Record(TBytes& bytes, const TFixture_Author_Record& record)
+void Append_Skin_Node(TBytes& bytes, const TFixture_Attached_Record& skin)
+{
+    Append_DWord(bytes, Skin_Class_Id);
+    Append_DWord(bytes, Skin_Chunk_Id);
+    Append_Length_Prefixed(bytes, skin.Skin);
+    bytes.push_back(1);
+    Append_File_Part(bytes, skin.Part_A);
+    bytes.push_back(1);
+    Append_File_Part(bytes, skin.Part_B);
+    Append_DWord(bytes, Node_End);
+}
+
+// The waypoint chunk (version 2: a tag, an order), then a skippable chunk, then the end.
+void Append_Waypoint_Node(TBytes& bytes, const std::string& tag)
+{
+    Append_DWord(bytes, Waypoint_Class_Id);
+    Append_DWord(bytes, Waypoint_Class_Id);
+    Append_DWord(bytes, 2);
+    Append_Length_Prefixed(bytes, tag);
+    Append_DWord(bytes, 1);
+    Append_DWord(bytes, Waypoint_Class_Id + 1);
+    Append_DWord(bytes, Skippable_Chunk);
+    Append_Length_Prefixed(bytes, std::string(8, '\0'));
+    Append_DWord(bytes, Node_End);
+}
+
+void Append_Author_Record(TBytes& bytes, const TFixture_Author_Record& record,
+                          std::uint32_t& next_node)
 {
     Append_String(bytes, record.Author);
-    Append_DWord(bytes, 0);
-    if (!record.Attached) {
-        return;
+    if (record.Attached) {
+        Append_DWord(bytes, record.Skin_Reference != No_Node ? record.Skin_Reference
+                                                            : next_node++);
+        Append_Skin_Node(bytes, *record.Attached);
+    } else {
+        Append_DWord(bytes, record.Skin_Reference);
     }
-    Append_DWord(bytes, Author_Record_Marker);
-    Append_DWord(bytes, 0);
-    Append_Length_Prefixed(bytes, record.Attached->Skin);
-    bytes.push_back(1);
-    Append_File_Part(bytes, record.Attached->Part_A);
-    bytes.push_back(1);
-    Append_File_Part(bytes, record.Attached->Part_B);
-    Append_DWord(bytes, 0);
+    if (record.Waypoint) {
+        Append_DWord(bytes, record.Waypoint->Reference);
+        if (record.Waypoint->Tag) {
+            Append_Waypoint_Node(bytes, *record.Waypoint->Tag);
+        }
+    }
 }
 
 // A two-chunk table, a description chunk of fixed size, then the common chunk whose three
@@ -139,12 +173,13 @@ TChallenge_Fixture Build_Challenge(const TChallenge_Description& description,
     fixture.Block_Count_Offset = body_offset + static_cast<std::uint32_t>(body.size());
     Append_DWord(body, description.Block_Count.value_or(
                            static_cast<std::uint32_t>(description.Blocks.size())));
+    std::uint32_t next_node = First_Builder_Node;
     for (const TFixture_Block& block : description.Blocks) {
         fixture.Block_Offsets.push_back(body_offset + static_cast<std::uint32_t>(body.size()));
         Append_String(body, block.Name);
         body.insert(body.end(), block.Bytes.begin(), block.Bytes.end());
         if (block.Author_Record) {
-            Append_Author_Record(body, *block.Author_Record);
+            Append_Author_Record(body, *block.Author_Record, next_node);
         }
         fixture.Block_Ends.push_back(body_offset + static_cast<std::uint32_t>(body.size()));
     }
@@ -191,6 +226,7 @@ TChallenge_Description Fixture_Challenge()
                           block(Reference(9), 15),
                           block(In_Place("StadiumPlatform"), 16),
                           block(Reference(3), 17)};
+    description.Blocks[2].Bytes[5] = 0x85;
     description.Blocks[2].Author_Record = TFixture_Author_Record{};
     return description;
 }

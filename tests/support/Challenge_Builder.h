@@ -36,9 +36,23 @@ struct TFixture_Attached_Record {
     TFixture_File_Part Part_B;
 };
 
+// A node reference that names no node.
+constexpr std::uint32_t No_Node = 0xFFFFFFFF;
+
+// A waypoint node reference, and the node itself (a tag text) when `Tag` is set.
+struct TFixture_Waypoint {
+    std::uint32_t Reference = No_Node;
+    std::optional<std::string> Tag;
+};
+
+// What follows a block whose flags (variation 2 bit 7) say so: the author string, then the
+// skin node reference: `Skin_Reference`, or a new node number when `Attached` gives the node.
+// A waypoint reference ends it when set (the block's flags must then have variation 3 bit 4).
 struct TFixture_Author_Record {
     TFixture_String Author = In_Place("Nadeo");
     std::optional<TFixture_Attached_Record> Attached;
+    std::uint32_t Skin_Reference = No_Node;
+    std::optional<TFixture_Waypoint> Waypoint = std::nullopt;
 };
 
 struct TFixture_Block {
@@ -85,7 +99,8 @@ TChallenge_Fixture Build_Challenge(const TChallenge_Description& description,
 std::uint32_t Write_Challenge_File(const std::string& path,
                                    const TChallenge_Description& description);
 
-// Eight blocks, names in place and by reference, block 2 followed by an author record. Its
+// Eight blocks, names in place and by reference, block 2 followed by an author record (its
+// variations 4, 0x85, 6, 7). Its
 // String_Table: 1 Vehicle, 2 FixtureMapUid, 3 Stadium, 4 fixture_player, 5 Day, then the texts
 // of the blocks: 6 StadiumRoadMain, 7 StadiumCircuitBase, 8 Nadeo (the author record), 9
 // StadiumRoadMain again, 10 StadiumPlatform.

@@ -1,5 +1,6 @@
 // Open, Reload, Save and Save As, with every message they show, and the decisions that keep
 // edits and files safe.
+#include "challenge/Gbx_Challenge_Read.h"
 #include "ui/Block_List_Model.h"
 #include "ui/Main.h"
 
@@ -263,9 +264,12 @@ TEST_F(File_Commands_Test, Variations_That_Change_How_The_Game_Reads_Ask_First)
     form_.Block_Save_BitBtn->click(); // answered No
     EXPECT_EQ(form_.Expanded_Image, image);
     editor_.Services().Answers = {TMessage_Answer::Yes};
+    // Written as asked; the list of the image then no longer reads past block 1.
+    const TTMF_Challenge_Block_Address_List list = form_.Block_Address_List;
     form_.Block_Save_BitBtn->click();
-    EXPECT_EQ(test::Image_Blocks(form_.Expanded_Image, form_.Memory_Mask)[1].Block.Variations[1],
-              0x85);
+    const auto written = Challenge_Read_Block(form_.Expanded_Image, list, 1, form_.Memory_Mask);
+    ASSERT_TRUE(written);
+    EXPECT_EQ(written->Variations[1], 0x85);
     ASSERT_EQ(editor_.Services().Boxes.size(), 2u);
     EXPECT_EQ(editor_.Services().Boxes[0].Kind, TMessage_Kind::Confirmation);
 }
