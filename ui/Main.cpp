@@ -579,10 +579,15 @@ QWidget* TMainForm::Create_Block_Panel()
     Block_Save_BitBtn =
         new QPushButton(QStringLiteral("Save block modifications to memory"), Block_Panel);
     Block_Save_BitBtn->setObjectName(QStringLiteral("Block_Save_BitBtn"));
-    Block_Save_BitBtn->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Return));
+    // A button's own shortcut clicks it only after a short animation; an action of the panel
+    // (alive while the panel shows) clicks it at once.
+    auto* apply = new QAction(Block_Panel);
+    apply->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Return));
+    Block_Panel->addAction(apply);
+    connect(apply, &QAction::triggered, Block_Save_BitBtn, &QPushButton::click);
     Block_Save_BitBtn->setToolTip(
         QStringLiteral("Write these values into the open challenge (%1, or Enter in a number)")
-            .arg(Block_Save_BitBtn->shortcut().toString(QKeySequence::NativeText)));
+            .arg(apply->shortcut().toString(QKeySequence::NativeText)));
     connect(Block_Save_BitBtn, &QPushButton::clicked, this,
             [this] { Run_Command([this] { Block_Save_BitBtnClick(); }); });
     grid->addWidget(Block_Save_BitBtn, 5, 0, 1, 5);

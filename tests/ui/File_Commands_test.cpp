@@ -221,7 +221,9 @@ TEST_F(File_Commands_Test, Unsaved_Block_Edits_Are_Not_Lost_Without_A_Yes)
     form_.ChallengeReload_Action->trigger();
     EXPECT_EQ(X_Of_Block_1(), 11);
     EXPECT_EQ(form_.windowTitle(), title);
-    EXPECT_TRUE(form_.Block_Panel->isHidden());
+    // The block the player was at shows again, as the file holds it.
+    EXPECT_FALSE(form_.Block_Panel->isHidden());
+    EXPECT_EQ(form_.Block_X_SpinEdit->value(), 11);
 }
 
 TEST_F(File_Commands_Test, Reading_Unchecked_Forgets_The_Old_List)
@@ -285,13 +287,15 @@ TEST_F(File_Commands_Test, A_Rotation_Above_3_Shows_As_Stored_And_Is_Kept_Unless
     editor_.Open(path);
     editor_.Select(2);
     EXPECT_EQ(form_.Block_Rotation_SpinEdit->value(), 7);
+    // Stepping down from it goes into the game's range.
+    form_.Block_Rotation_SpinEdit->stepDown();
+    EXPECT_EQ(form_.Block_Rotation_SpinEdit->value(), 3);
+    form_.Block_Rotation_SpinEdit->setValue(7);
     form_.Block_X_SpinEdit->setValue(30);
     form_.Block_Save_BitBtn->click();
     EXPECT_EQ(test::Image_Blocks(form_.Expanded_Image, form_.Memory_Mask)[1].Block.Rotation, 7);
-    // Stepping down from it goes into the game's range; so does another block's.
-    form_.Block_Rotation_SpinEdit->stepDown();
-    EXPECT_EQ(form_.Block_Rotation_SpinEdit->value(), 3);
-    editor_.Select(3);
+    EXPECT_EQ(form_.Block_Rotation_SpinEdit->value(), 7);
+    editor_.Select(3); // another block: the game's range again
     EXPECT_EQ(form_.Block_Rotation_SpinEdit->maximum(), 3);
 }
 

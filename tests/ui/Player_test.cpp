@@ -11,6 +11,7 @@
 #include <QSpinBox>
 #include <QTableView>
 #include <QTest>
+#include <QToolButton>
 
 #include <gtest/gtest.h>
 
@@ -94,14 +95,18 @@ TEST_F(Player_Test, Typed_Names_Are_Written_As_Typed)
         edit->selectAll();
         QTest::keyClicks(edit, typed);
         EXPECT_EQ(form_.Block_Name_ComboBox->currentText(), typed);
+        // Escape closes the names offered, which would take the next click.
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
     }
-    Click_Row(1); // in place: unlocked, then the same
+    // In place: unlocked, then the same.
     editor_.Services().Answers = {TMessage_Answer::Discard, TMessage_Answer::Ok};
-    QTest::mouseClick(form_.Block_Name_Unlock_SpeedButton, Qt::LeftButton);
+    editor_.Select(1);
+    form_.Block_Name_Unlock_SpeedButton->click();
     QLineEdit* edit = form_.Block_Name_ComboBox->lineEdit();
     edit->setFocus();
     edit->selectAll();
     QTest::keyClicks(edit, "StadiumRoad");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
     QTest::keyClick(form_.Block_X_SpinEdit, Qt::Key_Return);
     EXPECT_EQ(test::Image_Blocks(form_.Expanded_Image, form_.Memory_Mask)[0].Block.Name,
               "StadiumRoad");
@@ -115,13 +120,13 @@ TEST_F(Player_Test, Enter_In_A_Number_And_The_Button_Shortcut_Apply_The_Panel)
     x->findChild<QLineEdit*>()->selectAll();
     QTest::keyClicks(x, "300");
     QTest::keyClick(x, Qt::Key_Return);
+
     EXPECT_EQ(test::Image_Blocks(form_.Expanded_Image, form_.Memory_Mask)[1].Block.X, 255);
 
     form_.Block_Y_SpinEdit->setValue(40);
     QTest::keyClick(&form_, Qt::Key_Return, Qt::ControlModifier);
     EXPECT_EQ(test::Image_Blocks(form_.Expanded_Image, form_.Memory_Mask)[1].Block.Y, 40);
-    EXPECT_TRUE(form_.Block_Save_BitBtn->toolTip().contains(
-        form_.Block_Save_BitBtn->shortcut().toString(QKeySequence::NativeText)));
+    EXPECT_TRUE(form_.Block_Save_BitBtn->toolTip().contains("Ctrl+Return"));
     EXPECT_TRUE(editor_.Services().Boxes.empty());
 }
 
@@ -148,7 +153,7 @@ TEST_F(Player_Test, A_Click_On_The_Selected_Line_Runs_Its_Selection_Again)
 
     // An unlocked name is locked again.
     editor_.Services().Answers = {TMessage_Answer::Ok};
-    QTest::mouseClick(form_.Block_Name_Unlock_SpeedButton, Qt::LeftButton);
+    form_.Block_Name_Unlock_SpeedButton->click();
     ASSERT_TRUE(form_.Block_Name_ComboBox->isEnabled());
     Click_Row(1);
     EXPECT_FALSE(form_.Block_Name_ComboBox->isEnabled());
