@@ -171,8 +171,8 @@ private:
     std::vector<std::string> Profile_Logins() const;
 
     // Loads the file as the open challenge when it is one of the player's; Open gives the new
-    // name, Reload the open one; on a refusal the open challenge stays as it was before it was
-    // loaded. True when it was.
+    // name, Reload the open one. True when it was loaded; on a refusal the open challenge stays
+    // as it was.
     bool Load_Challenge(const std::string& file_name, bool takes_new_name);
     // Why a loaded file cannot be opened, or nothing when it can.
     std::optional<QString> Refusal_Of(const std::string& file_name,
