@@ -9,8 +9,9 @@ class QWidget;
 namespace plotvane {
 
 enum class TMessage_Kind { Error, Warning, Confirmation };
-enum class TMessage_Buttons { Ok, Ok_Cancel, Yes_No };
-enum class TMessage_Answer { Ok, Cancel, Yes, No };
+// Apply_Discard_Cancel has Cancel as its default button, so that Enter loses nothing.
+enum class TMessage_Buttons { Ok, Ok_Cancel, Yes_No, Apply_Discard_Cancel };
+enum class TMessage_Answer { Ok, Cancel, Yes, No, Apply, Discard };
 
 // What a file dialog is given. Filter is a name and a pattern joined by a vertical bar, as
 // "Challenge files|*.Challenge.Gbx"; Default_Suffix is added to a typed name without one.

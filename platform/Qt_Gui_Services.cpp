@@ -31,6 +31,8 @@ QMessageBox::StandardButtons Buttons_Of(TMessage_Buttons buttons)
         return QMessageBox::Ok | QMessageBox::Cancel;
     case TMessage_Buttons::Yes_No:
         return QMessageBox::Yes | QMessageBox::No;
+    case TMessage_Buttons::Apply_Discard_Cancel:
+        return QMessageBox::Apply | QMessageBox::Discard | QMessageBox::Cancel;
     }
     return QMessageBox::Ok;
 }
@@ -44,6 +46,10 @@ TMessage_Answer Answer_Of(int button, TMessage_Buttons buttons)
         return TMessage_Answer::Yes;
     case QMessageBox::No:
         return TMessage_Answer::No;
+    case QMessageBox::Apply:
+        return TMessage_Answer::Apply;
+    case QMessageBox::Discard:
+        return TMessage_Answer::Discard;
     default:
         return buttons == TMessage_Buttons::Yes_No ? TMessage_Answer::No
                                                    : TMessage_Answer::Cancel;
@@ -88,6 +94,9 @@ TMessage_Answer TQt_Gui_Services::Message_Box(QWidget* owner, TMessage_Kind kind
                                               TMessage_Buttons buttons)
 {
     QMessageBox box(Icon_Of(kind), title, text, Buttons_Of(buttons), owner);
+    if (buttons == TMessage_Buttons::Apply_Discard_Cancel) {
+        box.setDefaultButton(QMessageBox::Cancel);
+    }
     return Answer_Of(box.exec(), buttons);
 }
 

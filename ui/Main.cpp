@@ -12,22 +12,28 @@
 #include "platform/Process.h"
 #include "ui/About.h"
 #include "ui/Block_List_Model.h"
+#include "ui/Byte_Spin_Edit.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QEvent>
+#include <QCompleter>
 #include <QFile>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
 #include <QPushButton>
-#include <QSpinBox>
+#include <QScreen>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTabWidget>
@@ -36,9 +42,12 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <filesystem>
 #include <iostream>
+#include <new>
 #include <random>
+#include <tuple>
 #include <utility>
 
 namespace plotvane {
@@ -50,21 +59,21 @@ namespace {
 
 constexpr char Separator = static_cast<char>(std::filesystem::path::preferred_separator);
 
-// Sizes of the window and its panel, in pixels.
+// Sizes and place of the window as it first opens, in pixels, when the screen has room.
 constexpr int Client_Width = 353;
 constexpr int Client_Height = 628;
-// The smallest outer size is 361 × 360; a usual frame takes 8 of the width and 34 of the
-// height (borders and caption), which leaves this for the window itself.
-constexpr int Minimum_Client_Width = 353;
-constexpr int Minimum_Client_Height = 326;
 constexpr int Design_Left = 192;
 constexpr int Design_Top = 102;
+// A usual frame takes 8 of the width and 34 of the height (borders and caption).
+constexpr int Frame_Width = 8;
+constexpr int Frame_Height = 34;
 constexpr int Profiles_Group_Height = 55;
-constexpr int Block_Panel_Height = 187;
-constexpr int Spin_Edit_Width = 50;
-constexpr int Row_Spacing = 30;
+constexpr int Spin_Edit_Width = 60;
+// Most logins a refusal names; the rest are counted.
+constexpr std::size_t Logins_Named_At_Most = 10;
 
 const QString Application_Title = QStringLiteral("Plotvane");
+const QString Program_Title = QStringLiteral("TMNF/TMUF Plotvane v") + QLatin1String(Program_Version);
 const QString Challenge_Filter = QStringLiteral("Challenge files|*.Challenge.Gbx");
 // Added to a typed name without a suffix, so that it stays visible to the Open filter.
 const QString Challenge_Suffix = QStringLiteral("Challenge.Gbx");
@@ -136,6 +145,50 @@ QIcon Padlock_Icon()
     return icon;
 }
 
+// The part of a path after its folder.
+std::string File_Part(const std::string& path)
+{
+    return path.substr(Folder_Part(path).size());
+}
+
+// The text with its first letter made upper case and a full stop at its end.
+QString Sentence(const std::string& text)
+{
+    QString sentence = QString::fromStdString(text);
+    if (!sentence.isEmpty()) {
+        sentence[0] = sentence[0].toUpper();
+    }
+    return sentence + QLatin1Char('.');
+}
+
+QString Logins_Text(const std::vector<std::string>& logins)
+{
+    QStringList named;
+    for (std::size_t i = 0; i < logins.size() && i < Logins_Named_At_Most; ++i) {
+        named.append(From_Bytes(logins[i]));
+    }
+    QString text = named.join(QStringLiteral(", "));
+    if (logins.size() > Logins_Named_At_Most) {
+        text += QStringLiteral(" and %1 more").arg(logins.size() - Logins_Named_At_Most);
+    }
+    return text;
+}
+
+bool Same_Record(const TChallenge_Block& a, const TChallenge_Block& b)
+{
+    return std::tie(a.Name, a.Name_In_Place, a.Name_Index, a.Rotation, a.X, a.Z, a.Y,
+                    a.Variations) == std::tie(b.Name, b.Name_In_Place, b.Name_Index,
+                                              b.Rotation, b.X, b.Z, b.Y, b.Variations);
+}
+
+TBlock_Field_Bytes Field_Bytes_Of(const TChallenge_Block& block)
+{
+    return {block.Rotation,      block.X,
+            block.Z,             block.Y,
+            block.Variations[0], block.Variations[1],
+            block.Variations[2], block.Variations[3]};
+}
+
 QString Refusal_Text(TBlock_Write_Status status, const std::string& name)
 {
     switch (status) {
@@ -186,19 +239,56 @@ TMainForm::TMainForm(std::vector<std::string> arguments, TGui_Services& gui_serv
       arguments_(std::move(arguments)), gui_services_(gui_services)
 {
     setObjectName(QStringLiteral("MainForm"));
-    setWindowTitle(QStringLiteral("TMNF/TMUF Plotvane v") + QLatin1String(Program_Version));
+    setWindowTitle(Program_Title);
     Create_Actions();
     Create_Menus();
     Create_Tool_Bar();
     Create_Pages();
     Main_StatusBar = new QStatusBar(this);
     Main_StatusBar->setObjectName(QStringLiteral("Main_StatusBar"));
+    File_Status_Label = new QLabel(Main_StatusBar);
+    File_Status_Label->setObjectName(QStringLiteral("File_Status_Label"));
+    // A long path is cut at the window's edge rather than widening the window.
+    File_Status_Label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    Main_StatusBar->addWidget(File_Status_Label, 1);
     setStatusBar(Main_StatusBar);
     Set_Tab_Order();
-    setMinimumSize(Minimum_Client_Width, Minimum_Client_Height);
-    resize(Client_Width, Client_Height);
-    move(Design_Left, Design_Top);
+    Set_Window_Sizes();
     FormCreate();
+}
+
+void TMainForm::Set_Window_Sizes()
+{
+    // The panel is hidden until a block is selected, and a layout leaves hidden widgets out:
+    // the smallest size is taken with it shown.
+    Block_Panel->show();
+    setMinimumSize(minimumSizeHint());
+    Block_Panel->hide();
+    const QRect available = screen()->availableGeometry();
+    const QSize room = available.size() - QSize(Frame_Width, Frame_Height);
+    const QSize size = QSize(Client_Width, Client_Height).boundedTo(room).expandedTo(minimumSize());
+    resize(size);
+    const int left = std::max(available.left(),
+                              std::min(Design_Left, available.right() + 1 - Frame_Width - size.width()));
+    const int top = std::max(available.top(),
+                             std::min(Design_Top, available.bottom() + 1 - Frame_Height - size.height()));
+    move(left, top);
+}
+
+void TMainForm::Run_Command(const std::function<void()>& command)
+{
+    try {
+        command();
+    } catch (const std::bad_alloc&) {
+        Show_Application_Error(QStringLiteral(
+            "There is not enough memory for this command. Close other programs, or open a "
+            "smaller challenge, and try again"));
+    }
+}
+
+void TMainForm::Connect_Command(QAction* action, void (TMainForm::*command)())
+{
+    connect(action, &QAction::triggered, this, [this, command] { Run_Command([this, command] { (this->*command)(); }); });
 }
 
 TMainForm::~TMainForm() = default;
@@ -236,8 +326,10 @@ void TMainForm::Create_Actions()
     ChallengeSaveAs_Action =
         make("ChallengeSaveAs_Action", QStringLiteral("Save &As..."), QStringLiteral("Save As"),
              QStringLiteral("Save current challenge with different name"));
+    ChallengeSaveAs_Action->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
     Exit_Action = make("Exit_Action", QStringLiteral("E&xit"), QStringLiteral("Exit"),
                        QStringLiteral("Exit application"));
+    Exit_Action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     Help_About =
         make("Help_About", QStringLiteral("&About..."), QStringLiteral("About"),
              QStringLiteral("Displays program information, version number, and copyright"));
@@ -246,18 +338,13 @@ void TMainForm::Create_Actions()
     ChallengeRead_Item->setCheckable(true);
     ChallengeRead_Item->setChecked(true);
 
-    connect(ChallengeNew_Action, &QAction::triggered, this,
-            &TMainForm::ChallengeNew_ActionExecute);
-    connect(ChallengeOpen_Action, &QAction::triggered, this,
-            &TMainForm::ChallengeOpen_ActionExecute);
-    connect(ChallengeReload_Action, &QAction::triggered, this,
-            &TMainForm::ChallengeReload_ActionExecute);
-    connect(ChallengeSave_Action, &QAction::triggered, this,
-            &TMainForm::ChallengeSave_ActionExecute);
-    connect(ChallengeSaveAs_Action, &QAction::triggered, this,
-            &TMainForm::ChallengeSaveAs_ActionExecute);
-    connect(Exit_Action, &QAction::triggered, this, &TMainForm::Exit_ActionExecute);
-    connect(Help_About, &QAction::triggered, this, &TMainForm::Help_AboutExecute);
+    Connect_Command(ChallengeNew_Action, &TMainForm::ChallengeNew_ActionExecute);
+    Connect_Command(ChallengeOpen_Action, &TMainForm::ChallengeOpen_ActionExecute);
+    Connect_Command(ChallengeReload_Action, &TMainForm::ChallengeReload_ActionExecute);
+    Connect_Command(ChallengeSave_Action, &TMainForm::ChallengeSave_ActionExecute);
+    Connect_Command(ChallengeSaveAs_Action, &TMainForm::ChallengeSaveAs_ActionExecute);
+    Connect_Command(Exit_Action, &TMainForm::Exit_ActionExecute);
+    Connect_Command(Help_About, &TMainForm::Help_AboutExecute);
 }
 
 void TMainForm::Create_Menus()
@@ -302,6 +389,27 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event)
     if (event->type() == QEvent::ToolTip &&
         watched == Main_ToolBar->widgetForAction(ChallengeReload_Action)) {
         return true;
+    }
+    if (event->type() == QEvent::MouseButtonPress && watched == List_Block_ListBox->viewport()) {
+        row_at_press_ = List_Block_ListBox->currentIndex().row();
+    }
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+        const bool home_or_end = key->key() == Qt::Key_Home || key->key() == Qt::Key_End;
+        if (key->modifiers() == Qt::NoModifier && home_or_end && watched == List_Block_ListBox &&
+            Block_List_Model->rowCount() > 0) {
+            // A table moves Home and End along the row; a list goes to its first and last line.
+            const int row = key->key() == Qt::Key_Home ? 0 : Block_List_Model->rowCount() - 1;
+            List_Block_ListBox->setCurrentIndex(Block_List_Model->index(row));
+            return true;
+        }
+        auto* spin_edit = qobject_cast<TByte_Spin_Edit*>(watched);
+        if (enter && spin_edit != nullptr && spin_edit->parentWidget() == Block_Panel) {
+            spin_edit->interpretText();
+            Block_Save_BitBtn->click();
+            return true;
+        }
     }
     return QMainWindow::eventFilter(watched, event);
 }
@@ -374,30 +482,31 @@ QWidget* TMainForm::Create_Mapping_Page()
         new TBlock_List_Model(Expanded_Image, Block_Address_List, Memory_Mask, List_Block_ListBox);
     List_Block_ListBox->setModel(Block_List_Model);
     connect(List_Block_ListBox->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-            &TMainForm::List_Block_ListBoxDblClick);
+            [this](const QModelIndex& current) {
+                Run_Command([this, current] { Block_List_Current_Changed(current); });
+            });
+    connect(List_Block_ListBox, &QAbstractItemView::clicked, this, [this](const QModelIndex& index) {
+        Run_Command([this, index] { Block_List_Clicked(index); });
+    });
+    List_Block_ListBox->installEventFilter(this);
+    List_Block_ListBox->viewport()->installEventFilter(this);
     page_layout->addWidget(List_Block_ListBox, 1);
 
     page_layout->addWidget(Create_Block_Panel());
     return Mapping_TabSheet;
 }
 
-QSpinBox* TMainForm::Create_Spin_Edit(QWidget* panel, const char* name, const QString& caption,
-                                      int maximum, int left, int top)
+TByte_Spin_Edit* TMainForm::Create_Spin_Edit(const char* name, const QString& caption,
+                                             int maximum)
 {
-    auto* label = new QLabel(caption, panel);
-    label->setObjectName(QLatin1String(name).chopped(9) + QStringLiteral("_Label"));
-    label->move(left, top + 3);
-    auto* spin_edit = new QSpinBox(panel);
+    auto* spin_edit = new TByte_Spin_Edit(maximum, Block_Panel);
     spin_edit->setObjectName(QLatin1String(name));
-    spin_edit->setRange(0, maximum);
-    spin_edit->setValue(0);
-    // A text left that is no whole number reads as the minimum, 0, not as the value before.
-    spin_edit->setCorrectionMode(QAbstractSpinBox::CorrectToNearestValue);
-    spin_edit->setGeometry(left + 80, top, Spin_Edit_Width, 22);
-    label->setBuddy(spin_edit);
+    spin_edit->setMinimumWidth(Spin_Edit_Width);
     QString accessible_name = caption;
     accessible_name.remove(QStringLiteral(" :"));
     spin_edit->setAccessibleName(accessible_name);
+    // Enter writes the panel, as the button does.
+    spin_edit->installEventFilter(this);
     return spin_edit;
 }
 
@@ -405,8 +514,9 @@ QWidget* TMainForm::Create_Block_Panel()
 {
     Block_Panel = new QWidget(Mapping_TabSheet);
     Block_Panel->setObjectName(QStringLiteral("Block_Panel"));
-    Block_Panel->setFixedHeight(Block_Panel_Height);
-    Block_Panel->setMinimumWidth(339);
+    // Laid out rather than placed, so that larger fonts and scaling keep every control whole.
+    auto* grid = new QGridLayout(Block_Panel);
+    grid->setContentsMargins(4, 4, 4, 4);
 
     Block_Name_ComboBox = new QComboBox(Block_Panel);
     Block_Name_ComboBox->setObjectName(QStringLiteral("Block_Name_ComboBox"));
@@ -414,8 +524,14 @@ QWidget* TMainForm::Create_Block_Panel()
     Block_Name_ComboBox->setEditable(true);
     // A typed name is the new name; it is never added to the list of names offered.
     Block_Name_ComboBox->setInsertPolicy(QComboBox::NoInsert);
+    // What is typed is what is written: names that begin with it are offered in a pop-up, with
+    // their letter case, and never filled into the text.
+    Block_Name_ComboBox->completer()->setCompletionMode(QCompleter::PopupCompletion);
+    Block_Name_ComboBox->completer()->setCaseSensitivity(Qt::CaseSensitive);
     Block_Name_ComboBox->setMaxVisibleItems(10);
-    Block_Name_ComboBox->setGeometry(8, 8, 297, 22);
+    Block_Name_ComboBox->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    Block_Name_ComboBox->setMinimumContentsLength(12);
+    grid->addWidget(Block_Name_ComboBox, 0, 0, 1, 4);
 
     Block_Name_Unlock_SpeedButton = new QToolButton(Block_Panel);
     Block_Name_Unlock_SpeedButton->setObjectName(QStringLiteral("Block_Name_Unlock_SpeedButton"));
@@ -423,37 +539,58 @@ QWidget* TMainForm::Create_Block_Panel()
     Block_Name_Unlock_SpeedButton->setToolTip(QStringLiteral("Unlock block name"));
     Block_Name_Unlock_SpeedButton->setCheckable(true);
     Block_Name_Unlock_SpeedButton->setAutoRaise(true);
-    Block_Name_Unlock_SpeedButton->setGeometry(308, 8, 21, 21);
     Block_Name_Unlock_SpeedButton->setIcon(Padlock_Icon());
     connect(Block_Name_Unlock_SpeedButton, &QToolButton::clicked, this,
-            &TMainForm::Block_Name_Unlock_SpeedButtonClick);
+            [this] { Run_Command([this] { Block_Name_Unlock_SpeedButtonClick(); }); });
+    grid->addWidget(Block_Name_Unlock_SpeedButton, 0, 4);
 
-    const int first_row = 40;
-    Block_Rotation_SpinEdit = Create_Spin_Edit(Block_Panel, "Block_Rotation_SpinEdit",
-                                               QStringLiteral("Rotation :"), 3, 8, first_row);
-    Block_X_SpinEdit = Create_Spin_Edit(Block_Panel, "Block_X_SpinEdit", QStringLiteral("X :"),
-                                        255, 8, first_row + Row_Spacing);
-    Block_Z_SpinEdit = Create_Spin_Edit(Block_Panel, "Block_Z_SpinEdit", QStringLiteral("Z :"),
-                                        255, 8, first_row + 2 * Row_Spacing);
-    Block_Y_SpinEdit = Create_Spin_Edit(Block_Panel, "Block_Y_SpinEdit", QStringLiteral("Y :"),
-                                        255, 8, first_row + 3 * Row_Spacing);
-    Block_V1_SpinEdit = Create_Spin_Edit(Block_Panel, "Block_V1_SpinEdit",
-                                         QStringLiteral("Variation 1 :"), 255, 170, first_row);
-    Block_V2_SpinEdit =
-        Create_Spin_Edit(Block_Panel, "Block_V2_SpinEdit", QStringLiteral("variation 2 :"), 255,
-                         170, first_row + Row_Spacing);
-    Block_V3_SpinEdit =
-        Create_Spin_Edit(Block_Panel, "Block_V3_SpinEdit", QStringLiteral("Variation 3 :"), 255,
-                         170, first_row + 2 * Row_Spacing);
-    Block_V4_SpinEdit =
-        Create_Spin_Edit(Block_Panel, "Block_V4_SpinEdit", QStringLiteral("Variation 4 :"), 255,
-                         170, first_row + 3 * Row_Spacing);
+    struct TSpin_Edit_Place {
+        TByte_Spin_Edit*& Spin_Edit;
+        const char* Name;
+        QString Caption;
+        int Maximum;
+    };
+    const TSpin_Edit_Place places[] = {
+        {Block_Rotation_SpinEdit, "Block_Rotation_SpinEdit", QStringLiteral("Rotation :"),
+         Block_Rotation_Max},
+        {Block_X_SpinEdit, "Block_X_SpinEdit", QStringLiteral("X :"), 255},
+        {Block_Z_SpinEdit, "Block_Z_SpinEdit", QStringLiteral("Z :"), 255},
+        {Block_Y_SpinEdit, "Block_Y_SpinEdit", QStringLiteral("Y :"), 255},
+        {Block_V1_SpinEdit, "Block_V1_SpinEdit", QStringLiteral("Variation 1 :"), 255},
+        {Block_V2_SpinEdit, "Block_V2_SpinEdit", QStringLiteral("variation 2 :"), 255},
+        {Block_V3_SpinEdit, "Block_V3_SpinEdit", QStringLiteral("Variation 3 :"), 255},
+        {Block_V4_SpinEdit, "Block_V4_SpinEdit", QStringLiteral("Variation 4 :"), 255},
+    };
+    // Two columns of four rows: rotation and position on the left, the variations on the right.
+    for (int i = 0; i < static_cast<int>(std::size(places)); ++i) {
+        const TSpin_Edit_Place& place = places[i];
+        place.Spin_Edit = Create_Spin_Edit(place.Name, place.Caption, place.Maximum);
+        auto* label = new QLabel(place.Caption, Block_Panel);
+        label->setObjectName(QLatin1String(place.Name).chopped(9) + QStringLiteral("_Label"));
+        label->setBuddy(place.Spin_Edit);
+        const int row = 1 + i % 4;
+        const int column = i < 4 ? 0 : 2;
+        grid->addWidget(label, row, column);
+        grid->addWidget(place.Spin_Edit, row, column + 1);
+    }
+    grid->setColumnStretch(0, 1);
+    grid->setColumnStretch(2, 1);
 
     Block_Save_BitBtn =
         new QPushButton(QStringLiteral("Save block modifications to memory"), Block_Panel);
     Block_Save_BitBtn->setObjectName(QStringLiteral("Block_Save_BitBtn"));
-    Block_Save_BitBtn->setGeometry(8, 160, 320, 20);
-    connect(Block_Save_BitBtn, &QPushButton::clicked, this, &TMainForm::Block_Save_BitBtnClick);
+    // A button's own shortcut clicks it only after a short animation; an action of the panel
+    // (alive while the panel shows) clicks it at once.
+    auto* apply = new QAction(Block_Panel);
+    apply->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Return));
+    Block_Panel->addAction(apply);
+    connect(apply, &QAction::triggered, Block_Save_BitBtn, &QPushButton::click);
+    Block_Save_BitBtn->setToolTip(
+        QStringLiteral("Write these values into the open challenge (%1, or Enter in a number)")
+            .arg(apply->shortcut().toString(QKeySequence::NativeText)));
+    connect(Block_Save_BitBtn, &QPushButton::clicked, this,
+            [this] { Run_Command([this] { Block_Save_BitBtnClick(); }); });
+    grid->addWidget(Block_Save_BitBtn, 5, 0, 1, 5);
 
     Block_Panel->hide();
     return Block_Panel;
@@ -585,7 +722,7 @@ void TMainForm::Exit_ActionExecute()
 
 void TMainForm::closeEvent(QCloseEvent* event)
 {
-    if (Confirm_Discarding_Block_Changes()) {
+    if (Settle_Panel_Edits() && Confirm_Discarding_Block_Changes()) {
         event->accept();
     } else {
         event->ignore();
@@ -604,8 +741,24 @@ bool TMainForm::Confirm_Discarding_Block_Changes()
 void TMainForm::Set_Modified(bool modified)
 {
     modified_ = modified;
-    const QString title = QStringLiteral("TMNF/TMUF Plotvane v") + QLatin1String(Program_Version);
-    setWindowTitle(modified ? QLatin1Char('*') + title : title);
+    Show_File_Place();
+}
+
+void TMainForm::Show_File_Place()
+{
+    QString caption = Program_Title;
+    if (!Current_File_Name.empty()) {
+        caption += QStringLiteral(" - ") + From_Path(File_Part(Current_File_Name));
+    }
+    setWindowTitle(modified_ ? QLatin1Char('*') + caption : caption);
+    QString place = From_Path(Current_File_Name);
+    if (!Current_File_Name.empty() && Block_List_Model->rowCount() > 0) {
+        const std::size_t blocks = Block_Address_List.Block_Offsets.size();
+        place += (blocks == 1 ? QStringLiteral(" - %1 block") : QStringLiteral(" - %1 blocks"))
+                     .arg(blocks);
+    }
+    File_Status_Label->setText(place);
+    File_Status_Label->setToolTip(place);
 }
 
 void TMainForm::Show_Application_Error(const QString& text)
@@ -617,7 +770,7 @@ void TMainForm::Show_Application_Error(const QString& text)
 
 void TMainForm::ChallengeOpen_ActionExecute()
 {
-    if (!Confirm_Discarding_Block_Changes()) {
+    if (!Settle_Panel_Edits() || !Confirm_Discarding_Block_Changes()) {
         return;
     }
     const std::optional<QString> chosen = gui_services_.Open_File_Name(
@@ -629,13 +782,54 @@ void TMainForm::ChallengeOpen_ActionExecute()
 
 void TMainForm::ChallengeReload_ActionExecute()
 {
-    if (Current_File_Name.empty() || !Confirm_Discarding_Block_Changes()) {
+    if (Current_File_Name.empty() || !Settle_Panel_Edits() ||
+        !Confirm_Discarding_Block_Changes()) {
         return;
     }
-    Load_Challenge(Current_File_Name, false);
+    // The same file again: the player stays at the block and the part of the list they were at.
+    const int row = List_Block_ListBox->currentIndex().row();
+    const int scrolled = List_Block_ListBox->verticalScrollBar()->value();
+    if (!Load_Challenge(Current_File_Name, false) || row < 0 ||
+        row >= Block_List_Model->rowCount()) {
+        return;
+    }
+    List_Block_ListBox->setCurrentIndex(Block_List_Model->index(row));
+    List_Block_ListBox->verticalScrollBar()->setValue(scrolled);
 }
 
-void TMainForm::Load_Challenge(const std::string& file_name, bool takes_new_name)
+std::optional<QString> TMainForm::Refusal_Of(const std::string& file_name,
+                                             const TFlexible_Byte_Array& image) const
+{
+    const QString shown_name = From_Path(File_Part(file_name));
+    const QString open_instead =
+        QStringLiteral("\nOpen a challenge file (*.Challenge.Gbx) instead.");
+    switch (Gbx_Get_Type(image, Memory_Mask)) {
+    case Gbx_Kind_Challenge:
+        break;
+    case Gbx_Kind_Replay:
+        return QStringLiteral("\"%1\" is a replay, not a challenge.").arg(shown_name) +
+               open_instead;
+    case Gbx_Kind_Profile:
+        return QStringLiteral("\"%1\" is a player profile, not a challenge.").arg(shown_name) +
+               open_instead;
+    default:
+        return QStringLiteral("\"%1\" is not a challenge.").arg(shown_name) + open_instead;
+    }
+    const std::vector<std::string> logins = Profile_Logins();
+    if (Challenge_Author_Is_Listed(image, logins, Memory_Mask)) {
+        return std::nullopt;
+    }
+    std::string author;
+    Challenge_Read_Author(image, Memory_Mask, author);
+    return QStringLiteral("Challenge creator (") + From_Bytes(author) +
+           QStringLiteral(") not corresponding with listed profiles\nThe profiles searched, in "
+                          "%1: %2.\nOnly challenges made by one of your own profiles can be "
+                          "edited.")
+               .arg(From_Path(Get_TrackMania_Folder() + Separator + "Profiles"),
+                    Logins_Text(logins));
+}
+
+bool TMainForm::Load_Challenge(const std::string& file_name, bool takes_new_name)
 {
     // Loaded beside the open challenge, which stays as it is unless this one is accepted.
     TFlexible_Byte_Array image;
@@ -644,18 +838,17 @@ void TMainForm::Load_Challenge(const std::string& file_name, bool takes_new_name
         status = Gbx_Load_File(file_name, image, Memory_Mask);
     } catch (const EInOutError& error) {
         Show_Application_Error(QString::fromLocal8Bit(error.what()));
-        return;
+        return false;
     }
+    std::optional<QString> refusal;
     if (status != Status_Ok) {
-        Show_Message(gui_services_, this, TMessage_Kind::Error,
-                     QStringLiteral("Error (%1) loading file").arg(status), TMessage_Buttons::Ok);
-    } else if (!Challenge_Author_Is_Listed(image, Profile_Logins(), Memory_Mask)) {
-        std::string author;
-        Challenge_Read_Author(image, Memory_Mask, author);
-        Show_Message(gui_services_, this, TMessage_Kind::Error,
-                     QStringLiteral("Challenge creator (") + From_Bytes(author) +
-                         QStringLiteral(") not corresponding with listed profiles"),
-                     TMessage_Buttons::Ok);
+        refusal = QStringLiteral("Error (%1) loading file\n").arg(status) +
+                  Sentence(Status_Meaning(status));
+    } else {
+        refusal = Refusal_Of(file_name, image);
+    }
+    if (refusal) {
+        Show_Message(gui_services_, this, TMessage_Kind::Error, *refusal, TMessage_Buttons::Ok);
     } else {
         if (takes_new_name) {
             Current_File_Name = file_name;
@@ -672,10 +865,14 @@ void TMainForm::Load_Challenge(const std::string& file_name, bool takes_new_name
         }
     }
     FormUpdate();
+    return !refusal;
 }
 
 void TMainForm::ChallengeSave_ActionExecute()
 {
+    if (!Settle_Panel_Edits()) {
+        return;
+    }
     if (File_Exists(Current_File_Name)) {
         if (Backup_Counter >= 9) {
             Backup_Counter = 0;
@@ -697,6 +894,9 @@ void TMainForm::ChallengeSave_ActionExecute()
 
 void TMainForm::ChallengeSaveAs_ActionExecute()
 {
+    if (!Settle_Panel_Edits()) {
+        return;
+    }
     const std::optional<QString> chosen = gui_services_.Save_File_Name(
         this, {Challenge_Filter, QString(), From_Path(Current_File_Name), Challenge_Suffix});
     if (!chosen) {
@@ -712,6 +912,7 @@ void TMainForm::ChallengeSaveAs_ActionExecute()
     if (Save_Image_To(target)) {
         Current_File_Name = target;
         Challenge_Folder = Folder_Part(target);
+        Show_File_Place();
         FormUpdate();
     }
 }
@@ -746,6 +947,7 @@ void TMainForm::List_Block_BitBtnClick()
         Main_StatusBar->showMessage(
             Incomplete_Block_List_Text(Block_Address_List.Block_Offsets.size()));
     }
+    Show_File_Place();
 }
 
 void TMainForm::Set_Packed_Offset_Delta()
@@ -762,6 +964,35 @@ void TMainForm::Forget_Block_List()
     Block_List_Model->Clear();
     Block_Panel->hide();
     Selected_Block_Index = -1;
+    Show_File_Place();
+}
+
+void TMainForm::Block_List_Current_Changed(const QModelIndex& current)
+{
+    const int row = current.row();
+    const bool is_block_line =
+        row > 0 && static_cast<std::size_t>(row) <= Block_Address_List.Block_Offsets.size();
+    if (is_block_line && !Settle_Panel_Edits()) {
+        // Back to the line of the block whose values the panel keeps.
+        Select_Line_Quietly(Selected_Block_Index + 1);
+        return;
+    }
+    // Applying lists the blocks again, which leaves the line of the block applied current.
+    if (List_Block_ListBox->currentIndex().row() != row) {
+        Select_Line_Quietly(row);
+    }
+    List_Block_ListBoxDblClick();
+}
+
+void TMainForm::Block_List_Clicked(const QModelIndex& index)
+{
+    // A click on another line has already run the selection through the current line's change.
+    if (index.row() != row_at_press_) {
+        return;
+    }
+    if (Settle_Panel_Edits()) {
+        List_Block_ListBoxDblClick();
+    }
 }
 
 void TMainForm::List_Block_ListBoxDblClick()
@@ -775,6 +1006,7 @@ void TMainForm::List_Block_ListBoxDblClick()
     // The panel shows again only once the whole block is in it, so that a save never writes
     // the values of an earlier block into this one.
     Block_Panel->hide();
+    shown_block_.reset();
     if (Show_Block(static_cast<std::size_t>(Selected_Block_Index))) {
         Block_Panel->show();
     }
@@ -789,53 +1021,129 @@ bool TMainForm::Show_Block(std::size_t block_index)
     }
     Block_Name_ComboBox->clear();
     Block_Name_ComboBox->clearEditText();
+    QStringList names;
     if (!block->Name_In_Place) {
         const std::vector<std::string>& table = Block_Address_List.String_Table;
         const std::size_t last =
             std::min<std::size_t>(Block_Address_List.Last_String_Indexes[block_index],
                                   table.size() - 1);
-        QStringList names;
         for (std::size_t k = Block_Address_List.First_Block_Name_Index; k <= last; ++k) {
             names.append(From_Bytes(table[k]));
         }
-        Block_Name_ComboBox->addItems(names);
-        Block_Name_ComboBox->setEditText(From_Bytes(block->Name));
-        Block_Name_ComboBox->setEnabled(true);
-        Block_Name_Unlock_SpeedButton->hide();
     } else {
         Block_Name_ComboBox->setEditText(From_Bytes(block->Name));
         try {
-            const std::vector<std::string> names = Read_Block_Name_List(
-                Block_Name_List_Folder +
-                Block_Name_List_File_Name(Block_Address_List.Collection_Name));
-            QStringList items;
-            for (const std::string& name : names) {
-                items.append(From_Bytes(name));
+            for (const std::string& name : Read_Block_Name_List(
+                     Block_Name_List_Folder +
+                     Block_Name_List_File_Name(Block_Address_List.Collection_Name))) {
+                names.append(From_Bytes(name));
             }
-            Block_Name_ComboBox->addItems(items);
-            Block_Name_ComboBox->setEditText(From_Bytes(block->Name));
         } catch (const EFOpenError& error) {
             Show_Application_Error(QString::fromLocal8Bit(error.what()));
             return false;
         }
+    }
+    Block_Name_ComboBox->addItems(names);
+    Show_Name(*block);
+    const TBlock_Field_Bytes bytes = Field_Bytes_Of(*block);
+    Show_Field_Bytes(bytes);
+    shown_block_ = TShown_Block{block->Name, Block_Name_ComboBox->currentText(), bytes};
+    return true;
+}
+
+void TMainForm::Show_Name(const TChallenge_Block& block)
+{
+    const QString name = From_Bytes(block.Name);
+    // The drop-down opens at the block's own name.
+    Block_Name_ComboBox->setCurrentIndex(
+        Block_Name_ComboBox->findText(name, Qt::MatchExactly | Qt::MatchCaseSensitive));
+    Block_Name_ComboBox->setEditText(name);
+    const int room = Block_Name_ComboBox->lineEdit()->maxLength();
+    const bool too_long = name.size() > room;
+    if (too_long) {
+        // The box holds only the start of it: the name cannot be edited, and a save of the
+        // other fields writes the record's own name.
+        const QString note =
+            QStringLiteral("This name is %1 characters long: the name box shows only its first "
+                           "%2, and it cannot be edited here.")
+                .arg(QLocale().toString(static_cast<qlonglong>(name.size())),
+                     QLocale().toString(room));
+        Block_Name_ComboBox->setToolTip(note);
+        Main_StatusBar->showMessage(note);
+    } else {
+        Block_Name_ComboBox->setToolTip(QString());
+    }
+    if (!block.Name_In_Place) {
+        Block_Name_ComboBox->setEnabled(!too_long);
+        Block_Name_Unlock_SpeedButton->hide();
+    } else {
         Block_Name_ComboBox->setEnabled(false);
+        Block_Name_Unlock_SpeedButton->setEnabled(!too_long);
         Block_Name_Unlock_SpeedButton->setChecked(false);
         Block_Name_Unlock_SpeedButton->show();
         name_unlocked_ = false;
     }
-    const std::uint8_t values[] = {block->Rotation,      block->X,
-                                   block->Z,             block->Y,
-                                   block->Variations[0], block->Variations[1],
-                                   block->Variations[2], block->Variations[3]};
-    QSpinBox* const spin_edits[] = {Block_Rotation_SpinEdit, Block_X_SpinEdit, Block_Z_SpinEdit,
-                                    Block_Y_SpinEdit,        Block_V1_SpinEdit, Block_V2_SpinEdit,
-                                    Block_V3_SpinEdit,       Block_V4_SpinEdit};
-    for (std::size_t i = 0; i < std::size(values); ++i) {
-        spin_edits[i]->setValue(values[i]); // a rotation above 3 shows 3
-    }
-    return true;
 }
 
+void TMainForm::Show_Field_Bytes(const TBlock_Field_Bytes& bytes)
+{
+    TByte_Spin_Edit* const spin_edits[] = {
+        Block_Rotation_SpinEdit, Block_X_SpinEdit,  Block_Z_SpinEdit,  Block_Y_SpinEdit,
+        Block_V1_SpinEdit,       Block_V2_SpinEdit, Block_V3_SpinEdit, Block_V4_SpinEdit};
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        // A rotation above 3 shows as stored, so that a save of other fields keeps it.
+        spin_edits[i]->Show_Stored_Value(bytes[i]);
+    }
+}
+
+TBlock_Field_Bytes TMainForm::Panel_Field_Bytes()
+{
+    TBlock_Field_Bytes bytes{};
+    TByte_Spin_Edit* const spin_edits[] = {
+        Block_Rotation_SpinEdit, Block_X_SpinEdit,  Block_Z_SpinEdit,  Block_Y_SpinEdit,
+        Block_V1_SpinEdit,       Block_V2_SpinEdit, Block_V3_SpinEdit, Block_V4_SpinEdit};
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        // A number still being typed counts as the edit takes it on losing the focus.
+        spin_edits[i]->interpretText();
+        bytes[i] = static_cast<std::uint8_t>(spin_edits[i]->value());
+    }
+    return bytes;
+}
+
+std::string TMainForm::Name_To_Write() const
+{
+    const QString text = Block_Name_ComboBox->currentText();
+    return shown_block_ && text == shown_block_->Name_Text ? shown_block_->Name : To_Bytes(text);
+}
+
+bool TMainForm::Panel_Has_Unsaved_Values()
+{
+    return !Block_Panel->isHidden() && shown_block_ &&
+           (Panel_Field_Bytes() != shown_block_->Bytes ||
+            Block_Name_ComboBox->currentText() != shown_block_->Name_Text);
+}
+
+bool TMainForm::Settle_Panel_Edits()
+{
+    if (!Panel_Has_Unsaved_Values()) {
+        return true;
+    }
+    switch (Show_Message(gui_services_, this, TMessage_Kind::Confirmation,
+                         QStringLiteral("The values in the block panel are not written into "
+                                        "block %1 yet. Apply them to the challenge, or discard "
+                                        "them?")
+                             .arg(Selected_Block_Index),
+                         TMessage_Buttons::Apply_Discard_Cancel)) {
+    case TMessage_Answer::Apply:
+        return Apply_Block_Panel();
+    case TMessage_Answer::Discard:
+        Block_Name_ComboBox->setEditText(shown_block_->Name_Text);
+        Show_Field_Bytes(shown_block_->Bytes);
+        return true;
+    default:
+        return false;
+    }
+}
 void TMainForm::Block_Name_Unlock_SpeedButtonClick()
 {
     if (name_unlocked_) {
@@ -857,21 +1165,18 @@ void TMainForm::Block_Name_Unlock_SpeedButtonClick()
 
 void TMainForm::Block_Save_BitBtnClick()
 {
-    if (Block_Panel->isHidden() || Selected_Block_Index < 0) {
-        return;
+    Apply_Block_Panel();
+}
+
+bool TMainForm::Apply_Block_Panel()
+{
+    if (Block_Panel->isHidden() || Selected_Block_Index < 0 || !shown_block_) {
+        return false;
     }
     const auto block_index = static_cast<std::size_t>(Selected_Block_Index);
     const std::optional<TChallenge_Block> old_block =
         Challenge_Read_Block(Expanded_Image, Block_Address_List, block_index, Memory_Mask);
-    const TBlock_Field_Bytes bytes = {
-        static_cast<std::uint8_t>(Block_Rotation_SpinEdit->value()),
-        static_cast<std::uint8_t>(Block_X_SpinEdit->value()),
-        static_cast<std::uint8_t>(Block_Z_SpinEdit->value()),
-        static_cast<std::uint8_t>(Block_Y_SpinEdit->value()),
-        static_cast<std::uint8_t>(Block_V1_SpinEdit->value()),
-        static_cast<std::uint8_t>(Block_V2_SpinEdit->value()),
-        static_cast<std::uint8_t>(Block_V3_SpinEdit->value()),
-        static_cast<std::uint8_t>(Block_V4_SpinEdit->value())};
+    const TBlock_Field_Bytes bytes = Panel_Field_Bytes();
     if (old_block &&
         Variations_Change_Game_Reading(old_block->Variations,
                                        {bytes[4], bytes[5], bytes[6], bytes[7]}) &&
@@ -881,20 +1186,34 @@ void TMainForm::Block_Save_BitBtnClick()
                                     "or whether it counts as a block): the game may no longer "
                                     "load the challenge. Write them anyway?"),
                      TMessage_Buttons::Yes_No) != TMessage_Answer::Yes) {
-        return;
+        return false;
     }
-    const std::string name = To_Bytes(Block_Name_ComboBox->currentText());
+    const std::string name = Name_To_Write();
+    const std::size_t old_length = Expanded_Image.size();
     const TBlock_Write_Status status = Challenge_Write_Block(
         Expanded_Image, Block_Address_List, block_index, name, bytes, Memory_Mask);
     if (status != TBlock_Write_Status::Written) {
         Show_Message(gui_services_, this, TMessage_Kind::Error, Refusal_Text(status, name),
                      TMessage_Buttons::Ok);
-        return;
+        return false;
     }
-    Set_Modified(true);
-    List_Block_BitBtnClick();
+    // The record as written, which the panel goes on showing.
+    const std::optional<TChallenge_Block> new_block =
+        Challenge_Read_Block(Expanded_Image, Block_Address_List, block_index, Memory_Mask);
+    if (new_block) {
+        Show_Field_Bytes(Field_Bytes_Of(*new_block));
+        shown_block_ = TShown_Block{new_block->Name, Block_Name_ComboBox->currentText(),
+                                    Field_Bytes_Of(*new_block)};
+    }
+    const bool changed = Expanded_Image.size() != old_length || !old_block || !new_block ||
+                         !Same_Record(*old_block, *new_block);
+    if (changed) {
+        Set_Modified(true);
+        List_Block_BitBtnClick();
+    }
     Select_Line_Quietly(Selected_Block_Index + 1);
     List_Block_ListBox->setFocus();
+    return true;
 }
 
 void TMainForm::Select_Line_Quietly(int row)

@@ -1,11 +1,14 @@
 #pragma once
 
 #include "challenge/Gbx_Challenge_Structure.h"
+#include "challenge/Gbx_Challenge_Write.h"
 #include "memory/Base_Structure.h"
+#include "ui/Byte_Spin_Edit.h"
 
 #include <QMainWindow>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -16,6 +19,7 @@ class QGroupBox;
 class QLabel;
 class QListWidget;
 class QMenu;
+class QModelIndex;
 class QPushButton;
 class QSpinBox;
 class QStatusBar;
@@ -108,16 +112,18 @@ public:
     QWidget* Block_Panel = nullptr;
     QComboBox* Block_Name_ComboBox = nullptr;
     QToolButton* Block_Name_Unlock_SpeedButton = nullptr;
-    QSpinBox* Block_Rotation_SpinEdit = nullptr;
-    QSpinBox* Block_X_SpinEdit = nullptr;
-    QSpinBox* Block_Z_SpinEdit = nullptr;
-    QSpinBox* Block_Y_SpinEdit = nullptr;
-    QSpinBox* Block_V1_SpinEdit = nullptr;
-    QSpinBox* Block_V2_SpinEdit = nullptr;
-    QSpinBox* Block_V3_SpinEdit = nullptr;
-    QSpinBox* Block_V4_SpinEdit = nullptr;
+    TByte_Spin_Edit* Block_Rotation_SpinEdit = nullptr;
+    TByte_Spin_Edit* Block_X_SpinEdit = nullptr;
+    TByte_Spin_Edit* Block_Z_SpinEdit = nullptr;
+    TByte_Spin_Edit* Block_Y_SpinEdit = nullptr;
+    TByte_Spin_Edit* Block_V1_SpinEdit = nullptr;
+    TByte_Spin_Edit* Block_V2_SpinEdit = nullptr;
+    TByte_Spin_Edit* Block_V3_SpinEdit = nullptr;
+    TByte_Spin_Edit* Block_V4_SpinEdit = nullptr;
     QPushButton* Block_Save_BitBtn = nullptr;
     QStatusBar* Main_StatusBar = nullptr;
+    // The open file's full path and block count, in the status bar while no hint covers it.
+    QLabel* File_Status_Label = nullptr;
 
     TBlock_List_Model* Block_List_Model = nullptr;
     // The About box, which the program entry creates after the window; Help_AboutExecute shows it.
@@ -150,9 +156,13 @@ private:
     QWidget* Create_Summary_Page();
     QWidget* Create_Mapping_Page();
     QWidget* Create_Block_Panel();
-    QSpinBox* Create_Spin_Edit(QWidget* panel, const char* name, const QString& caption,
-                               int maximum, int left, int top);
+    TByte_Spin_Edit* Create_Spin_Edit(const char* name, const QString& caption, int maximum);
     void Set_Tab_Order();
+    // The smallest size shows the whole block panel; the first size fits the screen.
+    void Set_Window_Sizes();
+    // Runs a command of the window; a failure to get memory ends the command, not the program.
+    void Run_Command(const std::function<void()>& command);
+    void Connect_Command(QAction* action, void (TMainForm::*command)());
 
     void FormCreate();
     // Converts the challenge in place and returns the exit code.
@@ -161,18 +171,40 @@ private:
     std::vector<std::string> Profile_Logins() const;
 
     // Loads the file as the open challenge when it is one of the player's; Open gives the new
-    // name, Reload the open one.
-    void Load_Challenge(const std::string& file_name, bool takes_new_name);
+    // name, Reload the open one. True when it was loaded; on a refusal the open challenge stays
+    // as it was.
+    bool Load_Challenge(const std::string& file_name, bool takes_new_name);
+    // Why a loaded file cannot be opened, or nothing when it can.
+    std::optional<QString> Refusal_Of(const std::string& file_name,
+                                      const TFlexible_Byte_Array& image) const;
     // Writes the image to the file; false (after telling the user) when it was not written.
     bool Save_Image_To(const std::string& file_name);
     bool Confirm_Discarding_Block_Changes();
     void Set_Modified(bool modified);
+    // The caption (the program's title, then the open file's name) and the status bar.
+    void Show_File_Place();
     // How much longer than the image the file Save writes is: file offset = image offset + it.
     void Set_Packed_Offset_Delta();
     // Empties the list and hides the panel, so that nothing reaches the image at old offsets.
     void Forget_Block_List();
     bool Show_Block(std::size_t block_index);
+    void Show_Name(const TChallenge_Block& block);
+    void Show_Field_Bytes(const TBlock_Field_Bytes& bytes);
     void Select_Line_Quietly(int row);
+    // The list's current line changed: settles the panel's values first.
+    void Block_List_Current_Changed(const QModelIndex& current);
+    // A click on the line that was already current runs its selection again.
+    void Block_List_Clicked(const QModelIndex& index);
+    // Whether the panel holds values that differ from those of the block it shows.
+    bool Panel_Has_Unsaved_Values();
+    // Asks what to do with the panel's unsaved values; false when the user cancelled (or the
+    // values could not be written), so that the command must not go on.
+    bool Settle_Panel_Edits();
+    // Writes the panel into the image; true when the block was written (or needed no change).
+    bool Apply_Block_Panel();
+    TBlock_Field_Bytes Panel_Field_Bytes();
+    // The record's own name bytes while the name box shows them unchanged, else its text.
+    std::string Name_To_Write() const;
     // The application's own error box: its title, an error icon, the text with a full stop.
     void Show_Application_Error(const QString& text);
 
@@ -181,6 +213,16 @@ private:
     std::optional<int> conversion_exit_code_;
     bool name_unlocked_ = false;
     bool modified_ = false;
+    // What the panel was given for the block it shows: its record's name bytes, the text the
+    // name box showed for them (cut when the name is too long for it) and the eight bytes.
+    struct TShown_Block {
+        std::string Name;
+        QString Name_Text;
+        TBlock_Field_Bytes Bytes{};
+    };
+    std::optional<TShown_Block> shown_block_;
+    // The list's current line when the mouse button went down on it.
+    int row_at_press_ = -1;
 };
 
 } // namespace plotvane

@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QStatusBar>
+#include <QTest>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
@@ -120,6 +121,8 @@ TEST_F(Block_Editor_Test, A_Referenced_Name_Offers_The_Names_Defined_So_Far)
     EXPECT_EQ(form_.Block_Name_ComboBox->currentText(), "StadiumCircuitBase");
     EXPECT_EQ(Combo_Items(form_.Block_Name_ComboBox),
               (QStringList{"StadiumRoadMain", "StadiumCircuitBase", "Nadeo"}));
+    // The drop-down opens at the block's own name.
+    EXPECT_EQ(form_.Block_Name_ComboBox->currentIndex(), 1);
     EXPECT_TRUE(form_.Block_Name_ComboBox->isEnabled());
     EXPECT_TRUE(form_.Block_Name_Unlock_SpeedButton->isHidden());
     EXPECT_EQ(Spin_Values(form_), (std::vector<int>{1, 13, 2, 3, 4, 5, 6, 7}));
@@ -139,6 +142,116 @@ TEST_F(Block_Editor_Test, A_Spin_Edit_Left_Without_A_Number_Reads_0)
     QFocusEvent focus_out(QEvent::FocusOut);
     QCoreApplication::sendEvent(x, &focus_out);
     EXPECT_EQ(x->value(), 0);
+}
+
+TEST_F(Block_Editor_Test, A_Typed_Value_Outside_The_Range_Is_Brought_Into_It_On_Leaving)
+{
+    editor_.Select(2);
+    struct TCase {
+        QSpinBox* Spin_Edit;
+        const char* Typed;
+        int Value;
+    };
+    for (const TCase& typed : {TCase{form_.Block_X_SpinEdit, "300", 255},
+                               TCase{form_.Block_Rotation_SpinEdit, "7", 3},
+                               TCase{form_.Block_V1_SpinEdit, "256", 255},
+                               TCase{form_.Block_Z_SpinEdit, "42", 42}}) {
+        SCOPED_TRACE(typed.Typed);
+        typed.Spin_Edit->findChild<QLineEdit*>()->selectAll();
+        QTest::keyClicks(typed.Spin_Edit, typed.Typed);
+        QFocusEvent focus_out(QEvent::FocusOut);
+        QCoreApplication::sendEvent(typed.Spin_Edit, &focus_out);
+        EXPECT_EQ(typed.Spin_Edit->value(), typed.Value);
+    }
+}
+
+TEST_F(Block_Editor_Test, A_Save_That_Changes_No_Byte_Leaves_The_Challenge_Unmodified)
+{
+    const QString title = form_.windowTitle();
+    for (const int row : {1, 2, 4}) { // in place, its reference, another reference
+        editor_.Select(row);
+        form_.Block_Save_BitBtn->click();
+        EXPECT_FALSE(form_.Is_Modified()) << row;
+    }
+    EXPECT_EQ(form_.windowTitle(), title);
+    form_.Block_X_SpinEdit->setValue(12);
+    form_.Block_Save_BitBtn->click();
+    EXPECT_TRUE(form_.Is_Modified());
+}
+
+TEST_F(Block_Editor_Test, Values_Left_In_The_Panel_Are_Applied_Discarded_Or_Kept_As_Asked)
+{
+    auto& services = editor_.Services();
+    const auto x_of = [&](std::size_t block) {
+        return test::Image_Blocks(form_.Expanded_Image, form_.Memory_Mask)[block].Block.X;
+    };
+    editor_.Select(2);
+    form_.Block_X_SpinEdit->setValue(99);
+
+    // Cancel (also what Enter or closing the box answers): back on the block, values kept.
+    editor_.Select(3);
+    EXPECT_EQ(form_.List_Block_ListBox->currentIndex().row(), 2);
+    EXPECT_EQ(form_.Selected_Block_Index, 1);
+    EXPECT_EQ(form_.Block_X_SpinEdit->value(), 99);
+    for (QAction* command : {form_.ChallengeSave_Action, form_.ChallengeSaveAs_Action,
+                             form_.ChallengeOpen_Action, form_.ChallengeReload_Action}) {
+        command->trigger();
+    }
+    EXPECT_FALSE(form_.close());
+    EXPECT_EQ(services.Dialogs.size(), 1u); // the first Open's only
+    EXPECT_FALSE(std::filesystem::exists(path_ + ".bak1"));
+    ASSERT_EQ(services.Boxes.size(), 6u);
+    for (const auto& box : services.Boxes) {
+        EXPECT_EQ(box.Kind, TMessage_Kind::Confirmation);
+        EXPECT_EQ(box.Buttons, TMessage_Buttons::Apply_Discard_Cancel);
+        EXPECT_TRUE(box.Text.contains("block 1")) << box.Text.toStdString();
+    }
+
+    // Apply: written, then the next block shown.
+    services.Answers = {TMessage_Answer::Apply};
+    editor_.Select(3);
+    EXPECT_EQ(x_of(1), 99);
+    EXPECT_EQ(form_.Selected_Block_Index, 2);
+    EXPECT_EQ(form_.List_Block_ListBox->currentIndex().row(), 3);
+    EXPECT_TRUE(form_.Is_Modified());
+
+    // Save applies first too; Discard drops the values and goes on.
+    form_.Block_X_SpinEdit->setValue(77);
+    services.Answers = {TMessage_Answer::Apply};
+    form_.ChallengeSave_Action->trigger();
+    EXPECT_EQ(test::Saved_Blocks(path_, form_.Expanded_Image, form_.Memory_Mask)[2].Block.X, 77);
+    form_.Block_X_SpinEdit->setValue(55);
+    services.Answers = {TMessage_Answer::Discard};
+    form_.ChallengeSave_Action->trigger();
+    EXPECT_EQ(form_.Block_X_SpinEdit->value(), 77);
+    EXPECT_EQ(x_of(2), 77);
+    EXPECT_FALSE(form_.Is_Modified());
+}
+
+TEST(Block_Editor_Names, A_Name_Too_Long_For_The_Name_Box_Is_Shown_Cut_And_Written_Whole)
+{
+    TEditor_Fixture editor;
+    test::TChallenge_Description description = test::Fixture_Challenge();
+    const std::string long_name(40000, 'n');
+    description.Blocks[0].Name = In_Place(long_name);
+    editor.Open(editor.Write_Challenge("Long.Challenge.Gbx", description));
+    TMainForm& form = editor.Form();
+    for (const int row : {1, 2}) { // in place, then the reference to it
+        SCOPED_TRACE(row);
+        editor.Select(row);
+        ASSERT_FALSE(form.Block_Panel->isHidden());
+        EXPECT_EQ(form.Block_Name_ComboBox->currentText().size(), 32767);
+        EXPECT_FALSE(form.Block_Name_ComboBox->isEnabled());
+        EXPECT_FALSE(form.Block_Name_Unlock_SpeedButton->isEnabled());
+        EXPECT_TRUE(form.Main_StatusBar->currentMessage().contains("cannot be edited"));
+        form.Block_Y_SpinEdit->setValue(20 + row);
+        form.Block_Save_BitBtn->click();
+        const auto blocks = test::Image_Blocks(form.Expanded_Image, form.Memory_Mask);
+        EXPECT_EQ(blocks[0].Block.Name, long_name);
+        EXPECT_EQ(blocks[1].Block.Name, long_name);
+        EXPECT_EQ(blocks[static_cast<std::size_t>(row - 1)].Block.Y, 20 + row);
+    }
+    EXPECT_TRUE(editor.Take_Box_Texts().empty());
 }
 
 TEST_F(Block_Editor_Test, An_In_Place_Name_Stays_Locked_Until_The_Warning_Is_Accepted)

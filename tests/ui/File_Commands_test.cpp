@@ -10,7 +10,9 @@
 #include <QAction>
 #include <QComboBox>
 #include <QTableView>
+#include <QLabel>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QToolButton>
@@ -18,6 +20,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <new>
 
 namespace plotvane {
 namespace {
@@ -81,8 +84,12 @@ TEST_F(File_Commands_Test, A_Failed_Open_Says_Why_And_Keeps_The_Open_Challenge)
     editor_.Open(editor_.Game().Challenge_Path("Missing.Challenge.Gbx"));
     EXPECT_EQ(editor_.Take_Box_Texts(),
               (std::vector<QString>{
-                  "Challenge creator (Someone_Else) not corresponding with listed profiles",
-                  "Error (1001) loading file"}));
+                  QString::fromStdString(
+                      "Challenge creator (Someone_Else) not corresponding with listed profiles\n"
+                      "The profiles searched, in " + editor_.Game().Game_Folder() +
+                      "/Profiles: fixture_player.\n"
+                      "Only challenges made by one of your own profiles can be edited."),
+                  "Error (1001) loading file\nThe file does not exist."}));
     EXPECT_EQ(form_.Current_File_Name, path_);
     EXPECT_EQ(form_.Expanded_Image, image);
     form_.ChallengeSave_Action->trigger();
@@ -215,7 +222,9 @@ TEST_F(File_Commands_Test, Unsaved_Block_Edits_Are_Not_Lost_Without_A_Yes)
     form_.ChallengeReload_Action->trigger();
     EXPECT_EQ(X_Of_Block_1(), 11);
     EXPECT_EQ(form_.windowTitle(), title);
-    EXPECT_TRUE(form_.Block_Panel->isHidden());
+    // The block the player was at shows again, as the file holds it.
+    EXPECT_FALSE(form_.Block_Panel->isHidden());
+    EXPECT_EQ(form_.Block_X_SpinEdit->value(), 11);
 }
 
 TEST_F(File_Commands_Test, Reading_Unchecked_Forgets_The_Old_List)
@@ -274,16 +283,87 @@ TEST_F(File_Commands_Test, Variations_That_Change_How_The_Game_Reads_Ask_First)
     EXPECT_EQ(editor_.Services().Boxes[0].Kind, TMessage_Kind::Confirmation);
 }
 
-TEST_F(File_Commands_Test, A_Rotation_Above_3_Shows_And_Saves_As_3)
+TEST_F(File_Commands_Test, A_Rotation_Above_3_Shows_As_Stored_And_Is_Kept_Unless_Changed)
 {
     test::TChallenge_Description description = test::Fixture_Challenge();
     description.Blocks[1].Bytes[0] = 7;
     const std::string path = editor_.Write_Challenge("Rotated.Challenge.Gbx", description);
     editor_.Open(path);
     editor_.Select(2);
+    EXPECT_EQ(form_.Block_Rotation_SpinEdit->value(), 7);
+    // Stepping down from it goes into the game's range.
+    form_.Block_Rotation_SpinEdit->stepDown();
     EXPECT_EQ(form_.Block_Rotation_SpinEdit->value(), 3);
+    form_.Block_Rotation_SpinEdit->setValue(7);
+    form_.Block_X_SpinEdit->setValue(30);
     form_.Block_Save_BitBtn->click();
-    EXPECT_EQ(test::Image_Blocks(form_.Expanded_Image, form_.Memory_Mask)[1].Block.Rotation, 3);
+    EXPECT_EQ(test::Image_Blocks(form_.Expanded_Image, form_.Memory_Mask)[1].Block.X, 30);
+    editor_.Select(3); // another block: the game's range again
+    EXPECT_EQ(form_.Block_Rotation_SpinEdit->maximum(), 3);
+}
+
+TEST_F(File_Commands_Test, The_Caption_Names_The_Open_File_And_The_Status_Bar_Its_Path)
+{
+    const QString title = "TMNF/TMUF Plotvane v0.4d Alpha - Fixture.Challenge.Gbx";
+    EXPECT_EQ(form_.windowTitle(), title);
+    EXPECT_EQ(form_.File_Status_Label->text(), QString::fromStdString(path_) + " - 8 blocks");
+    Edit_Block(42);
+    EXPECT_EQ(form_.windowTitle(), "*" + title);
+    const std::string new_path = editor_.Lists_Folder() + "Copy.Challenge.Gbx";
+    editor_.Services().File_Names = {QString::fromStdString(new_path)};
+    form_.ChallengeSaveAs_Action->trigger();
+    EXPECT_EQ(form_.windowTitle(), "TMNF/TMUF Plotvane v0.4d Alpha - Copy.Challenge.Gbx");
+    EXPECT_EQ(form_.File_Status_Label->text(), QString::fromStdString(new_path) + " - 8 blocks");
+}
+
+TEST_F(File_Commands_Test, Reload_Keeps_The_Selected_Block_And_The_Scroll_Position)
+{
+    test::TChallenge_Description description = test::Fixture_Challenge();
+    for (int i = 0; i < 100; ++i) {
+        description.Blocks.push_back({test::Reference(6), {0, static_cast<std::uint8_t>(i)}, {}});
+    }
+    editor_.Open(editor_.Write_Challenge("Many.Challenge.Gbx", description));
+    form_.resize(form_.minimumSize());
+    form_.show();
+    editor_.Select(60);
+    const int scrolled = form_.List_Block_ListBox->verticalScrollBar()->value();
+    ASSERT_GT(scrolled, 0);
+    form_.ChallengeReload_Action->trigger();
+    EXPECT_EQ(form_.List_Block_ListBox->currentIndex().row(), 60);
+    EXPECT_EQ(form_.Selected_Block_Index, 59);
+    EXPECT_FALSE(form_.Block_Panel->isHidden());
+    EXPECT_EQ(form_.List_Block_ListBox->verticalScrollBar()->value(), scrolled);
+}
+
+// A command that runs out of memory says so and leaves the window running.
+class TMemory_Starved_Services : public TScripted_Gui_Services {
+public:
+    std::optional<QString> Open_File_Name(QWidget*, const TFile_Dialog_Request&) override
+    {
+        throw std::bad_alloc();
+    }
+};
+
+TEST(File_Commands_Memory, Running_Out_Of_Memory_Shows_An_Error_Box)
+{
+    const test::TTest_Game_Folder game({"player"});
+    TMemory_Starved_Services services;
+    TMainForm form({}, services);
+    form.ChallengeOpen_Action->trigger();
+    ASSERT_EQ(services.Boxes.size(), 1u);
+    EXPECT_EQ(services.Boxes[0].Kind, TMessage_Kind::Error);
+    EXPECT_TRUE(services.Boxes[0].Text.contains("not enough memory"));
+}
+
+TEST(File_Commands_Corpus, A_Replay_Is_Refused_As_Not_A_Challenge)
+{
+    PLOTVANE_REQUIRE_CORPUS_FILE(source, "Turbo001.Replay.Gbx");
+    TEditor_Fixture editor;
+    editor.Open(source);
+    EXPECT_EQ(editor.Take_Box_Texts(),
+              (std::vector<QString>{"\"Turbo001.Replay.Gbx\" is a replay, not a challenge.\n"
+                                    "Open a challenge file (*.Challenge.Gbx) instead."}));
+    EXPECT_TRUE(editor.Form().Current_File_Name.empty());
 }
 
 TEST(File_Commands_Incomplete, An_Incomplete_List_Says_So_In_Its_Last_Line_And_The_Status_Bar)

@@ -75,8 +75,8 @@ TEST(TMainForm, Commands_Carry_Their_Captions_Hints_Shortcuts_And_Start_Availabi
         {form.ChallengeSave_Action, "ChallengeSave_Action", "&Save", "Save",
          "Save current challenge", "Ctrl+S", false},
         {form.ChallengeSaveAs_Action, "ChallengeSaveAs_Action", "Save &As...", "Save As",
-         "Save current challenge with different name", "", false},
-        {form.Exit_Action, "Exit_Action", "E&xit", "Exit", "Exit application", "", true},
+         "Save current challenge with different name", "Ctrl+Shift+S", false},
+        {form.Exit_Action, "Exit_Action", "E&xit", "Exit", "Exit application", "Ctrl+Q", true},
         {form.Help_About, "Help_About", "&About...", "About",
          "Displays program information, version number, and copyright", "", true},
     };
@@ -218,6 +218,30 @@ TEST(TMainForm, Starts_On_The_Mapping_Page_With_The_Block_Panel_Hidden)
     EXPECT_TRUE(form.Block_Name_ComboBox->isEditable());
     EXPECT_EQ(form.Block_Name_ComboBox->maxVisibleItems(), 10);
     EXPECT_TRUE(form.Block_Name_Unlock_SpeedButton->isCheckable());
+}
+
+TEST(TMainForm, Opens_Within_The_Screen_And_Shows_The_Whole_Panel_At_Its_Smallest)
+{
+    const TTest_Game_Folder game({"player"});
+    TWindow_Under_Test under_test;
+    TMainForm& form = *under_test.Window;
+    form.show();
+    EXPECT_TRUE(form.screen()->availableGeometry().contains(form.frameGeometry()));
+
+    form.Block_Panel->show();
+    form.resize(form.minimumSize());
+    QCoreApplication::sendPostedEvents();
+    const QRect page = form.Mapping_TabSheet->rect();
+    const QList<QWidget*> panel_widgets = form.Block_Panel->findChildren<QWidget*>();
+    for (const QWidget* widget : panel_widgets) {
+        if (widget->isHidden() || widget->parentWidget() != form.Block_Panel) {
+            continue;
+        }
+        SCOPED_TRACE(widget->objectName().toStdString());
+        const QRect on_page(widget->mapTo(form.Mapping_TabSheet, QPoint(0, 0)), widget->size());
+        EXPECT_TRUE(page.contains(on_page));
+        EXPECT_GE(widget->height(), widget->minimumSizeHint().height());
+    }
 }
 
 TEST(TMainForm, Every_Control_Has_A_Name_For_Assistive_Technology_And_A_Place_In_The_Tab_Order)

@@ -8,11 +8,13 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <utility>
 
 namespace plotvane {
 namespace {
@@ -55,6 +57,23 @@ TEST(Qt_Gui_Services, Message_Boxes_Carry_Title_Text_Buttons_And_Return_The_Butt
     EXPECT_EQ(services.Message_Box(nullptr, TMessage_Kind::Warning, "Warning", "Sure?",
                                    TMessage_Buttons::Ok_Cancel),
               TMessage_Answer::Ok);
+
+    // Apply, Discard and Cancel: Enter presses Cancel.
+    for (const auto& [button, answer] :
+         {std::pair{QMessageBox::Apply, TMessage_Answer::Apply},
+          std::pair{QMessageBox::Discard, TMessage_Answer::Discard},
+          std::pair{QMessageBox::Cancel, TMessage_Answer::Cancel}}) {
+        bool cancel_is_default = false;
+        Answer_When_Open<QMessageBox>([&, button = button](QMessageBox& box) {
+            cancel_is_default = static_cast<QAbstractButton*>(box.defaultButton()) ==
+                                box.button(QMessageBox::Cancel);
+            box.button(button)->click();
+        });
+        EXPECT_EQ(services.Message_Box(nullptr, TMessage_Kind::Confirmation, "Confirm", "Keep?",
+                                       TMessage_Buttons::Apply_Discard_Cancel),
+                  answer);
+        EXPECT_TRUE(cancel_is_default);
+    }
 }
 
 TEST(Qt_Gui_Services, Save_Dialog_Adds_The_Default_Suffix_To_A_Bare_Name)
