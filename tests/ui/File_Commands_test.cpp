@@ -297,7 +297,9 @@ TEST_F(File_Commands_Test, A_Rotation_Above_3_Shows_As_Stored_And_Is_Kept_Unless
     form_.Block_Rotation_SpinEdit->setValue(7);
     form_.Block_X_SpinEdit->setValue(30);
     form_.Block_Save_BitBtn->click();
-    EXPECT_EQ(test::Image_Blocks(form_.Expanded_Image, form_.Memory_Mask)[1].Block.X, 30);
+    const TChallenge_Block saved = test::Image_Blocks(form_.Expanded_Image, form_.Memory_Mask)[1].Block;
+    EXPECT_EQ(saved.X, 30);
+    EXPECT_EQ(saved.Rotation, 7);
     editor_.Select(3); // another block: the game's range again
     EXPECT_EQ(form_.Block_Rotation_SpinEdit->maximum(), 3);
 }
