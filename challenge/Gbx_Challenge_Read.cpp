@@ -6,6 +6,7 @@
 #include "memory/Memory_Tools.h"
 
 #include <algorithm>
+#include <array>
 #include <set>
 
 namespace plotvane {
@@ -45,6 +46,7 @@ constexpr int Length_Prefixed_Groups = 4;
 constexpr std::uint32_t Group_Lead = 8;
 constexpr std::uint32_t Skip_Before_Strings = 4;
 constexpr int Decoration_Strings = 3;
+// The challenge's size (three 32-bit values), then 8 more bytes.
 constexpr std::uint32_t Fixed_Block_Before_Count = 20;
 
 // A cursor over a masked image that tests every read and skip against what is left before
@@ -252,9 +254,18 @@ bool Walk_To_Block_Count(TImage_Cursor& cursor, TTMF_Challenge_Block_Address_Lis
         return false;
     }
     list.Collection_Name = Text_Of(list, collection);
-    return Read_Strings(cursor, list, 1) && cursor.Skip_Length_Prefixed() &&
-           Read_Strings(cursor, list, Decoration_Strings) &&
-           cursor.Skip(Fixed_Block_Before_Count);
+    if (!Read_Strings(cursor, list, 1) || !cursor.Skip_Length_Prefixed() ||
+        !Read_Strings(cursor, list, Decoration_Strings)) {
+        return false;
+    }
+    std::array<std::uint32_t, 3> size{};
+    for (std::uint32_t& value : size) {
+        if (!cursor.Read_Value(value)) {
+            return false;
+        }
+    }
+    list.Challenge_Size = size;
+    return cursor.Skip(Fixed_Block_Before_Count - sizeof(size));
 }
 
 // A file part is a single zero value when empty, otherwise two length-prefixed fields.

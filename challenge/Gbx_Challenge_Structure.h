@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,6 +16,10 @@ struct TTMF_Challenge_Block_Address_List {
     // 0 when the walk stopped before reaching it.
     std::uint32_t Size_Fields_Offset = 0;
     std::string Collection_Name;
+    // The challenge's size in grid cells, in the order of a block's position bytes (X, Z the
+    // height, Y): a block stands inside when each byte is below its value. Empty when the walk
+    // stopped before it.
+    std::optional<std::array<std::uint32_t, 3>> Challenge_Size;
     // Element k (k >= 1) is the k-th text written in place that the walk read, which is what a
     // reference with index k names. Element 0 is never referenced.
     std::vector<std::string> String_Table{"null"};

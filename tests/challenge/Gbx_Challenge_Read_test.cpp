@@ -511,11 +511,20 @@ TEST(Challenge_Read_Corpus, E02_Endurance_Gives_Every_Block_Of_The_Independent_P
 TEST(Challenge_Read_Corpus, Campaign_Challenges_Give_Every_Block_Of_The_Independent_Parser)
 {
     PLOTVANE_REQUIRE_CORPUS_FILE(folder_probe, "campaign/Alpine-SnowA5.Challenge.Gbx");
-    for (const char* map : {"Alpine-SnowA5", "Bay-BayA5", "Coast-CoastA5", "Island-IslandA2",
-                            "Rally-RallyA3", "Speed-DesertA5", "Stadium-A01-Race",
-                            "Stadium-B13-Obstacle", "Stadium-C08-Obstacle", "Stadium-D07-Race"}) {
-        const std::string base = std::string("campaign/") + map;
+    using TSize = std::array<std::uint32_t, 3>;
+    const std::vector<std::pair<std::string, TSize>> maps = {
+        {"Alpine-SnowA5", {45, 18, 45}},       {"Bay-BayA5", {36, 36, 36}},
+        {"Coast-CoastA5", {45, 36, 45}},       {"Island-IslandA2", {36, 36, 36}},
+        {"Rally-RallyA3", {30, 18, 30}},       {"Speed-DesertA5", {45, 18, 45}},
+        {"Stadium-A01-Race", {32, 32, 32}},    {"Stadium-B13-Obstacle", {32, 32, 32}},
+        {"Stadium-C08-Obstacle", {32, 32, 32}}, {"Stadium-D07-Race", {32, 32, 32}},
+    };
+    for (const auto& [map, size] : maps) {
+        const std::string base = "campaign/" + map;
         Expect_Blocks_Of_Independent_Parser(base + ".Challenge.Gbx", base + ".blocks.tsv");
+        TFlexible_Byte_Array image;
+        ASSERT_EQ(Gbx_Load_File(test::Corpus_File(base + ".Challenge.Gbx"), image, 0x33), 0U);
+        EXPECT_EQ(Challenge_Read_Block_List(image, 0x33).Challenge_Size, size) << map;
     }
 }
 

@@ -142,7 +142,10 @@ void Append_Body_Start(TBytes& body, const TChallenge_Description& description)
     for (const TFixture_String& string : description.Decoration) {
         Append_String(body, string);
     }
-    Append_Filler(body, 20);
+    for (const std::uint32_t value : description.Size) {
+        Append_DWord(body, value);
+    }
+    Append_Filler(body, 8);
 }
 
 } // namespace

@@ -74,6 +74,8 @@ struct TChallenge_Description {
     TFixture_String Map_Author = In_Place("fixture_player");
     std::string Map_Name = "Fixture map";
     std::array<TFixture_String, 3> Decoration = {In_Place("Day"), Reference(2), Reference(3)};
+    // In grid cells: X, Z (the height), Y.
+    std::array<std::uint32_t, 3> Size = {32, 32, 32};
     std::vector<TFixture_Block> Blocks;
     // Written as the block count instead of the number of blocks when set.
     std::optional<std::uint32_t> Block_Count;

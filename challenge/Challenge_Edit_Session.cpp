@@ -1,0 +1,600 @@
+#include "challenge/Challenge_Edit_Session.h"
+
+#include "challenge/Gbx_Challenge_Read.h"
+#include "memory/Memory_Tools.h"
+
+#include <algorithm>
+#include <limits>
+#include <utility>
+
+namespace plotvane {
+
+namespace {
+
+constexpr std::uint32_t Block_Field_Count = 8;
+constexpr std::uint32_t Position_Field = 1; // X, then Z, then Y
+constexpr std::uint32_t Variations_Field = 4;
+// An array's length is a signed 32-bit count.
+constexpr std::uint64_t Longest_Image = std::numeric_limits<std::int32_t>::max();
+// An indexed string's index is 16 bits wide.
+constexpr std::uint32_t Highest_String_Index = 0xFFFF;
+constexpr std::uint32_t Size_Fields_Bytes = 8;
+
+// Stored bytes changed where they stand: at each offset, `Width` bytes XOR-ed with their
+// differences. XOR-ing them again takes the change back, so one record serves undo and redo,
+// and the mask cancels out of a difference of two stored bytes.
+struct TByte_Changes {
+    std::uint32_t Width = 0;
+    std::vector<std::uint32_t> Offsets;
+    std::vector<std::uint8_t> Differences;
+};
+
+// Stored bytes at `Offset` that became others of another length (a name rewritten in place).
+struct TSpan_Change {
+    std::uint32_t Offset = 0;
+    std::vector<std::uint8_t> Old;
+    std::vector<std::uint8_t> New;
+};
+
+using TBlock_Ranges = std::vector<std::pair<std::uint32_t, std::uint32_t>>;
+
+// Consecutive block numbers as inclusive ranges: a whole track is one range.
+TBlock_Ranges Ranges_Of(const TBlock_Selection& selection)
+{
+    TBlock_Ranges ranges;
+    for (const std::uint32_t block : selection) {
+        if (!ranges.empty() && ranges.back().second + 1 == block) {
+            ranges.back().second = block;
+        } else {
+            ranges.emplace_back(block, block);
+        }
+    }
+    return ranges;
+}
+
+std::string Blocks_Text(const std::string& action, const TBlock_Selection& selection)
+{
+    if (selection.size() == 1) {
+        return action + " block " + std::to_string(selection.front());
+    }
+    return action + " " + std::to_string(selection.size()) + " blocks";
+}
+
+std::uint8_t Stored_Byte(const TFlexible_Byte_Array& image, std::uint32_t offset,
+                         const TMemory_Mask& mask)
+{
+    return static_cast<std::uint8_t>(image[offset] ^ mask);
+}
+
+void Xor_Changes(TFlexible_Byte_Array& image, const TByte_Changes& changes)
+{
+    const std::uint8_t* difference = changes.Differences.data();
+    for (const std::uint32_t offset : changes.Offsets) {
+        for (std::uint32_t i = 0; i < changes.Width; ++i) {
+            image[offset + i] ^= *difference++;
+        }
+    }
+}
+
+// Puts `to` where `from` stands at `offset`.
+void Replace_Span(TFlexible_Byte_Array& image, std::uint32_t offset,
+                  const std::vector<std::uint8_t>& from, const std::vector<std::uint8_t>& to)
+{
+    const auto at = image.begin() + offset;
+    if (to.size() > from.size()) {
+        image.insert(at + static_cast<std::ptrdiff_t>(from.size()), to.size() - from.size(), 0);
+    } else {
+        image.erase(at + static_cast<std::ptrdiff_t>(to.size()),
+                    at + static_cast<std::ptrdiff_t>(from.size()));
+    }
+    std::copy(to.begin(), to.end(), image.begin() + offset);
+}
+
+std::vector<std::uint8_t> Stored_Bytes(const TFlexible_Byte_Array& image, std::uint32_t offset,
+                                       std::uint64_t count)
+{
+    return {image.begin() + offset, image.begin() + static_cast<std::ptrdiff_t>(offset + count)};
+}
+
+// Where the eight bytes of a listed block begin, after its name; nothing when the block was
+// not listed or its record does not lie inside the image.
+std::optional<std::uint32_t> Fields_Offset(const TFlexible_Byte_Array& image,
+                                           const TTMF_Challenge_Block_Address_List& list,
+                                           std::uint32_t block, const TMemory_Mask& mask)
+{
+    if (block >= list.Block_Offsets.size()) {
+        return std::nullopt;
+    }
+    const std::uint32_t offset = list.Block_Offsets[block];
+    if (!Bytes_Available(image, offset, 8)) {
+        return std::nullopt;
+    }
+    std::uint32_t cursor = offset;
+    std::uint64_t fields = offset + std::uint64_t{4};
+    if (Read_Word(image, cursor, false, mask) == 0) {
+        cursor = offset + 4;
+        fields = offset + 8 + std::uint64_t{Read_DWord(image, cursor, false, mask)};
+    }
+    if (!Bytes_Available(image, fields, Block_Field_Count)) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint32_t>(fields);
+}
+
+// The fields of every selected block, or the first block whose fields cannot be found.
+bool Selected_Fields(const TFlexible_Byte_Array& image,
+                     const TTMF_Challenge_Block_Address_List& list,
+                     const TBlock_Selection& selection, const TMemory_Mask& mask,
+                     std::vector<std::uint32_t>& fields, TEdit_Result& refusal)
+{
+    fields.reserve(selection.size());
+    for (const std::uint32_t block : selection) {
+        const std::optional<std::uint32_t> offset = Fields_Offset(image, list, block, mask);
+        if (!offset) {
+            refusal = {TEdit_Status::Block_Not_Walked, block, 0};
+            return false;
+        }
+        fields.push_back(*offset);
+    }
+    return true;
+}
+
+bool Has_Changes(const std::vector<std::uint8_t>& differences)
+{
+    return std::any_of(differences.begin(), differences.end(),
+                       [](std::uint8_t difference) { return difference != 0; });
+}
+
+// A new rotation above the game's range becomes its highest; one equal to the stored byte
+// keeps it, as a block write does.
+std::uint8_t Rotation_To_Write(std::uint8_t stored, std::uint8_t given)
+{
+    return given == stored ? stored : std::min(given, Block_Rotation_Max);
+}
+
+// The change of the two body size fields at `offset` from `old_sizes` to what they hold now.
+TByte_Changes Size_Field_Changes(const TFlexible_Byte_Array& image, std::uint32_t offset,
+                                 const std::vector<std::uint8_t>& old_sizes)
+{
+    TByte_Changes sizes{Size_Fields_Bytes, {offset}, old_sizes};
+    for (std::uint32_t i = 0; i < Size_Fields_Bytes; ++i) {
+        sizes.Differences[i] ^= image[offset + i];
+    }
+    return sizes;
+}
+
+} // namespace
+
+struct TChallenge_Edit_Session::TStep {
+    std::string Text;
+    TBlock_Ranges Blocks;
+    // Applied first, then the spans in order; taken back in the reverse order.
+    std::vector<TByte_Changes> Byte_Changes;
+    std::vector<TSpan_Change> Spans;
+    // The step changes what the walk reads (names, lengths or how records are read).
+    bool Walk_After = false;
+};
+
+TChallenge_Edit_Session::TChallenge_Edit_Session(TFlexible_Byte_Array image,
+                                                 const TMemory_Mask& mask)
+    : image_(std::move(image)), mask_(mask), list_(Challenge_Read_Block_List(image_, mask_))
+{
+}
+
+TChallenge_Edit_Session::~TChallenge_Edit_Session() = default;
+
+bool TChallenge_Edit_Session::Is_Modified() const
+{
+    return saved_at_ != done_;
+}
+
+void TChallenge_Edit_Session::Mark_Saved()
+{
+    saved_at_ = done_;
+}
+
+TEdit_Result TChallenge_Edit_Session::Write_Block(std::size_t block_index,
+                                                  const std::string& name,
+                                                  const TBlock_Field_Bytes& bytes)
+{
+    const auto block = static_cast<std::uint32_t>(block_index);
+    const std::optional<std::uint32_t> fields =
+        block_index < list_.Block_Offsets.size() ? Fields_Offset(image_, list_, block, mask_)
+                                                 : std::nullopt;
+    if (!fields) {
+        return {TEdit_Status::Block_Not_Walked, block_index, 0};
+    }
+    const std::uint32_t offset = list_.Block_Offsets[block_index];
+    const std::vector<std::uint8_t> old_record =
+        Stored_Bytes(image_, offset, *fields + Block_Field_Count - offset);
+    const bool size_fields = Bytes_Available(image_, list_.Size_Fields_Offset, Size_Fields_Bytes);
+    const std::vector<std::uint8_t> old_sizes =
+        size_fields ? Stored_Bytes(image_, list_.Size_Fields_Offset, Size_Fields_Bytes)
+                    : std::vector<std::uint8_t>();
+    switch (Challenge_Write_Block(image_, list_, block_index, name, bytes, mask_)) {
+    case TBlock_Write_Status::Written:
+        break;
+    case TBlock_Write_Status::Block_Not_Walked:
+        return {TEdit_Status::Block_Not_Walked, block_index, 0};
+    case TBlock_Write_Status::Name_Not_Defined:
+        return {TEdit_Status::Name_Not_Defined, block_index, 0};
+    case TBlock_Write_Status::Size_Fields_Not_Walked:
+        return {TEdit_Status::Size_Fields_Not_Walked, block_index, 0};
+    case TBlock_Write_Status::Image_Too_Large:
+        return {TEdit_Status::Image_Too_Large, block_index, 0};
+    }
+    const std::uint32_t new_fields = *Fields_Offset(image_, list_, block, mask_);
+    TStep step;
+    step.Spans.push_back({offset, old_record,
+                          Stored_Bytes(image_, offset, new_fields + Block_Field_Count - offset)});
+    if (size_fields) {
+        TByte_Changes sizes = Size_Field_Changes(image_, list_.Size_Fields_Offset, old_sizes);
+        if (Has_Changes(sizes.Differences)) {
+            step.Byte_Changes.push_back(std::move(sizes));
+        }
+    }
+    if (step.Spans.front().Old == step.Spans.front().New && step.Byte_Changes.empty()) {
+        return {TEdit_Status::Unchanged, 0, 0};
+    }
+    step.Text = "Block " + std::to_string(block_index);
+    step.Blocks = {{block, block}};
+    step.Walk_After = true;
+    Finish_Step(std::move(step));
+    return {TEdit_Status::Done, 1, 0};
+}
+
+TEdit_Result TChallenge_Edit_Session::Move(const TBlock_Selection& selection, int dx, int dz,
+                                           int dy, bool allow_outside_challenge)
+{
+    std::vector<std::uint32_t> fields;
+    TEdit_Result refusal;
+    if (!Selected_Fields(image_, list_, selection, mask_, fields, refusal)) {
+        return refusal;
+    }
+    const std::array<int, 3> offsets = {dx, dz, dy};
+    // Out of the bytes' range first: that refusal stands whatever the caller allows.
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        for (std::uint32_t axis = 0; axis < 3; ++axis) {
+            const int moved = Stored_Byte(image_, fields[i] + Position_Field + axis, mask_) +
+                              offsets[axis];
+            if (moved < 0 || moved > 255) {
+                return {TEdit_Status::Position_Out_Of_Range, selection[i], 0};
+            }
+        }
+    }
+    if (!allow_outside_challenge && list_.Challenge_Size) {
+        for (std::size_t i = 0; i < fields.size(); ++i) {
+            for (std::uint32_t axis = 0; axis < 3; ++axis) {
+                const int moved = Stored_Byte(image_, fields[i] + Position_Field + axis, mask_) +
+                                  offsets[axis];
+                if (static_cast<std::uint32_t>(moved) >= (*list_.Challenge_Size)[axis]) {
+                    return {TEdit_Status::Outside_Challenge, selection[i], 0};
+                }
+            }
+        }
+    }
+    if (selection.empty() || (dx == 0 && dz == 0 && dy == 0)) {
+        return {TEdit_Status::Unchanged, 0, 0};
+    }
+    TByte_Changes positions{3, std::move(fields), {}};
+    positions.Differences.reserve(positions.Offsets.size() * 3);
+    for (std::uint32_t& offset : positions.Offsets) {
+        offset += Position_Field;
+        for (std::uint32_t axis = 0; axis < 3; ++axis) {
+            const std::uint8_t stored = Stored_Byte(image_, offset + axis, mask_);
+            positions.Differences.push_back(
+                static_cast<std::uint8_t>(stored ^ (stored + offsets[axis])));
+        }
+    }
+    TStep step;
+    step.Text = Blocks_Text("Move", selection);
+    step.Blocks = Ranges_Of(selection);
+    step.Byte_Changes.push_back(std::move(positions));
+    Xor_Changes(image_, step.Byte_Changes.back());
+    Finish_Step(std::move(step));
+    return {TEdit_Status::Done, selection.size(), 0};
+}
+
+TEdit_Result TChallenge_Edit_Session::Set(const TBlock_Selection& selection,
+                                          const TBlock_Settings& settings,
+                                          bool allow_game_reading_change)
+{
+    std::vector<std::uint32_t> fields;
+    TEdit_Result refusal;
+    if (!Selected_Fields(image_, list_, selection, mask_, fields, refusal)) {
+        return refusal;
+    }
+    const bool sets_variations =
+        std::any_of(settings.Variations.begin(), settings.Variations.end(),
+                    [](const std::optional<std::uint8_t>& value) { return value.has_value(); });
+    TByte_Changes rotations{1, {}, {}};
+    TByte_Changes variations{4, {}, {}};
+    bool reading_changes = false;
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        if (settings.Rotation) {
+            const std::uint8_t stored = Stored_Byte(image_, fields[i], mask_);
+            rotations.Offsets.push_back(fields[i]);
+            rotations.Differences.push_back(
+                static_cast<std::uint8_t>(stored ^ Rotation_To_Write(stored, *settings.Rotation)));
+        }
+        if (!sets_variations) {
+            continue;
+        }
+        std::array<std::uint8_t, 4> old_values{};
+        std::array<std::uint8_t, 4> new_values{};
+        for (std::uint32_t v = 0; v < 4; ++v) {
+            old_values[v] = Stored_Byte(image_, fields[i] + Variations_Field + v, mask_);
+            new_values[v] = settings.Variations[v].value_or(old_values[v]);
+            variations.Differences.push_back(static_cast<std::uint8_t>(old_values[v] ^ new_values[v]));
+        }
+        variations.Offsets.push_back(fields[i] + Variations_Field);
+        if (Variations_Change_Game_Reading(old_values, new_values)) {
+            if (!allow_game_reading_change) {
+                return {TEdit_Status::Changes_Game_Reading, selection[i], 0};
+            }
+            reading_changes = true;
+        }
+    }
+    TStep step;
+    for (TByte_Changes* changes : {&rotations, &variations}) {
+        if (Has_Changes(changes->Differences)) {
+            step.Byte_Changes.push_back(std::move(*changes));
+        }
+    }
+    if (step.Byte_Changes.empty()) {
+        return {TEdit_Status::Unchanged, 0, 0};
+    }
+    step.Text = Blocks_Text("Set", selection);
+    step.Blocks = Ranges_Of(selection);
+    step.Walk_After = reading_changes;
+    for (const TByte_Changes& changes : step.Byte_Changes) {
+        Xor_Changes(image_, changes);
+    }
+    Finish_Step(std::move(step));
+    return {TEdit_Status::Done, selection.size(), 0};
+}
+
+TEdit_Result TChallenge_Edit_Session::Rotate(const TBlock_Selection& selection, int quarter_turns)
+{
+    std::vector<std::uint32_t> fields;
+    TEdit_Result refusal;
+    if (!Selected_Fields(image_, list_, selection, mask_, fields, refusal)) {
+        return refusal;
+    }
+    const int turn = ((quarter_turns % 4) + 4) % 4;
+    TByte_Changes rotations{1, std::move(fields), {}};
+    rotations.Differences.reserve(rotations.Offsets.size());
+    for (const std::uint32_t offset : rotations.Offsets) {
+        const std::uint8_t stored = Stored_Byte(image_, offset, mask_);
+        rotations.Differences.push_back(static_cast<std::uint8_t>(stored ^ ((stored + turn) % 4)));
+    }
+    if (!Has_Changes(rotations.Differences)) {
+        return {TEdit_Status::Unchanged, 0, 0};
+    }
+    TStep step;
+    step.Text = Blocks_Text("Rotate", selection);
+    step.Blocks = Ranges_Of(selection);
+    step.Byte_Changes.push_back(std::move(rotations));
+    Xor_Changes(image_, step.Byte_Changes.back());
+    Finish_Step(std::move(step));
+    return {TEdit_Status::Done, selection.size(), 0};
+}
+
+TEdit_Result TChallenge_Edit_Session::Replace_Name(const TBlock_Selection& selection,
+                                                   const std::string& from,
+                                                   const std::string& to)
+{
+    std::vector<std::uint32_t> fields;
+    TEdit_Result refusal;
+    if (!Selected_Fields(image_, list_, selection, mask_, fields, refusal)) {
+        return refusal;
+    }
+    if (from == to) {
+        return {TEdit_Status::Unchanged, 0, 0};
+    }
+    // The blocks named `from`: those that write it in place (each an entry of its own) and
+    // those that refer to an entry holding it.
+    const std::vector<std::string>& table = list_.String_Table;
+    std::vector<bool> renamed_entry(table.size(), false);
+    std::vector<std::uint32_t> in_place_blocks;
+    std::vector<std::uint32_t> referring_blocks;
+    for (std::size_t i = 0; i < selection.size(); ++i) {
+        const std::uint32_t block = selection[i];
+        const std::uint32_t offset = list_.Block_Offsets[block];
+        std::uint32_t cursor = offset;
+        const std::uint16_t index = Read_Word(image_, cursor, false, mask_);
+        if (index == 0) {
+            const std::uint32_t entry = list_.Last_String_Indexes[block];
+            if (entry < table.size() && table[entry] == from) {
+                in_place_blocks.push_back(block);
+                renamed_entry[entry] = true;
+            }
+        } else if (index < table.size() && table[index] == from) {
+            referring_blocks.push_back(block);
+        }
+    }
+    if (in_place_blocks.empty() && referring_blocks.empty()) {
+        return {TEdit_Status::Unchanged, 0, 0};
+    }
+    // A name in place renames every block that refers to it: all of them must be selected.
+    std::vector<std::size_t> unselected_sharing(table.size(), 0);
+    if (!in_place_blocks.empty()) {
+        for (std::uint32_t block = 0; block < list_.Block_Offsets.size(); ++block) {
+            std::uint32_t cursor = list_.Block_Offsets[block];
+            const std::uint16_t index = Read_Word(image_, cursor, false, mask_);
+            if (index != 0 && index < table.size() && renamed_entry[index] &&
+                !std::binary_search(selection.begin(), selection.end(), block)) {
+                ++unselected_sharing[index];
+            }
+        }
+        for (const std::uint32_t block : in_place_blocks) {
+            const std::size_t sharing = unselected_sharing[list_.Last_String_Indexes[block]];
+            if (sharing != 0) {
+                return {TEdit_Status::Shared_In_Place_Name, block, sharing};
+            }
+        }
+    }
+    // Once renamed, the lowest entry holding `to`; a reference may name it only when the file
+    // defines it before the block.
+    std::uint32_t first_to = 0;
+    for (std::uint32_t entry = 1; entry < table.size() && entry <= Highest_String_Index; ++entry) {
+        if (renamed_entry[entry] || table[entry] == to) {
+            first_to = entry;
+            break;
+        }
+    }
+    TByte_Changes references{2, {}, {}};
+    for (const std::uint32_t block : referring_blocks) {
+        std::uint32_t cursor = list_.Block_Offsets[block];
+        const std::uint16_t index = Read_Word(image_, cursor, false, mask_);
+        if (renamed_entry[index]) {
+            continue; // renamed with its entry
+        }
+        if (first_to == 0 || first_to > list_.Last_String_Indexes[block]) {
+            return {TEdit_Status::Name_Not_Defined, block, 0};
+        }
+        references.Offsets.push_back(list_.Block_Offsets[block]);
+        references.Differences.push_back(
+            static_cast<std::uint8_t>((index ^ first_to) & 0xFF));
+        references.Differences.push_back(static_cast<std::uint8_t>((index ^ first_to) >> 8));
+    }
+    if (!in_place_blocks.empty()) {
+        if (!Bytes_Available(image_, list_.Size_Fields_Offset, Size_Fields_Bytes) ||
+            list_.Size_Fields_Offset == 0) {
+            return {TEdit_Status::Size_Fields_Not_Walked, in_place_blocks.front(), 0};
+        }
+        const std::uint64_t growth =
+            (to.size() > from.size() ? to.size() - from.size() : 0) * in_place_blocks.size();
+        if (image_.size() + growth > Longest_Image) {
+            return {TEdit_Status::Image_Too_Large, in_place_blocks.front(), 0};
+        }
+    }
+
+    TStep step;
+    step.Text = "Replace " + from + " by " + to;
+    step.Blocks = Ranges_Of(selection);
+    if (!references.Offsets.empty()) {
+        Xor_Changes(image_, references);
+        step.Byte_Changes.push_back(std::move(references));
+    }
+    if (!in_place_blocks.empty()) {
+        const std::vector<std::uint8_t> old_sizes =
+            Stored_Bytes(image_, list_.Size_Fields_Offset, Size_Fields_Bytes);
+        // From the last to the first, so that the walk's offsets before each still hold.
+        for (auto block = in_place_blocks.rbegin(); block != in_place_blocks.rend(); ++block) {
+            const std::uint32_t offset = list_.Block_Offsets[*block] + 4;
+            TSpan_Change span{offset, Stored_Bytes(image_, offset, 4 + from.size()), {}};
+            const std::uint32_t field_offset = offset + 4 + static_cast<std::uint32_t>(from.size());
+            TBlock_Field_Bytes bytes{};
+            for (std::uint32_t i = 0; i < Block_Field_Count; ++i) {
+                bytes[i] = Stored_Byte(image_, field_offset + i, mask_);
+            }
+            Challenge_Write_Block(image_, list_, *block, to, bytes, mask_);
+            span.New = Stored_Bytes(image_, offset, 4 + to.size());
+            step.Spans.push_back(std::move(span));
+        }
+        step.Byte_Changes.push_back(Size_Field_Changes(image_, list_.Size_Fields_Offset, old_sizes));
+        step.Walk_After = true;
+    }
+    Finish_Step(std::move(step));
+    return {TEdit_Status::Done, in_place_blocks.size() + referring_blocks.size(), 0};
+}
+
+bool TChallenge_Edit_Session::Can_Undo() const
+{
+    return done_ > 0;
+}
+
+bool TChallenge_Edit_Session::Can_Redo() const
+{
+    return done_ < history_.size();
+}
+
+std::string TChallenge_Edit_Session::Undo_Text() const
+{
+    return Can_Undo() ? history_[done_ - 1].Text : std::string();
+}
+
+std::string TChallenge_Edit_Session::Redo_Text() const
+{
+    return Can_Redo() ? history_[done_].Text : std::string();
+}
+
+TEdit_Result TChallenge_Edit_Session::Undo()
+{
+    if (!Can_Undo()) {
+        return {TEdit_Status::Nothing_To_Undo, 0, 0};
+    }
+    --done_;
+    last_step_ = done_;
+    Apply(history_[done_], false);
+    return {TEdit_Status::Done, 0, 0};
+}
+
+TEdit_Result TChallenge_Edit_Session::Redo()
+{
+    if (!Can_Redo()) {
+        return {TEdit_Status::Nothing_To_Redo, 0, 0};
+    }
+    last_step_ = done_;
+    Apply(history_[done_], true);
+    ++done_;
+    return {TEdit_Status::Done, 0, 0};
+}
+
+TBlock_Selection TChallenge_Edit_Session::Last_Step_Blocks() const
+{
+    TBlock_Selection blocks;
+    if (!last_step_) {
+        return blocks;
+    }
+    for (const auto& [first, last] : history_[*last_step_].Blocks) {
+        for (std::uint32_t block = first; block <= last; ++block) {
+            blocks.push_back(block);
+        }
+    }
+    return blocks;
+}
+
+void TChallenge_Edit_Session::Apply(const TStep& step, bool forward)
+{
+    if (forward) {
+        for (const TByte_Changes& changes : step.Byte_Changes) {
+            Xor_Changes(image_, changes);
+        }
+        for (const TSpan_Change& span : step.Spans) {
+            Replace_Span(image_, span.Offset, span.Old, span.New);
+        }
+    } else {
+        for (auto span = step.Spans.rbegin(); span != step.Spans.rend(); ++span) {
+            Replace_Span(image_, span->Offset, span->New, span->Old);
+        }
+        for (const TByte_Changes& changes : step.Byte_Changes) {
+            Xor_Changes(image_, changes);
+        }
+    }
+    if (step.Walk_After) {
+        Walk_Again();
+    }
+}
+
+void TChallenge_Edit_Session::Finish_Step(TStep step)
+{
+    history_.resize(done_);
+    if (saved_at_ && *saved_at_ > done_) {
+        saved_at_.reset(); // the saved state lay in the steps just dropped
+    }
+    history_.push_back(std::move(step));
+    done_ = history_.size();
+    last_step_ = done_ - 1;
+    if (history_.back().Walk_After) {
+        Walk_Again();
+    }
+}
+
+void TChallenge_Edit_Session::Walk_Again()
+{
+    list_ = Challenge_Read_Block_List(image_, mask_);
+}
+
+} // namespace plotvane

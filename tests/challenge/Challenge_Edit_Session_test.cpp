@@ -1,0 +1,236 @@
+#include "challenge/Challenge_Edit_Session.h"
+
+#include "gbx/Gbx_IO.h"
+#include "tests/support/Challenge_Builder.h"
+#include "tests/support/Corpus.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <numeric>
+#include <string>
+#include <vector>
+
+namespace plotvane {
+namespace {
+
+constexpr TMemory_Mask Mask = 0x3D;
+
+using TOperation = std::function<TEdit_Result(TChallenge_Edit_Session&)>;
+
+TBlock_Selection Every_Block(const TChallenge_Edit_Session& session)
+{
+    TBlock_Selection blocks(session.Blocks().Block_Offsets.size());
+    std::iota(blocks.begin(), blocks.end(), 0U);
+    return blocks;
+}
+
+std::vector<test::TFile_Block> Blocks_Of(const TChallenge_Edit_Session& session)
+{
+    return test::Image_Blocks(session.Image(), Mask);
+}
+
+// The fixture of the builder (in-place names shared by references, an author record) and, with
+// the corpus, a real map of 907 blocks.
+std::vector<std::pair<std::string, TFlexible_Byte_Array>> Images()
+{
+    std::vector<std::pair<std::string, TFlexible_Byte_Array>> images = {
+        {"fixture", test::Build_Challenge(test::Fixture_Challenge(), Mask).Image}};
+    const std::string e02 = test::Corpus_File("E02-Endurance.Challenge.Gbx");
+    if (!e02.empty()) {
+        TFlexible_Byte_Array image;
+        EXPECT_EQ(Gbx_Load_File(e02, image, Mask), 0U);
+        images.emplace_back("E02-Endurance", std::move(image));
+    }
+    return images;
+}
+
+// Each operation changes the blocks it says, leaves the others, and is one step: undo gives
+// back the image byte for byte and redo the changed image, with the saved mark following.
+TEST(Challenge_Edit_Session, Each_Operation_And_Its_Undo_Restore_The_Image_Byte_For_Byte)
+{
+    struct TCase {
+        const char* What;
+        TOperation Operation;
+        std::function<void(const test::TFile_Block& before, const test::TFile_Block& after)>
+            Expect;
+    };
+    const std::vector<TCase> cases = {
+        {"move every block one level up and one cell on",
+         [](TChallenge_Edit_Session& s) { return s.Move(Every_Block(s), 0, 1, 1, true); },
+         [](const test::TFile_Block& before, const test::TFile_Block& after) {
+             EXPECT_EQ(after.Block.Z, before.Block.Z + 1);
+             EXPECT_EQ(after.Block.Y, before.Block.Y + 1);
+             EXPECT_EQ(after.Block.X, before.Block.X);
+         }},
+        {"set a rotation and two variations",
+         [](TChallenge_Edit_Session& s) {
+             TBlock_Settings settings;
+             settings.Rotation = 9; // written as 3
+             settings.Variations[0] = 1;
+             settings.Variations[3] = 0;
+             return s.Set(Every_Block(s), settings, false);
+         },
+         [](const test::TFile_Block& before, const test::TFile_Block& after) {
+             EXPECT_EQ(after.Block.Rotation, 3);
+             EXPECT_EQ(after.Block.Variations[0], 1);
+             EXPECT_EQ(after.Block.Variations[1], before.Block.Variations[1]);
+             EXPECT_EQ(after.Block.Variations[3], 0);
+         }},
+        {"rotate each a quarter turn counter-clockwise",
+         [](TChallenge_Edit_Session& s) { return s.Rotate(Every_Block(s), -1); },
+         [](const test::TFile_Block& before, const test::TFile_Block& after) {
+             EXPECT_EQ(after.Block.Rotation, (before.Block.Rotation + 3) % 4);
+         }},
+        {"replace a name written in place and referred to",
+         [](TChallenge_Edit_Session& s) {
+             return s.Replace_Name(Every_Block(s), "StadiumRoadMain", "StadiumRoadMainLong");
+         },
+         [](const test::TFile_Block& before, const test::TFile_Block& after) {
+             EXPECT_EQ(after.Block.Name, before.Block.Name == "StadiumRoadMain"
+                                             ? "StadiumRoadMainLong"
+                                             : before.Block.Name);
+             EXPECT_EQ(after.Block.Name_In_Place, before.Block.Name_In_Place);
+         }},
+    };
+    for (const auto& [image_name, original] : Images()) {
+        for (const TCase& test_case : cases) {
+            SCOPED_TRACE(image_name + ": " + test_case.What);
+            TChallenge_Edit_Session session(original, Mask);
+            const std::vector<test::TFile_Block> before = Blocks_Of(session);
+            const TEdit_Result result = test_case.Operation(session);
+            ASSERT_EQ(result.Status, TEdit_Status::Done);
+            EXPECT_TRUE(session.Is_Modified());
+            const std::vector<test::TFile_Block> after = Blocks_Of(session);
+            ASSERT_EQ(after.size(), before.size());
+            for (std::size_t i = 0; i < after.size(); ++i) {
+                SCOPED_TRACE(i);
+                test_case.Expect(before[i], after[i]);
+            }
+            const TFlexible_Byte_Array changed = session.Image();
+
+            ASSERT_EQ(session.Undo().Status, TEdit_Status::Done);
+            EXPECT_EQ(session.Image(), original);
+            EXPECT_FALSE(session.Is_Modified());
+            EXPECT_EQ(session.Blocks().Block_Offsets.size(), before.size());
+            ASSERT_EQ(session.Redo().Status, TEdit_Status::Done);
+            EXPECT_EQ(session.Image(), changed);
+            EXPECT_EQ(session.Last_Step_Blocks(), Every_Block(session));
+            ASSERT_EQ(session.Undo().Status, TEdit_Status::Done);
+            EXPECT_EQ(session.Image(), original);
+        }
+    }
+}
+
+// Fixture blocks: 0 StadiumRoadMain (in place, entry 6), 1 refers to it, 2 StadiumCircuitBase
+// (in place, 7), 3 refers to it, 4 StadiumRoadMain again (in place, 9), 5 refers to 9, 6
+// StadiumPlatform (in place, 10), 7 refers to entry 3. X is 10 + the block number.
+TEST(Challenge_Edit_Session, Refusals_Name_The_First_Refusing_Block_And_Write_Nothing)
+{
+    struct TCase {
+        const char* What;
+        TOperation Operation;
+        TEdit_Status Status;
+        std::size_t Block;
+        std::size_t Unselected_Sharing;
+    };
+    TBlock_Settings author_record;
+    author_record.Variations[1] = 0x05; // block 2 has an author record: bit 15 set there
+    const std::vector<TCase> cases = {
+        {"a block the walk did not list",
+         [](TChallenge_Edit_Session& s) { return s.Rotate({3, 8}, 1); },
+         TEdit_Status::Block_Not_Walked, 8, 0},
+        {"above 255",
+         [](TChallenge_Edit_Session& s) { return s.Move({4, 5, 6, 7}, 240, 0, 0, true); },
+         TEdit_Status::Position_Out_Of_Range, 6, 0},
+        {"outside the challenge's 32 cells",
+         [](TChallenge_Edit_Session& s) { return s.Move({4, 5}, 17, 0, 0, false); },
+         TEdit_Status::Outside_Challenge, 5, 0},
+        {"variations that change how the list is read",
+         [&](TChallenge_Edit_Session& s) { return s.Set({0, 2}, author_record, false); },
+         TEdit_Status::Changes_Game_Reading, 2, 0},
+        {"an in-place name that an unselected block refers to",
+         [](TChallenge_Edit_Session& s) {
+             return s.Replace_Name({0, 2, 3, 4, 5}, "StadiumRoadMain", "Road");
+         },
+         TEdit_Status::Shared_In_Place_Name, 0, 1},
+        {"a reference to a name defined only later",
+         [](TChallenge_Edit_Session& s) {
+             return s.Replace_Name({1, 5}, "StadiumRoadMain", "StadiumPlatform");
+         },
+         TEdit_Status::Name_Not_Defined, 1, 0},
+        {"a block write with a name not defined before it",
+         [](TChallenge_Edit_Session& s) {
+             return s.Write_Block(1, "Nowhere", {0, 0, 0, 0, 0, 0, 0, 0});
+         },
+         TEdit_Status::Name_Not_Defined, 1, 0},
+    };
+    const TFlexible_Byte_Array original =
+        test::Build_Challenge(test::Fixture_Challenge(), Mask).Image;
+    for (const TCase& test_case : cases) {
+        SCOPED_TRACE(test_case.What);
+        TChallenge_Edit_Session session(original, Mask);
+        const TEdit_Result result = test_case.Operation(session);
+        EXPECT_EQ(result.Status, test_case.Status);
+        EXPECT_EQ(result.Block, test_case.Block);
+        EXPECT_EQ(result.Unselected_Sharing, test_case.Unselected_Sharing);
+        EXPECT_EQ(session.Image(), original);
+        EXPECT_FALSE(session.Can_Undo());
+        EXPECT_FALSE(session.Is_Modified());
+    }
+}
+
+// Replace renames a name in place only with every block that refers to it, and points each
+// other reference at the lowest entry of the new name defined before it, renamed ones included.
+TEST(Challenge_Edit_Session, Replace_Keeps_Each_Record_In_Place_Or_By_Reference)
+{
+    TChallenge_Edit_Session session(test::Build_Challenge(test::Fixture_Challenge(), Mask).Image,
+                                    Mask);
+    // Blocks 0 and 1 share entry 6; block 5 refers to entry 9, whose block 4 is not selected.
+    ASSERT_EQ(session.Replace_Name({0, 1, 5}, "StadiumRoadMain", "StadiumCircuitBase").Status,
+              TEdit_Status::Done);
+    const std::vector<test::TFile_Block> blocks = Blocks_Of(session);
+    EXPECT_EQ(blocks[0].Block.Name, "StadiumCircuitBase");
+    EXPECT_TRUE(blocks[0].Block.Name_In_Place);
+    EXPECT_EQ(blocks[1].Block.Name_Index, 6U);
+    EXPECT_EQ(blocks[4].Block.Name, "StadiumRoadMain");
+    EXPECT_EQ(blocks[5].Block.Name, "StadiumCircuitBase");
+    EXPECT_EQ(blocks[5].Block.Name_Index, 6U); // the renamed entry, lower than 7
+    EXPECT_FALSE(blocks[5].Block.Name_In_Place);
+    EXPECT_EQ(session.Undo_Text(), "Replace StadiumRoadMain by StadiumCircuitBase");
+}
+
+TEST(Challenge_Edit_Session, History_Follows_Undo_Redo_And_The_Saved_Mark)
+{
+    TChallenge_Edit_Session session(test::Build_Challenge(test::Fixture_Challenge(), Mask).Image,
+                                    Mask);
+    EXPECT_EQ(session.Undo().Status, TEdit_Status::Nothing_To_Undo);
+    EXPECT_EQ(session.Move({3}, 1, 0, 0, false).Status, TEdit_Status::Done);
+    EXPECT_EQ(session.Undo_Text(), "Move block 3");
+    session.Mark_Saved();
+    EXPECT_FALSE(session.Is_Modified());
+    EXPECT_EQ(session.Rotate({2, 3, 4}, 1).Status, TEdit_Status::Done);
+    EXPECT_EQ(session.Undo_Text(), "Rotate 3 blocks");
+    EXPECT_TRUE(session.Is_Modified());
+    session.Undo();
+    EXPECT_FALSE(session.Is_Modified()); // back at the saved state
+    EXPECT_EQ(session.Redo_Text(), "Rotate 3 blocks");
+    EXPECT_EQ(session.Last_Step_Blocks(), (TBlock_Selection{2, 3, 4}));
+    session.Undo();
+    EXPECT_TRUE(session.Is_Modified());
+    // A new step drops the ones undone, and with them the way back to the saved state.
+    EXPECT_EQ(session.Write_Block(7, "Stadium", {1, 18, 2, 3, 4, 5, 6, 7}).Status,
+              TEdit_Status::Done);
+    EXPECT_FALSE(session.Can_Redo());
+    EXPECT_EQ(session.Undo_Text(), "Block 7");
+    session.Undo();
+    EXPECT_TRUE(session.Is_Modified());
+    // Nothing to change makes no step.
+    EXPECT_EQ(session.Move({1, 2}, 0, 0, 0, false).Status, TEdit_Status::Unchanged);
+    EXPECT_EQ(session.Write_Block(7, "Stadium", {1, 17, 2, 3, 4, 5, 6, 7}).Status,
+              TEdit_Status::Unchanged);
+    EXPECT_TRUE(session.Can_Redo()); // an unchanged write leaves the history as it is
+}
+
+} // namespace
+} // namespace plotvane
