@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <csignal>
 #include <filesystem>
+#include <random>
 #include <system_error>
 #include <utility>
 #include <vector>
@@ -15,6 +16,7 @@
 #include <share.h>
 #include <windows.h>
 #else
+#include <sys/resource.h>
 #include <unistd.h>
 #endif
 
@@ -29,6 +31,11 @@ constexpr int Error_Access_Denied = 5;
 constexpr int Error_Read_Beyond_End = 100;
 constexpr int Error_Disk_Full = 101;
 constexpr int Error_Invalid_Numeric_Input = 106;
+// EFBIG's own number, the same on POSIX systems and Windows.
+constexpr int Error_File_Too_Large = 27;
+// A copy refused because its target is its source. No system error takes this number: those
+// moved up past the classic table start at 1001.
+constexpr int Error_Same_File = 1000;
 
 // Writes go out in pieces that every platform's write call accepts in one request.
 constexpr std::size_t Write_Piece = std::size_t{1} << 30;
@@ -65,8 +72,9 @@ int Measure_Size(std::FILE* file, std::uint64_t& size)
     return 0;
 }
 
-// A full disk, a file size limit or a quota ends a write early without being an error: the
-// caller learns it from the count written.
+// A full disk or a quota ends a write early without being an error: the caller learns it from
+// the count written. A file size limit is an error of its own, which the user must be told
+// apart from a full disk.
 bool Ends_Write_Early(int errno_value)
 {
 #ifdef EDQUOT
@@ -74,7 +82,7 @@ bool Ends_Write_Early(int errno_value)
         return true;
     }
 #endif
-    return errno_value == ENOSPC || errno_value == EFBIG;
+    return errno_value == ENOSPC;
 }
 
 // One write request; returns the count written, or -1 with errno set.
@@ -87,7 +95,7 @@ long long Write_Some(int descriptor, const std::uint8_t* data, std::size_t count
 #endif
 }
 
-// Writes until all is written or a full disk, a file size limit or a quota ends the write early.
+// Writes until all is written or a full disk or a quota ends the write early.
 // Returns the count written; `early_end_error` receives the errno value that ended it (0 when
 // all was written).
 std::size_t Write_All(int descriptor, const std::uint8_t* data, std::size_t size,
@@ -186,33 +194,90 @@ void Take_Attributes(int descriptor, const struct stat* model)
     }
 }
 
+std::string Folder_Of(const std::string& target)
+{
+    const std::string folder = std::filesystem::path(target).parent_path().string();
+    return folder.empty() ? "." : folder;
+}
+
 // Makes the rename itself survive a crash. Some file systems cannot sync a folder; the new
 // contents are in place by then, so that must not turn a finished save into an error.
 void Sync_Folder(const std::string& target)
 {
-    std::string folder = std::filesystem::path(target).parent_path().string();
-    if (folder.empty()) {
-        folder = ".";
-    }
-    const int descriptor = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int descriptor = ::open(Folder_Of(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (descriptor >= 0) {
         static_cast<void>(::fsync(descriptor));
         ::close(descriptor);
     }
 }
+
+// A file without a name in the target's folder, where the system offers one: a process killed
+// before the end of a save then leaves nothing behind. -1 where it is refused (an older kernel,
+// a file system without it) or where /proc, through which it is named at the end, is missing.
+int Open_Anonymous_File(const std::string& target)
+{
+#ifdef O_TMPFILE
+    if (::access("/proc/self/fd", X_OK) == 0) {
+        return ::open(Folder_Of(target).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    }
+#else
+    static_cast<void>(target);
+#endif
+    return -1;
+}
+
+// The temporary name template with its X's drawn at random, as mkstemp draws them.
+std::string Fresh_Temporary_Name(const std::string& target)
+{
+    static constexpr char Letters[] =
+        "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    static std::mt19937 generator{std::random_device{}()};
+    std::uniform_int_distribution<std::size_t> pick(0, sizeof Letters - 2);
+    std::string name = Temporary_Name_Template(target);
+    for (std::size_t i = name.size() - 6; i < name.size(); ++i) {
+        name[i] = Letters[pick(generator)];
+    }
+    return name;
+}
+
+// Before a file is overwritten in place: a size past the process's file size limit, or a disk
+// without room for it, is refused before the first byte changes. A file system that cannot
+// reserve room lets the write go ahead.
+void Reserve_Room(int descriptor, std::uint64_t size)
+{
+    rlimit limit {};
+    if (::getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
+        size > limit.rlim_cur) {
+        Raise_In_Out_Error_From_Errno(EFBIG);
+    }
+#ifdef FALLOC_FL_KEEP_SIZE
+    if (size != 0 &&
+        ::fallocate(descriptor, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(size)) != 0 &&
+        errno != EOPNOTSUPP && errno != ENOSYS && errno != EINVAL) {
+        Raise_In_Out_Error_From_Errno(errno);
+    }
+#else
+    static_cast<void>(descriptor);
+#endif
+}
 #endif
 
-// A uniquely named file beside the target that receives the new contents and takes the
-// attributes of the file at `model_path` (the target itself for a save, the source for a copy;
-// those of an ordinary new file when it does not exist). It is removed when it goes out of
-// scope unless it has replaced the target.
+// Where the new contents go until they take the target's place: a file without a name where
+// the system offers one, else a uniquely named file beside the target. It takes the attributes
+// of the file at `model_path` (the target itself for a save, the source for a copy; those of an
+// ordinary new file when it does not exist), and it leaves nothing behind unless it has
+// replaced the target. In a folder that may not be written to, an existing target that may be
+// written is written in place instead: the backup copy made before it is then the way back.
 class TReplacement_File {
 public:
-    TReplacement_File(const std::string& target, const std::string& model_path)
-        : name_(Temporary_Name_Template(target))
+    // `size` is the count of bytes that will be written.
+    TReplacement_File(const std::string& target, const std::string& model_path,
+                      std::uint64_t size)
+        : target_(target), name_(Temporary_Name_Template(target))
     {
 #ifdef _WIN32
         static_cast<void>(model_path);
+        static_cast<void>(size);
         const int naming_error = _mktemp_s(name_.data(), name_.size() + 1);
         if (naming_error != 0) {
             Raise_In_Out_Error_From_Errno(naming_error);
@@ -230,9 +295,15 @@ public:
         if (!has_model && errno != ENOENT) {
             Raise_In_Out_Error_From_Errno(errno);
         }
-        descriptor_ = ::mkstemp(name_.data());
-        if (descriptor_ < 0) {
-            Raise_In_Out_Error_From_Errno(errno);
+        descriptor_ = Open_Anonymous_File(target);
+        if (descriptor_ >= 0) {
+            kind_ = TKind::Anonymous;
+        } else {
+            descriptor_ = ::mkstemp(name_.data());
+            if (descriptor_ < 0) {
+                Open_In_Place(errno, size);
+                return;
+            }
         }
         try {
             Take_Attributes(descriptor_, has_model ? &model : nullptr);
@@ -253,11 +324,18 @@ public:
     TReplacement_File(const TReplacement_File&) = delete;
     TReplacement_File& operator=(const TReplacement_File&) = delete;
 
-    int Descriptor() const { return descriptor_; }
+    // Writes the next `size` bytes; returns the count written, short when a full disk or a
+    // quota ended the write early (`early_end_error` then says which).
+    std::size_t Write(const std::uint8_t* data, std::size_t size, int& early_end_error)
+    {
+        const std::size_t written = Write_All(descriptor_, data, size, early_end_error);
+        written_ += written;
+        return written;
+    }
 
     // Flushes the contents to the disk, then puts the file in the target's place. A late write
     // failure shows up in the flush or the close, before the target is touched.
-    void Replace(const std::string& target)
+    void Replace()
     {
 #ifdef _WIN32
         if (_commit(descriptor_) != 0) {
@@ -266,26 +344,78 @@ public:
         if (_close(std::exchange(descriptor_, -1)) != 0) {
             Raise_In_Out_Error_From_Errno(errno);
         }
-        if (!MoveFileExA(name_.c_str(), target.c_str(),
+        if (!MoveFileExA(name_.c_str(), target_.c_str(),
                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
             throw EInOutError(static_cast<int>(GetLastError()));
         }
 #else
+        if (kind_ == TKind::In_Place && ::ftruncate(descriptor_, static_cast<off_t>(written_)) != 0) {
+            Raise_In_Out_Error_From_Errno(errno);
+        }
         if (::fsync(descriptor_) != 0) {
             Raise_In_Out_Error_From_Errno(errno);
+        }
+        if (kind_ == TKind::Anonymous) {
+            Give_Name();
         }
         if (::close(std::exchange(descriptor_, -1)) != 0) {
             Raise_In_Out_Error_From_Errno(errno);
         }
-        if (std::rename(name_.c_str(), target.c_str()) != 0) {
-            Raise_In_Out_Error_From_Errno(errno);
+        if (kind_ == TKind::Named) {
+            if (std::rename(name_.c_str(), target_.c_str()) != 0) {
+                Raise_In_Out_Error_From_Errno(errno);
+            }
+            Sync_Folder(target_);
         }
-        Sync_Folder(target);
 #endif
         placed_ = true;
     }
 
 private:
+    enum class TKind { Named, Anonymous, In_Place };
+
+#ifndef _WIN32
+    // The folder refused a new file (`naming_error`): the target itself is written, when it is
+    // an existing regular file that may be written.
+    void Open_In_Place(int naming_error, std::uint64_t size)
+    {
+        if (naming_error != EACCES && naming_error != EPERM) {
+            Raise_In_Out_Error_From_Errno(naming_error);
+        }
+        descriptor_ = ::open(target_.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+        struct stat status {};
+        if (descriptor_ < 0 || ::fstat(descriptor_, &status) != 0 || !S_ISREG(status.st_mode)) {
+            Discard();
+            Raise_In_Out_Error_From_Errno(naming_error);
+        }
+        kind_ = TKind::In_Place;
+        try {
+            Reserve_Room(descriptor_, size);
+        } catch (const EInOutError&) {
+            Discard();
+            throw;
+        }
+    }
+
+    // Links the anonymous file into the folder under a fresh temporary name, through its entry
+    // in /proc, which needs no privilege (unlike naming the descriptor itself).
+    void Give_Name()
+    {
+        const std::string descriptor_path = "/proc/self/fd/" + std::to_string(descriptor_);
+        for (;;) {
+            name_ = Fresh_Temporary_Name(target_);
+            if (::linkat(AT_FDCWD, descriptor_path.c_str(), AT_FDCWD, name_.c_str(),
+                         AT_SYMLINK_FOLLOW) == 0) {
+                kind_ = TKind::Named;
+                return;
+            }
+            if (errno != EEXIST) {
+                Raise_In_Out_Error_From_Errno(errno);
+            }
+        }
+    }
+#endif
+
     void Discard()
     {
         if (descriptor_ >= 0) {
@@ -295,11 +425,16 @@ private:
             ::close(std::exchange(descriptor_, -1));
 #endif
         }
-        std::remove(name_.c_str());
+        if (kind_ == TKind::Named) {
+            std::remove(name_.c_str());
+        }
     }
 
+    std::string target_;
     std::string name_;
+    TKind kind_ = TKind::Named;
     int descriptor_ = -1;
+    std::uint64_t written_ = 0;
     bool placed_ = false;
 };
 
@@ -327,6 +462,10 @@ std::string In_Out_Error_Text(int error_code)
         return "Disk full";
     case Error_Invalid_Numeric_Input:
         return "Invalid numeric input";
+    case Error_File_Too_Large:
+        return "File too large for the system's file size limit";
+    case Error_Same_File:
+        return "The copy would overwrite its own source";
     default:
         return "I/O error " + std::to_string(error_code);
     }
@@ -353,6 +492,8 @@ int In_Out_Error_Code_From_Errno(int errno_value)
     case EDQUOT:
 #endif
         return Error_Disk_Full;
+    case EFBIG:
+        return Error_File_Too_Large;
     default:
         // Another error whose number the classic table already gives a meaning (EIO is 5)
         // moves 1000 up, so that it is never shown as, say, "File access denied".
@@ -376,6 +517,23 @@ bool Directory_Exists(const std::string& path)
 {
     std::error_code error;
     return std::filesystem::is_directory(path, error);
+}
+
+std::optional<TFile_Stamp> File_Stamp(const std::string& path)
+{
+    std::error_code error;
+    TFile_Stamp stamp;
+    if (!std::filesystem::is_regular_file(path, error)) {
+        return std::nullopt;
+    }
+    stamp.Size = std::filesystem::file_size(path, error);
+    if (!error) {
+        stamp.Modified = std::filesystem::last_write_time(path, error);
+    }
+    if (error) {
+        return std::nullopt;
+    }
+    return stamp;
 }
 
 std::string Current_Directory()
@@ -433,13 +591,13 @@ std::size_t Replace_File_Contents(const std::string& path, const std::uint8_t* d
                                   std::size_t size)
 {
     const std::string target = Resolve_Link(path);
-    TReplacement_File replacement(target, target);
+    TReplacement_File replacement(target, target, size);
     int early_end_error = 0;
-    const std::size_t written = Write_All(replacement.Descriptor(), data, size, early_end_error);
+    const std::size_t written = replacement.Write(data, size, early_end_error);
     if (written < size) {
         return written; // the replacement is discarded; the target stays as it was
     }
-    replacement.Replace(target);
+    replacement.Replace();
     return written;
 }
 
@@ -456,7 +614,12 @@ void Copy_File(const std::string& source_path, const std::string& target_path)
     }
     TInput_File source(source_path);
     const std::string target = Resolve_Link(target_path);
-    TReplacement_File replacement(target, source_path);
+    // A target that is the source itself, through a link of either kind, would be overwritten
+    // by the copy meant to keep it.
+    if (std::filesystem::equivalent(source_path, target, error)) {
+        throw EInOutError(Error_Same_File);
+    }
+    TReplacement_File replacement(target, source_path, source.Size());
     std::vector<std::uint8_t> buffer(Copy_Piece);
     for (;;) {
         const std::size_t count = source.Read(buffer.data(), buffer.size());
@@ -464,11 +627,11 @@ void Copy_File(const std::string& source_path, const std::string& target_path)
             break;
         }
         int early_end_error = 0;
-        if (Write_All(replacement.Descriptor(), buffer.data(), count, early_end_error) < count) {
+        if (replacement.Write(buffer.data(), count, early_end_error) < count) {
             Raise_In_Out_Error_From_Errno(early_end_error);
         }
     }
-    replacement.Replace(target);
+    replacement.Replace();
 }
 
 void Ignore_File_Size_Limit_Signal()

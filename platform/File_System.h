@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -10,7 +12,8 @@ namespace plotvane {
 
 // An operating-system failure of a file operation. Error_Code uses the classic numbering:
 // 2 missing file, 3 bad path, 4 too many open files, 5 access denied, 100 read past end,
-// 101 disk full, 106 invalid numeric input; any other system error keeps its own number.
+// 101 disk full, 106 invalid numeric input, 27 (EFBIG) past the file size limit, 1000 a copy
+// onto its own source; any other system error keeps its own number.
 class EInOutError : public std::runtime_error {
 public:
     explicit EInOutError(int error_code);
@@ -29,6 +32,21 @@ int In_Out_Error_Code_From_Errno(int errno_value);
 // True only for an existing regular file (after following links); a folder counts as missing.
 bool File_Exists(const std::string& path);
 bool Directory_Exists(const std::string& path);
+
+// What shows that a file changed since it was read: its size and its modification time.
+struct TFile_Stamp {
+    std::uintmax_t Size = 0;
+    std::filesystem::file_time_type Modified;
+
+    bool operator==(const TFile_Stamp& other) const
+    {
+        return Size == other.Size && Modified == other.Modified;
+    }
+    bool operator!=(const TFile_Stamp& other) const { return !(*this == other); }
+};
+
+// The stamp of the regular file at `path` (after following links); nothing when there is none.
+std::optional<TFile_Stamp> File_Stamp(const std::string& path);
 std::string Current_Directory();
 
 // A file opened for reading only, without shutting out other readers or writers.
@@ -56,20 +74,26 @@ private:
 
 // A write past the file size limit of the process (RLIMIT_FSIZE) ends the process with SIGXFSZ
 // by default, in the middle of a save and leaving its temporary file behind. Every program calls
-// this first, so that such a write fails with EFBIG instead and the save reports it like a full
-// disk. Nothing to do on Windows.
+// this first, so that such a write fails with EFBIG instead and the save reports it as "File
+// too large for the system's file size limit". Nothing to do on Windows.
 void Ignore_File_Size_Limit_Signal();
 
 // Puts `size` bytes in place of the file at `path` without ever leaving it half-written: the
-// bytes go to a temporary file in the same folder, which replaces the target only once it is
-// complete and flushed. An existing target keeps its permissions; a new one gets those of an
-// ordinary new file; where the system allows it, the owner and group are kept too. The
-// set-user-id and set-group-id bits are never carried over. A symbolic link is followed, also
-// one that names no file yet: the file it names is replaced (or created) and the link stays.
-// The target's other hard links, if any, keep the old contents. Returns the number of bytes
-// written; fewer than `size` means the disk filled up, and the target is then left as it was.
-// Every other failure raises EInOutError, also leaving the target as it was. No temporary file
-// outlives the call.
+// bytes go to a temporary file in the same folder (one without a name until the end, where the
+// system offers it, so that not even a killed process leaves one behind), which replaces the
+// target only once it is complete and flushed. An existing target keeps its permissions; a new
+// one gets those of an ordinary new file; where the system allows it, the owner and group are
+// kept too. The set-user-id and set-group-id bits are never carried over. A symbolic link is
+// followed, also one that names no file yet: the file it names is replaced (or created) and the
+// link stays. The target's other hard links, if any, keep the old contents. Returns the number
+// of bytes written; fewer than `size` means the disk filled up, and the target is then left as
+// it was. Every other failure raises EInOutError, also leaving the target as it was. No
+// temporary file outlives the call.
+//
+// In a folder that refuses new files, an existing target that may be written is written in
+// place instead (after room for it is reserved where the system can), then flushed: callers
+// make its backup copy first, which is then the only way back from a failure, and its other
+// hard links see the new contents.
 std::size_t Replace_File_Contents(const std::string& path, const std::uint8_t* data,
                                   std::size_t size);
 
@@ -77,8 +101,10 @@ std::size_t Replace_File_Contents(const std::string& path, const std::uint8_t* d
 // same safe way: the target is replaced only once the copy is complete and flushed, and it
 // follows symbolic links as Replace_File_Contents does. The copy takes the source's permissions
 // (never set-user-id or set-group-id) and, where the system allows it, its owner and group. A
-// source that is not a regular file (a folder, say) counts as missing. Every failure, a full
-// disk included, raises EInOutError and leaves the source and the target as they were.
+// source that is not a regular file (a folder, say) counts as missing. A target that is the
+// source itself (through a symbolic or a hard link) is refused. Every failure, a full disk
+// included, raises EInOutError and leaves the source and the target as they were; a target
+// written in place, as above, may be left part-written.
 void Copy_File(const std::string& source_path, const std::string& target_path);
 
 } // namespace plotvane

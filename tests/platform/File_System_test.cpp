@@ -69,6 +69,7 @@ TEST(EInOutError, Carries_The_Classic_Numbers_And_Texts)
     for (const int error : {ENOSPC, EDQUOT}) {
         EXPECT_EQ(In_Out_Error_Code_From_Errno(error), 101) << error;
     }
+    EXPECT_EQ(In_Out_Error_Code_From_Errno(EFBIG), 27);
     EXPECT_EQ(In_Out_Error_Code_From_Errno(EBUSY), EBUSY);
     // A device failure must not read as one of the classic texts that shares its number.
     EXPECT_STREQ(EInOutError(In_Out_Error_Code_From_Errno(EIO)).what(), "I/O error 1005");
@@ -76,7 +77,9 @@ TEST(EInOutError, Carries_The_Classic_Numbers_And_Texts)
     const std::pair<int, const char*> texts[] = {
         {2, "File not found"},      {3, "Invalid filename"},        {4, "Too many open files"},
         {5, "File access denied"},  {100, "Read beyond end of file"}, {101, "Disk full"},
-        {106, "Invalid numeric input"}, {32, "I/O error 32"}};
+        {106, "Invalid numeric input"}, {32, "I/O error 32"},
+        {27, "File too large for the system's file size limit"},
+        {1000, "The copy would overwrite its own source"}};
     for (const auto& [code, text] : texts) {
         const EInOutError error(code);
         EXPECT_EQ(error.Error_Code(), code);
@@ -191,7 +194,7 @@ TEST(Replace_File_Contents, Saves_A_File_Whose_Name_Is_As_Long_As_Allowed)
     EXPECT_EQ(Names_In(folder.Path()), std::vector<std::string>{name});
 }
 
-TEST(Replace_File_Contents, Reports_A_Full_Disk_As_A_Short_Count_And_Keeps_The_Target)
+TEST(Replace_File_Contents, Says_File_Too_Large_Past_The_File_Size_Limit_And_Keeps_The_Target)
 {
     const test::TScratch_Folder folder;
     const std::string path = folder.Path() + "/file";
@@ -199,9 +202,16 @@ TEST(Replace_File_Contents, Reports_A_Full_Disk_As_A_Short_Count_And_Keeps_The_T
     test::Write_Plain_File(path, previous);
 
     const int exit_code = test::Run_With_File_Size_Limit(1000, [&] {
-        return Replace(path, test::TBytes(5000, 7)) == 1000 ? 0 : 1;
+        try {
+            Replace(path, test::TBytes(5000, 7));
+        } catch (const EInOutError& error) {
+            return std::string(error.what()) == "File too large for the system's file size limit"
+                       ? 0
+                       : 1;
+        }
+        return 2;
     });
-    EXPECT_EQ(exit_code, 0) << "the write did not stop at the 1000-byte limit";
+    EXPECT_EQ(exit_code, 0) << "a write past the limit was not reported as a file too large";
     EXPECT_EQ(test::Read_Plain_File(path), previous);
     EXPECT_EQ(Names_In(folder.Path()), std::vector<std::string>{"file"});
 }
@@ -234,6 +244,45 @@ TEST(Replace_File_Contents, Refuses_A_Read_Only_File_And_Keeps_It)
     EXPECT_EQ(Names_In(folder.Path()), std::vector<std::string>{"file"});
 }
 
+// Runs in a child process as a user who may write the files but not create any in their
+// folder: a save and a backup copy write the file in place, leaving nothing else there.
+void Expect_Written_In_Place(const std::string& folder)
+{
+    if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) {
+        std::_Exit(2);
+    }
+    try {
+        if (Replace(folder + "/Map", {4, 5}) != 2) {
+            std::_Exit(3);
+        }
+        Copy_File(folder + "/Map", folder + "/Map.bak1");
+    } catch (const EInOutError&) {
+        std::_Exit(4);
+    }
+    std::_Exit(0);
+}
+
+TEST(Replace_File_Contents, Writes_In_Place_In_A_Folder_That_Refuses_New_Files)
+{
+    const test::TScratch_Folder folder;
+    const std::string map = folder.Path() + "/Map";
+    test::Write_Plain_File(map, {1, 2, 3, 4, 5, 6});
+    test::Write_Plain_File(map + ".bak1", {9, 9, 9, 9, 9, 9, 9, 9});
+    for (const std::string& path : {map, map + ".bak1"}) {
+        ASSERT_EQ(chmod(path.c_str(), 0666), 0);
+    }
+    ASSERT_EQ(chmod(folder.Path().c_str(), 0755), 0);
+    if (geteuid() != 0) {
+        ASSERT_EQ(chmod(folder.Path().c_str(), 0555), 0);
+    }
+
+    EXPECT_EXIT(Expect_Written_In_Place(folder.Path()), testing::ExitedWithCode(0), "");
+    ASSERT_EQ(chmod(folder.Path().c_str(), 0755), 0);
+    EXPECT_EQ(test::Read_Plain_File(map), (test::TBytes{4, 5}));
+    EXPECT_EQ(test::Read_Plain_File(map + ".bak1"), (test::TBytes{4, 5}));
+    EXPECT_EQ(Names_In(folder.Path()), (std::vector<std::string>{"Map", "Map.bak1"}));
+}
+
 TEST(Copy_File, Copies_Over_An_Existing_File_A_New_One_And_Through_A_Link)
 {
     const test::TScratch_Folder folder;
@@ -244,7 +293,7 @@ TEST(Copy_File, Copies_Over_An_Existing_File_A_New_One_And_Through_A_Link)
     test::Write_Plain_File(folder.Path() + "/Map.bak", {9, 9, 9, 9, 9});
     fs::create_symlink("Map.bak2", folder.Path() + "/link");
 
-    for (const char* target : {"Map.bak", "Map.bak1", "link", "Map"}) {
+    for (const char* target : {"Map.bak", "Map.bak1", "link"}) {
         const std::string path = folder.Path() + "/" + target;
         Copy_File(source, path);
         EXPECT_EQ(test::Read_Plain_File(path), contents) << target;
@@ -253,6 +302,25 @@ TEST(Copy_File, Copies_Over_An_Existing_File_A_New_One_And_Through_A_Link)
     EXPECT_TRUE(fs::is_symlink(folder.Path() + "/link"));
     EXPECT_EQ(Names_In(folder.Path()),
               (std::vector<std::string>{"Map", "Map.bak", "Map.bak1", "Map.bak2", "link"}));
+}
+
+TEST(Copy_File, Refuses_A_Target_That_Is_The_Source_Through_A_Link)
+{
+    const test::TScratch_Folder folder;
+    const std::string source = folder.Path() + "/Map";
+    const test::TBytes contents = {1, 2, 3};
+    test::Write_Plain_File(source, contents);
+    fs::create_symlink("Map", folder.Path() + "/Map.bak");
+    fs::create_hard_link(source, folder.Path() + "/Map.bak1");
+
+    for (const char* target : {"Map.bak", "Map.bak1", "Map"}) {
+        Expect_In_Out_Error([&] { Copy_File(source, folder.Path() + "/" + target); }, 1000,
+                            "The copy would overwrite its own source");
+    }
+    EXPECT_TRUE(fs::is_symlink(folder.Path() + "/Map.bak"));
+    EXPECT_EQ(fs::hard_link_count(source), 2U);
+    EXPECT_EQ(test::Read_Plain_File(source), contents);
+    EXPECT_EQ(Names_In(folder.Path()), (std::vector<std::string>{"Map", "Map.bak", "Map.bak1"}));
 }
 
 TEST(Copy_File, Fails_With_Both_Files_As_They_Were_And_Nothing_Left_Behind)
