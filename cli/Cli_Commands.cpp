@@ -182,7 +182,10 @@ TMemory_Mask Draw_Memory_Mask()
     return static_cast<TMemory_Mask>(mask(source));
 }
 
-int Run_Cli(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
+namespace {
+
+// Runs the command line; the report on `out` may still wait in its buffers.
+int Run_Command_Line(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
 {
     CLI::App app{"Looks into TrackMania TMNF/TMUF GBX files: challenges, profiles and replays. "
                  "Only set changes a file.",
@@ -239,6 +242,20 @@ int Run_Cli(int argc, const char* const* argv, std::ostream& out, std::ostream& 
         err << Cli_Program_Name << ": not enough memory to " << action << '\n';
         return Cli_Exit_Failure;
     }
+}
+
+} // namespace
+
+int Run_Cli(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
+{
+    const int exit_code = Run_Command_Line(argc, argv, out, err);
+    // A report lost on its way out (a full disk, a closed pipe, /dev/full) is a failure too;
+    // the last of it leaves the buffers only here.
+    if (!out.flush()) {
+        Report_Failure(err, "standard output", "the report could not be written");
+        return Cli_Exit_Failure;
+    }
+    return exit_code;
 }
 
 } // namespace plotvane

@@ -11,6 +11,7 @@
 #include "cli/Cli_Reports.h"
 #include "gbx/Gbx_Base_Structure.h"
 #include "gbx/Gbx_IO.h"
+#include "platform/File_Lock.h"
 #include "platform/File_System.h"
 
 #include <stdexcept>
@@ -118,6 +119,8 @@ std::string Refusal_Text(TBlock_Write_Status status, const std::string& name,
 void Set_Block(const TSet_Request& request, const TMemory_Mask& mask, std::ostream& out,
                std::ostream& err)
 {
+    // Held until the map is written and read back, so that another edit of it waits.
+    const TFile_Lock lock(request.Map);
     TBlock_Listing challenge = Open_Challenge(request.Map, mask);
     Check_Author(challenge, request.Game_Folder, mask);
     Require_Block(challenge, request.Index);
@@ -212,6 +215,8 @@ int Run_Set(const TSet_Request& request, const TMemory_Mask& mask, std::ostream&
         Report_Failure(err, request.Map, failure.what());
     } catch (const EInOutError& error) {
         Report_Failure(err, request.Map, error.what());
+    } catch (const EFile_In_Use& in_use) {
+        Report_Failure(err, request.Map, in_use.what());
     }
     return Cli_Exit_Failure;
 }

@@ -1,5 +1,6 @@
 #include "challenge/Gbx_Challenge_Read.h"
 #include "cli/Cli_Commands.h"
+#include "platform/File_Lock.h"
 #include "platform/File_System.h"
 
 #include "tests/cli/Cli_Run.h"
@@ -14,6 +15,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -254,6 +256,57 @@ TEST_F(Cli_Set_Test, Refuses_With_One_Line_And_Writes_Nothing)
     EXPECT_EQ(other.Err, "plotvane-cli: " + Map() +
                              ": Challenge creator (Someone_Else) not corresponding with listed "
                              "profiles\n");
+}
+
+// A challenge of three blocks by the local player.
+void Write_Own_Challenge(const std::string& path)
+{
+    test::TChallenge_Description description;
+    description.Author_Login = test::In_Place("nadeo");
+    description.Blocks = {{test::In_Place("StadiumRoadMain"), {1, 2, 3, 4, 0, 0, 0, 0}, {}},
+                          {test::In_Place("StadiumPlatform"), {1, 2, 3, 4, 0, 0, 0, 0}, {}},
+                          {test::Reference(5), {1, 2, 3, 4, 0, 0, 0, 0}, {}}};
+    ASSERT_EQ(test::Write_Challenge_File(path, description), 0U);
+}
+
+TEST_F(Cli_Set_Test, Waits_For_Another_Edit_Of_The_Map_Then_Says_It_Is_In_Use)
+{
+    Write_Own_Challenge(Map());
+    const TFile_Lock other_edit(Map());
+    const TCli_Run run = Set_Writing_Nothing({"0", "--x", "9"});
+    EXPECT_EQ(run.Exit_Code, Cli_Exit_Failure);
+    EXPECT_EQ(run.Err, "plotvane-cli: " + Map() +
+                           ": the file is being changed by another program; try again once it "
+                           "is done\n");
+}
+
+TEST_F(Cli_Set_Test, Refuses_A_Backup_That_Is_A_Link_To_The_Map)
+{
+    Write_Own_Challenge(Map());
+    const TBytes before = test::Read_Plain_File(Map());
+    std::filesystem::create_symlink(Map(), Backup());
+    const TCli_Run run = Set({"0", "--x", "9"});
+    EXPECT_EQ(run.Exit_Code, Cli_Exit_Failure);
+    EXPECT_EQ(run.Err, "plotvane-cli: " + Map() + ": cannot make the backup " + Backup() +
+                           ": The copy would overwrite its own source\n");
+    EXPECT_EQ(test::Read_Plain_File(Map()), before);
+    EXPECT_TRUE(std::filesystem::is_symlink(Backup()));
+}
+
+TEST_F(Cli_Set_Test, Every_Command_Whose_Report_Is_Lost_Exits_1)
+{
+    Write_Own_Challenge(Map());
+    const std::vector<std::vector<std::string>> commands = {
+        {"info", Map()},
+        {"blocks", "--json", Map()},
+        {"profiles", "--game-folder", Game_Folder()},
+        {"set", "--game-folder", Game_Folder(), Map(), "1", "--y", "7"}};
+    for (const auto& command : commands) {
+        const TCli_Run run = Run_Command(command, true);
+        EXPECT_EQ(run.Exit_Code, Cli_Exit_Failure) << command[0];
+        EXPECT_EQ(run.Err, "plotvane-cli: standard output: the report could not be written\n")
+            << command[0];
+    }
 }
 
 } // namespace
