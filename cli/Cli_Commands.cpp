@@ -249,9 +249,13 @@ int Run_Command_Line(int argc, const char* const* argv, std::ostream& out, std::
 int Run_Cli(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
 {
     const int exit_code = Run_Command_Line(argc, argv, out, err);
-    // A report lost on its way out (a full disk, a closed pipe, /dev/full) is a failure too;
-    // the last of it leaves the buffers only here.
-    if (!out.flush()) {
+    // A report lost on its way out (a full disk, /dev/full) is a failure too; the last of it
+    // leaves the buffers only here. A command that failed has already said why, also when
+    // its output failed for want of memory.
+    if (out) {
+        out.flush();
+    }
+    if (!out && exit_code != Cli_Exit_Failure) {
         Report_Failure(err, "standard output", "the report could not be written");
         return Cli_Exit_Failure;
     }
