@@ -7,8 +7,10 @@
 #include "challenge/TMF_Block_Names.h"
 #include "gbx/Gbx_IO.h"
 #include "gbx/Gbx_Memory_Tools.h"
+#include "platform/File_Lock.h"
 #include "platform/File_System.h"
 #include "platform/Gui_Services.h"
+#include "platform/Numbered_Backups.h"
 #include "platform/Process.h"
 #include "ui/About.h"
 #include "ui/Block_List_Model.h"
@@ -53,7 +55,6 @@
 namespace plotvane {
 
 const char* const Program_Version = "0.4d Alpha";
-std::uint32_t Backup_Counter = 0;
 
 namespace {
 
@@ -611,7 +612,6 @@ void TMainForm::Set_Tab_Order()
 void TMainForm::FormCreate()
 {
     Memory_Mask = Draw_Memory_Mask(Clock_Value());
-    Backup_Counter = 0;
     Challenge_Folder = Get_TrackMania_Folder() + Separator + "Tracks" + Separator +
                        "Challenges" + Separator;
     Current_File_Name.clear();
@@ -654,6 +654,13 @@ std::vector<std::string> TMainForm::Profile_Logins() const
 
 int TMainForm::Convert_Challenge(const std::string& file_name)
 {
+    std::optional<TFile_Lock> lock;
+    try {
+        // Held until the file is written, so that another edit of it waits.
+        lock.emplace(file_name);
+    } catch (const EFile_In_Use& in_use) {
+        return Report_Conversion_Failure(file_name, in_use.what(), Exit_Load_Failed);
+    }
     std::uint32_t status = Status_Ok;
     try {
         status = Gbx_Load_File(file_name, Expanded_Image, Memory_Mask);
@@ -833,6 +840,8 @@ bool TMainForm::Load_Challenge(const std::string& file_name, bool takes_new_name
 {
     // Loaded beside the open challenge, which stays as it is unless this one is accepted.
     TFlexible_Byte_Array image;
+    // Taken before the read: a change made while it reads shows at the next Save.
+    const std::optional<TFile_Stamp> stamp = File_Stamp(file_name);
     std::uint32_t status = Status_Ok;
     try {
         status = Gbx_Load_File(file_name, image, Memory_Mask);
@@ -855,6 +864,7 @@ bool TMainForm::Load_Challenge(const std::string& file_name, bool takes_new_name
             Challenge_Folder = Folder_Part(file_name);
         }
         Expanded_Image = std::move(image);
+        loaded_stamp_ = stamp;
         Set_Packed_Offset_Delta();
         Set_Modified(false);
         if (ChallengeRead_Item->isChecked()) {
@@ -870,16 +880,14 @@ bool TMainForm::Load_Challenge(const std::string& file_name, bool takes_new_name
 
 void TMainForm::ChallengeSave_ActionExecute()
 {
-    if (!Settle_Panel_Edits()) {
+    if (!Settle_Panel_Edits() || !Confirm_Overwriting_Changes_On_Disk()) {
         return;
     }
     if (File_Exists(Current_File_Name)) {
-        if (Backup_Counter >= 9) {
-            Backup_Counter = 0;
-        }
-        ++Backup_Counter;
         try {
-            Copy_File(Current_File_Name, Current_File_Name + ".bak" + std::to_string(Backup_Counter));
+            Copy_File(Current_File_Name,
+                      Numbered_Backup_Name(Current_File_Name,
+                                           Next_Backup_Number(Current_File_Name)));
         } catch (const EInOutError&) {
             if (Show_Message(gui_services_, this, TMessage_Kind::Error,
                              QStringLiteral("Error saving .bak file. Do you want to overwrite "
@@ -890,6 +898,17 @@ void TMainForm::ChallengeSave_ActionExecute()
         }
     }
     Save_Image_To(Current_File_Name);
+}
+
+bool TMainForm::Confirm_Overwriting_Changes_On_Disk()
+{
+    const std::optional<TFile_Stamp> on_disk = File_Stamp(Current_File_Name);
+    return !on_disk || on_disk == loaded_stamp_ ||
+           Show_Message(gui_services_, this, TMessage_Kind::Confirmation,
+                        QStringLiteral("%1 was changed on disk since it was opened. Do you want "
+                                       "to overwrite it?")
+                            .arg(From_Path(Current_File_Name)),
+                        TMessage_Buttons::Yes_No) == TMessage_Answer::Yes;
 }
 
 void TMainForm::ChallengeSaveAs_ActionExecute()
@@ -931,6 +950,8 @@ bool TMainForm::Save_Image_To(const std::string& file_name)
                      QStringLiteral("Error (%1) saving file").arg(status), TMessage_Buttons::Ok);
         return false;
     }
+    // What is on disk now is what the window holds.
+    loaded_stamp_ = File_Stamp(file_name);
     Set_Modified(false);
     return true;
 }

@@ -3,6 +3,7 @@
 #include "challenge/Gbx_Challenge_Structure.h"
 #include "challenge/Gbx_Challenge_Write.h"
 #include "memory/Base_Structure.h"
+#include "platform/File_System.h"
 #include "ui/Byte_Spin_Edit.h"
 
 #include <QMainWindow>
@@ -46,9 +47,6 @@ constexpr int Exit_Load_Failed = 9998;
 constexpr int Exit_Author_Not_Listed = 9997;
 constexpr int Exit_Save_Failed = 9996;
 constexpr int Exit_Backup_Failed = 9995;
-
-// Numbered backups made by Save in this run, whatever the file; set to 0 at start-up.
-extern std::uint32_t Backup_Counter;
 
 // A memory mask from 0 to 254 (never 255), drawn uniformly by a generator seeded with `seed`.
 TMemory_Mask Draw_Memory_Mask(std::uint64_t seed);
@@ -180,6 +178,9 @@ private:
     // Writes the image to the file; false (after telling the user) when it was not written.
     bool Save_Image_To(const std::string& file_name);
     bool Confirm_Discarding_Block_Changes();
+    // True unless the open file changed on disk since it was loaded or saved and the user
+    // does not want it overwritten.
+    bool Confirm_Overwriting_Changes_On_Disk();
     void Set_Modified(bool modified);
     // The caption (the program's title, then the open file's name) and the status bar.
     void Show_File_Place();
@@ -223,6 +224,8 @@ private:
     std::optional<TShown_Block> shown_block_;
     // The list's current line when the mouse button went down on it.
     int row_at_press_ = -1;
+    // The open file's stamp when it was loaded or last saved; nothing when it was missing.
+    std::optional<TFile_Stamp> loaded_stamp_;
 };
 
 } // namespace plotvane

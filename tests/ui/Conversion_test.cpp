@@ -1,4 +1,5 @@
 // The editor started with one argument, as a process: exit codes, the file and its .bak.
+#include "platform/File_Lock.h"
 #include "tests/support/Challenge_Builder.h"
 #include "tests/support/Corpus.h"
 #include "tests/support/File_Faults.h"
@@ -107,15 +108,34 @@ TEST_F(Conversion_Test, No_Profile_Ends_Before_The_Argument_Is_Looked_At)
     Expect_Untouched(run, 9999 & 0xFF);
 }
 
+TEST_F(Conversion_Test, A_Map_Another_Edit_Holds_Is_Left_As_It_Is)
+{
+    Write_Challenge("player");
+    const TFile_Lock other_edit(path_);
+    const TRun run = Convert();
+    Expect_Untouched(run, 9998 & 0xFF);
+    EXPECT_NE(run.Error_Output.find("being changed by another program"), std::string::npos)
+        << run.Error_Output;
+}
+
 TEST_F(Conversion_Test, Backup_That_Cannot_Be_Made_Leaves_The_Challenge_Untouched)
 {
     Write_Challenge("player");
+    // A folder in the way, then a link to the map itself, which a copy would overwrite.
     fs::create_directory(path_ + ".bak");
-    const TRun run = Convert();
+    TRun run = Convert();
     EXPECT_EQ(run.Exit_Status, 9995 & 0xFF);
     EXPECT_EQ(test::Read_Plain_File(path_), original_);
     EXPECT_TRUE(fs::is_directory(path_ + ".bak"));
     EXPECT_NE(run.Error_Output.find("exit code 9995"), std::string::npos) << run.Error_Output;
+
+    fs::remove(path_ + ".bak");
+    fs::create_symlink(path_, path_ + ".bak");
+    run = Convert();
+    EXPECT_EQ(run.Exit_Status, 9995 & 0xFF);
+    EXPECT_EQ(test::Read_Plain_File(path_), original_);
+    EXPECT_NE(run.Error_Output.find("The copy would overwrite its own source"), std::string::npos)
+        << run.Error_Output;
 }
 
 TEST_F(Conversion_Test, Two_Arguments_Open_The_Window_And_Convert_Nothing)

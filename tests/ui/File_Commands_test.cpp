@@ -19,6 +19,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <new>
 
@@ -109,7 +110,6 @@ TEST_F(File_Commands_Test, Ten_Saves_Wrap_The_Numbered_Backups)
     const TBytes before_tenth = test::Read_Plain_File(path_);
     Edit_Block(77);
     form_.ChallengeSave_Action->trigger();
-    EXPECT_EQ(Backup_Counter, 1u);
     EXPECT_EQ(test::Read_Plain_File(path_ + ".bak1"), before_tenth);
     EXPECT_EQ(test::Saved_Blocks(path_, form_.Expanded_Image, form_.Memory_Mask)[1].Block.X, 77);
     EXPECT_TRUE(editor_.Services().Boxes.empty());
@@ -119,26 +119,25 @@ TEST_F(File_Commands_Test, Save_Of_A_Deleted_File_Writes_It_Anew_Without_Backup)
 {
     fs::remove(path_);
     form_.ChallengeSave_Action->trigger();
-    EXPECT_EQ(Backup_Counter, 0u);
     EXPECT_FALSE(fs::exists(path_ + ".bak1"));
     EXPECT_EQ(test::Saved_Blocks(path_, form_.Expanded_Image, form_.Memory_Mask).size(), 8u);
 }
 
 TEST_F(File_Commands_Test, A_Backup_That_Cannot_Be_Made_Asks_Before_Writing)
 {
+    // The newest backup is .bak1, so the next one is .bak2: a folder, which no copy replaces.
     fs::create_directory(path_ + ".bak1");
     fs::create_directory(path_ + ".bak2");
+    fs::last_write_time(path_ + ".bak1", fs::last_write_time(path_ + ".bak2") + std::chrono::hours(1));
     Edit_Block(50);
     const TBytes on_disk = test::Read_Plain_File(path_);
 
     form_.ChallengeSave_Action->trigger(); // answered No
     EXPECT_EQ(test::Read_Plain_File(path_), on_disk);
-    EXPECT_EQ(Backup_Counter, 1u);
     EXPECT_TRUE(form_.Is_Modified());
 
     editor_.Services().Answers = {TMessage_Answer::Yes};
     form_.ChallengeSave_Action->trigger();
-    EXPECT_EQ(Backup_Counter, 2u);
     EXPECT_EQ(test::Saved_Blocks(path_, form_.Expanded_Image, form_.Memory_Mask)[1].Block.X, 50);
     EXPECT_FALSE(form_.Is_Modified());
     ASSERT_EQ(editor_.Services().Boxes.size(), 2u);
@@ -148,6 +147,57 @@ TEST_F(File_Commands_Test, A_Backup_That_Cannot_Be_Made_Asks_Before_Writing)
         EXPECT_EQ(box.Text, "Error saving .bak file. Do you want to overwrite original without "
                             "backup?");
     }
+}
+
+TEST_F(File_Commands_Test, Each_File_Numbers_Its_Backups_After_Its_Own_Newest)
+{
+    // A backup of an earlier run, newer than the others: this run goes on after it.
+    for (const char* number : {"1", "2", "3", "4"}) {
+        test::Write_Plain_File(path_ + ".bak" + number, {1});
+    }
+    fs::last_write_time(path_ + ".bak3", fs::last_write_time(path_ + ".bak4") + std::chrono::hours(1));
+    const TBytes original = test::Read_Plain_File(path_);
+    form_.ChallengeSave_Action->trigger();
+    EXPECT_EQ(test::Read_Plain_File(path_ + ".bak4"), original);
+
+    // Another file starts its own sequence.
+    const std::string copy = editor_.Lists_Folder() + "Copy.Challenge.Gbx";
+    editor_.Services().File_Names = {QString::fromStdString(copy)};
+    form_.ChallengeSaveAs_Action->trigger();
+    form_.ChallengeSave_Action->trigger();
+    EXPECT_TRUE(fs::exists(copy + ".bak1"));
+    EXPECT_FALSE(fs::exists(copy + ".bak5"));
+    EXPECT_TRUE(editor_.Services().Boxes.empty());
+}
+
+TEST_F(File_Commands_Test, Save_Asks_Before_Overwriting_A_File_Changed_On_Disk)
+{
+    Edit_Block(33);
+    // Another program's change, of another size and time.
+    const TBytes changed = {'c', 'h', 'a', 'n', 'g', 'e', 'd'};
+    test::Write_Plain_File(path_, changed);
+    fs::last_write_time(path_, fs::last_write_time(path_) + std::chrono::seconds(5));
+
+    form_.ChallengeSave_Action->trigger(); // answered No
+    ASSERT_EQ(editor_.Services().Boxes.size(), 1u);
+    const auto& box = editor_.Services().Boxes[0];
+    EXPECT_EQ(box.Kind, TMessage_Kind::Confirmation);
+    EXPECT_EQ(box.Title, "Confirm");
+    EXPECT_EQ(box.Buttons, TMessage_Buttons::Yes_No);
+    EXPECT_EQ(box.Text.toStdString(), path_ + " was changed on disk since it was opened. Do "
+                                              "you want to overwrite it?");
+    EXPECT_EQ(test::Read_Plain_File(path_), changed);
+    EXPECT_FALSE(fs::exists(path_ + ".bak1"));
+    EXPECT_TRUE(form_.Is_Modified());
+
+    editor_.Services().Answers = {TMessage_Answer::Yes};
+    form_.ChallengeSave_Action->trigger();
+    EXPECT_EQ(test::Read_Plain_File(path_ + ".bak1"), changed);
+    EXPECT_EQ(test::Saved_Blocks(path_, form_.Expanded_Image, form_.Memory_Mask)[1].Block.X, 33);
+    // Its own save is no change on disk: the next Save asks nothing.
+    editor_.Services().Boxes.clear();
+    form_.ChallengeSave_Action->trigger();
+    EXPECT_TRUE(editor_.Services().Boxes.empty());
 }
 
 TEST_F(File_Commands_Test, Save_As_Asks_Only_Over_An_Existing_File_And_Switches_To_The_New_Name)

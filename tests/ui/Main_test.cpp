@@ -309,7 +309,6 @@ TEST(TMainForm, Challenge_Folder_Is_The_Game_Folder_Challenges)
     TWindow_Under_Test under_test;
     EXPECT_EQ(under_test.Window->Challenge_Folder, game.Game_Folder() + "/Tracks/Challenges/");
     EXPECT_TRUE(under_test.Window->Current_File_Name.empty());
-    EXPECT_EQ(Backup_Counter, 0u);
 }
 
 } // namespace
