@@ -15,7 +15,7 @@ constexpr std::uint32_t Status_Load_Short_Block = 3;
 constexpr std::size_t Load_Block_Size = 32762;
 
 // The length of an array that holds a whole file of `file_size` bytes. A file longer than an
-// array can be raises EInOutError with the number of EFBIG ("File too large").
+// array can be raises EInOutError with the number of EFBIG, as a write past a file size limit.
 std::size_t File_Array_Length(std::uint64_t file_size);
 
 // Reads the raw bytes of a file into `array`, masked. Returns 0, 1 when the path is not an
