@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <memory>
 #include <string_view>
+#include <system_error>
 
 namespace plotvane {
 
@@ -62,6 +63,27 @@ std::vector<std::string> Split_Lines(std::string_view text)
 std::string Block_Name_List_File_Name(const std::string& collection)
 {
     return "Blocks-" + collection + ".Lst";
+}
+
+std::vector<std::string> Block_Name_List_Folders(const std::string& program_folder)
+{
+    const std::filesystem::path data_folder =
+        (std::filesystem::path(program_folder) / ".." / "share" / "plotvane" / "")
+            .lexically_normal();
+    return {program_folder, data_folder.string()};
+}
+
+std::string Find_Block_Name_List(const std::vector<std::string>& folders,
+                                 const std::string& collection)
+{
+    const std::string file_name = Block_Name_List_File_Name(collection);
+    for (const std::string& folder : folders) {
+        std::error_code ignored;
+        if (std::filesystem::is_regular_file(folder + file_name, ignored)) {
+            return folder + file_name;
+        }
+    }
+    return folders.empty() ? file_name : folders.front() + file_name;
 }
 
 std::vector<std::string> Read_Block_Name_List(const std::string& path)

@@ -15,8 +15,11 @@ cmake --build build/release -j"$(nproc)"
 release=$PWD/build/release
 
 # The demo documents folder: TrackMania/ in it holds a profile and a challenge by that player.
+# Made only when it is missing, so that the player's saves to the demo challenge stay.
 demo_documents=$release/demo
-"$release/cli/plotvane-make-demo" "$demo_documents/TrackMania" >/dev/null
+if [ ! -d "$demo_documents/TrackMania" ]; then
+  "$release/cli/plotvane-make-demo" "$demo_documents/TrackMania" >/dev/null
+fi
 
 # Paths in the arguments, and the current directory the editor falls back on, are the caller's.
 cd "$caller_folder"

@@ -15,6 +15,7 @@
 #include "ui/About.h"
 #include "ui/Block_List_Model.h"
 #include "ui/Byte_Spin_Edit.h"
+#include "ui/Command_Line.h"
 
 #include <QAction>
 #include <QApplication>
@@ -236,7 +237,8 @@ TMemory_Mask Draw_Memory_Mask(std::uint64_t seed)
 
 TMainForm::TMainForm(std::vector<std::string> arguments, TGui_Services& gui_services,
                      QWidget* parent)
-    : QMainWindow(parent), Block_Name_List_Folder(Program_Folder()),
+    : QMainWindow(parent),
+      Block_Name_List_Folders(plotvane::Block_Name_List_Folders(Program_Folder())),
       arguments_(std::move(arguments)), gui_services_(gui_services)
 {
     setObjectName(QStringLiteral("MainForm"));
@@ -620,7 +622,7 @@ void TMainForm::FormCreate()
     Online_Profiles_ListBox->clear();
     const TProfile_List profiles = Get_Online_Profiles(Memory_Mask);
     if (profiles.Empty()) {
-        if (arguments_.size() == 1) {
+        if (Asks_For_Conversion(arguments_)) {
             conversion_exit_code_ = Report_Conversion_Failure(
                 arguments_.front(),
                 "no online profile found in " + Get_TrackMania_Folder() + Separator + "Profiles",
@@ -635,12 +637,17 @@ void TMainForm::FormCreate()
         for (const std::string& login : profiles.Logins()) {
             Online_Profiles_ListBox->addItem(From_Bytes(login));
         }
-        if (arguments_.size() == 1) {
+        if (Asks_For_Conversion(arguments_)) {
             conversion_exit_code_ = Convert_Challenge(arguments_.front());
             return;
         }
     }
     FormUpdate();
+    // plotvane --open CHALLENGE: the Open command on that file, once Open is available.
+    if (const std::optional<std::string> file_name = Challenge_To_Open(arguments_);
+        file_name && ChallengeOpen_Action->isEnabled()) {
+        Load_Challenge(*file_name, true);
+    }
 }
 
 std::vector<std::string> TMainForm::Profile_Logins() const
@@ -1054,9 +1061,8 @@ bool TMainForm::Show_Block(std::size_t block_index)
     } else {
         Block_Name_ComboBox->setEditText(From_Bytes(block->Name));
         try {
-            for (const std::string& name : Read_Block_Name_List(
-                     Block_Name_List_Folder +
-                     Block_Name_List_File_Name(Block_Address_List.Collection_Name))) {
+            for (const std::string& name : Read_Block_Name_List(Find_Block_Name_List(
+                     Block_Name_List_Folders, Block_Address_List.Collection_Name))) {
                 names.append(From_Bytes(name));
             }
         } catch (const EFOpenError& error) {

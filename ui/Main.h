@@ -52,13 +52,15 @@ constexpr int Exit_Backup_Failed = 9995;
 TMemory_Mask Draw_Memory_Mask(std::uint64_t seed);
 
 // The editor's main window. It owns every piece of editing state of the run; creating it runs
-// FormCreate, which converts the named challenge when exactly one argument is given.
+// FormCreate, which converts the named challenge when exactly one argument is given, and opens
+// the one named after --open.
 class TMainForm : public QMainWindow {
     Q_OBJECT
 
 public:
-    // `arguments` are the program's arguments without its own name; `gui_services` answers
-    // every box and dialog and must outlive the window.
+    // `arguments` are the program's arguments without its own name, as the system gave them
+    // (before Qt took its options out); `gui_services` answers every box and dialog and must
+    // outlive the window.
     TMainForm(std::vector<std::string> arguments, TGui_Services& gui_services,
               QWidget* parent = nullptr);
     ~TMainForm() override;
@@ -74,8 +76,8 @@ public:
     // Whether block edits were made since the challenge was loaded or last saved.
     bool Is_Modified() const { return modified_; }
 
-    // The folder whose block name list files the block panel offers: the program's folder.
-    std::string Block_Name_List_Folder;
+    // The folders where the block panel looks for the block name list it offers, in order.
+    std::vector<std::string> Block_Name_List_Folders;
 
     // Editing state of the run.
     TMemory_Mask Memory_Mask = 0;

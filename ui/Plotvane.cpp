@@ -1,10 +1,12 @@
-// The editor's entry: creates the main window (which converts the challenge named by a single
-// argument and then ends the program) and runs the window until it is closed.
+// The editor's entry. It decides from the program's own arguments, before Qt sees them: exactly
+// one converts that challenge in place without a display and ends; otherwise the window opens
+// (with the challenge named after --open) and runs until it is closed.
 #include "platform/File_System.h"
 #include "platform/Process.h"
 #include "platform/Qt_Gui_Services.h"
 #include "ui/About.h"
 #include "ui/Art.h"
+#include "ui/Command_Line.h"
 #include "ui/Main.h"
 
 #include <QApplication>
@@ -12,19 +14,28 @@
 #include <cstdlib>
 #include <iostream>
 #include <string>
+#include <vector>
 
 namespace {
 
 constexpr const char* Usage_Text =
-    "Usage: plotvane [CHALLENGE]\n"
+    "Usage: plotvane [--open CHALLENGE]\n"
+    "       plotvane CHALLENGE\n"
     "\n"
     "Plotvane edits TrackMania TMNF/TMUF challenges (*.Challenge.Gbx) that one of your online\n"
     "profiles made: it lists every block and lets you change one block at a time.\n"
     "\n"
-    "Without an argument (or with two or more) it opens its window.\n"
-    "With one argument, the path of a challenge, it converts that file in place without a\n"
-    "window: it checks that the author is one of your online profiles, copies the file to\n"
-    "CHALLENGE.bak and writes it back with its body stored as one LZO1X literal run.\n"
+    "plotvane                     opens the window.\n"
+    "plotvane --open CHALLENGE    opens the window with that challenge open, as its Open\n"
+    "                             command would (only a challenge of yours opens).\n"
+    "plotvane CHALLENGE           does NOT open it: it converts that file in place, without a\n"
+    "                             window or a display. It checks that the author is one of your\n"
+    "                             online profiles, copies the file to CHALLENGE.bak and writes\n"
+    "                             it back with its body stored as one LZO1X literal run.\n"
+    "Exactly one argument converts, even one that Qt takes for an option (-reverse); with two\n"
+    "or more (Qt's own options, such as -style fusion, count too) the window opens. To convert\n"
+    "a file named --open, give its path: plotvane ./--open.\n"
+    "\n"
     "Exit codes of the conversion (a POSIX exit status keeps the low 8 bits, shown in\n"
     "brackets; a line on standard error names the full code):\n"
     "  0            converted\n"
@@ -37,12 +48,11 @@ constexpr const char* Usage_Text =
     "plotvane-cli shows and changes challenges from scripts: plotvane-cli --help.\n";
 
 // "--help" and "--version" are answered unless a file of that name is there to convert.
-bool Answered_Without_Window(int argc, char* argv[])
+bool Answered_Without_Window(const std::string& argument)
 {
-    if (argc != 2 || plotvane::File_Exists(argv[1])) {
+    if (plotvane::File_Exists(argument)) {
         return false;
     }
-    const std::string argument = argv[1];
     if (argument == "--help") {
         std::cout << Usage_Text;
         return true;
@@ -54,17 +64,6 @@ bool Answered_Without_Window(int argc, char* argv[])
     return false;
 }
 
-// With exactly one argument the program converts a file and shows nothing, so it must also run
-// where there is no display at all.
-void Use_Offscreen_Platform_Without_Display(int argc)
-{
-    const bool has_display = std::getenv("DISPLAY") != nullptr ||
-                             std::getenv("WAYLAND_DISPLAY") != nullptr;
-    if (argc == 2 && !has_display && std::getenv("QT_QPA_PLATFORM") == nullptr) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-}
-
 // The conversion's only output is its one line on standard error when it fails; Qt's notes on
 // the platform (a missing runtime folder, say) would add lines of their own.
 void Keep_Qt_Notes_Quiet(QtMsgType type, const QMessageLogContext&, const QString& message)
@@ -74,25 +73,41 @@ void Keep_Qt_Notes_Quiet(QtMsgType type, const QMessageLogContext&, const QStrin
     }
 }
 
+// The conversion shows nothing, so it runs on Qt's offscreen platform whatever DISPLAY,
+// WAYLAND_DISPLAY or QT_QPA_PLATFORM say: on a server, and with a display that does not answer.
+// Qt is given only the program's name and that platform, so the argument is never taken for one
+// of Qt's options.
+int Convert_Without_Display(char* program_name, const std::string& file_name)
+{
+    qInstallMessageHandler(Keep_Qt_Notes_Quiet);
+    char platform_option[] = "-platform";
+    char platform_name[] = "offscreen";
+    char* qt_arguments[] = {program_name, platform_option, platform_name, nullptr};
+    int qt_argument_count = 3;
+    QApplication application(qt_argument_count, qt_arguments);
+    // Never asked: the conversion shows no box.
+    plotvane::TQt_Gui_Services gui_services;
+    const plotvane::TMainForm main_form({file_name}, gui_services);
+    return main_form.Conversion_Exit_Code().value_or(plotvane::Exit_Converted);
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
 {
     plotvane::Ignore_File_Size_Limit_Signal();
-    if (Answered_Without_Window(argc, argv)) {
-        return EXIT_SUCCESS;
-    }
-    Use_Offscreen_Platform_Without_Display(argc);
-    if (argc == 2) {
-        qInstallMessageHandler(Keep_Qt_Notes_Quiet);
+    // Counted here, before Qt takes its own options (-style, -reverse, ...) out of argv.
+    const std::vector<std::string> arguments = plotvane::Command_Line_Arguments(argc, argv);
+    if (plotvane::Asks_For_Conversion(arguments)) {
+        if (Answered_Without_Window(arguments.front())) {
+            return EXIT_SUCCESS;
+        }
+        return Convert_Without_Display(argv[0], arguments.front());
     }
     QApplication application(argc, argv);
     QApplication::setWindowIcon(plotvane::Application_Icon());
     plotvane::TQt_Gui_Services gui_services;
-    plotvane::TMainForm main_form(plotvane::Command_Line_Arguments(argc, argv), gui_services);
-    if (const std::optional<int> exit_code = main_form.Conversion_Exit_Code()) {
-        return *exit_code;
-    }
+    plotvane::TMainForm main_form(arguments, gui_services);
     plotvane::TAboutBox about_box(gui_services, &main_form);
     main_form.AboutBox = &about_box;
     main_form.show();

@@ -72,6 +72,32 @@ TEST(Read_Block_Name_List, A_File_That_Cannot_Be_Read_Raises_The_Message_With_It
     }
 }
 
+// An installed program in PREFIX/bin/ finds the lists in PREFIX/share/plotvane/, unless its own
+// folder holds one (as the build tree and Windows do).
+TEST(Find_Block_Name_List, Looks_Beside_The_Program_Then_In_Its_Share_Folder)
+{
+    const test::TScratch_Folder prefix;
+    const std::string bin = prefix.Make_Folder("bin") + "/";
+    const std::string share = prefix.Make_Folder("share/plotvane") + "/";
+    const TNames folders = Block_Name_List_Folders(bin);
+    ASSERT_EQ(folders, (TNames{bin, share}));
+
+    test::Write_Plain_File(share + "Blocks-Stadium.Lst", {'A'});
+    test::Write_Plain_File(share + "Blocks-Bay.Lst", {'A'});
+    test::Write_Plain_File(bin + "Blocks-Bay.Lst", {'B'});
+    prefix.Make_Folder("bin/Blocks-Coast.Lst"); // a folder is no list
+    test::Write_Plain_File(share + "Blocks-Coast.Lst", {'A'});
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"Stadium", share + "Blocks-Stadium.Lst"},
+        {"Bay", bin + "Blocks-Bay.Lst"},
+        {"Coast", share + "Blocks-Coast.Lst"},
+        {"Alpine", bin + "Blocks-Alpine.Lst"}, // nowhere: the message names the first folder
+    };
+    for (const auto& [collection, path] : cases) {
+        EXPECT_EQ(Find_Block_Name_List(folders, collection), path) << collection;
+    }
+}
+
 // The lists that ship: each lies beside plotvane-cli as in the sources, and every name that the
 // real Stadium map uses is offered for its collection.
 TEST(Read_Block_Name_List, The_Shipped_Lists_Lie_Beside_The_Program_And_Hold_Real_Names)

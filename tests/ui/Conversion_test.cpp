@@ -36,12 +36,16 @@ std::string Quoted(const std::string& text)
     return "'" + text + "'";
 }
 
-// Runs the editor without any display (and without a platform named), as on a server.
-TRun Run_Editor(const std::vector<std::string>& arguments, const std::string& scratch)
+// No display and no platform named, as on a server.
+const std::string Without_Display = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM";
+
+// Runs the editor in `scratch` (as its current directory), in the given environment.
+TRun Run_Editor(const std::vector<std::string>& arguments, const std::string& scratch,
+                const std::string& environment = Without_Display)
 {
     const std::string error_path = scratch + "/stderr.txt";
-    std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " +
-                          Quoted(PLOTVANE_EDITOR);
+    std::string command =
+        "cd " + Quoted(scratch) + " && " + environment + " " + Quoted(PLOTVANE_EDITOR);
     for (const std::string& argument : arguments) {
         command += " " + Quoted(argument);
     }
@@ -136,6 +140,43 @@ TEST_F(Conversion_Test, Backup_That_Cannot_Be_Made_Leaves_The_Challenge_Untouche
     EXPECT_EQ(test::Read_Plain_File(path_), original_);
     EXPECT_NE(run.Error_Output.find("The copy would overwrite its own source"), std::string::npos)
         << run.Error_Output;
+}
+
+// The decision is the program's own: Qt takes "-reverse" for one of its options, but it is the
+// one argument, here a challenge of that name in the current directory. The platform named
+// cannot start here, so a window, wrongly opened, ends the program instead of waiting.
+TEST_F(Conversion_Test, One_Argument_Converts_Even_When_Qt_Would_Take_It_For_An_Option)
+{
+    path_ = game_.Game_Folder() + "/-reverse";
+    Write_Challenge("player");
+    const TRun run = Run_Editor({"-reverse"}, game_.Game_Folder(),
+                                "env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb");
+    EXPECT_EQ(run.Exit_Status, 0) << run.Error_Output;
+    EXPECT_EQ(test::Read_Plain_File(path_ + ".bak"), original_);
+}
+
+// A display named but not answering, and a platform named that needs it: the conversion uses
+// neither.
+TEST_F(Conversion_Test, Converts_Beside_A_Display_That_Does_Not_Answer)
+{
+    Write_Challenge("player");
+    const TRun run = Run_Editor({path_}, game_.Game_Folder(),
+                                "env DISPLAY=:97531 WAYLAND_DISPLAY=plotvane-nowhere "
+                                "QT_QPA_PLATFORM=xcb");
+    EXPECT_EQ(run.Exit_Status, 0) << run.Error_Output;
+    EXPECT_EQ(run.Error_Output, "");
+    EXPECT_EQ(test::Read_Plain_File(path_ + ".bak"), original_);
+}
+
+// What a desktop entry's "--open %f" leaves without a file: the window (which cannot open here,
+// without a display), never a conversion of a file named --open.
+TEST_F(Conversion_Test, Open_Option_Alone_Converts_Nothing)
+{
+    path_ = game_.Game_Folder() + "/--open";
+    Write_Challenge("player");
+    Run_Editor({"--open"}, game_.Game_Folder());
+    EXPECT_EQ(test::Read_Plain_File(path_), original_);
+    EXPECT_FALSE(fs::exists(path_ + ".bak"));
 }
 
 TEST_F(Conversion_Test, Two_Arguments_Open_The_Window_And_Convert_Nothing)

@@ -13,7 +13,7 @@ TEditor_Fixture::TEditor_Fixture(const std::vector<std::string>& logins)
     : game_(logins), lists_folder_(lists_.Path() + "/"),
       form_(std::make_unique<TMainForm>(std::vector<std::string>{}, services_))
 {
-    form_->Block_Name_List_Folder = lists_folder_;
+    form_->Block_Name_List_Folders = {lists_folder_};
     Write_Plain_File(lists_folder_ + "Blocks-Stadium.Lst",
                      {'S', 't', 'a', 'd', 'i', 'u', 'm', 'R', 'o', 'a', 'd', 'M', 'a', 'i', 'n',
                       '\r', '\n', 'S', 't', 'a', 'd', 'i', 'u', 'm', 'P', 'i', 'l', 'l', 'a', 'r',

@@ -1,6 +1,10 @@
 #include "ui/Main.h"
 
 #include "platform/Scripted_Gui_Services.h"
+#include "tests/support/Challenge_Builder.h"
+#include "tests/support/Scratch_Folder.h"
+#include "ui/Block_List_Model.h"
+#include "ui/Command_Line.h"
 #include "tests/ui/Game_Folder.h"
 
 #include <QAccessible>
@@ -25,6 +29,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 #include <set>
 
 namespace plotvane {
@@ -301,6 +306,65 @@ TEST(TMainForm, Two_Arguments_Open_The_Window_Normally)
     TWindow_Under_Test under_test({"one", "two"});
     EXPECT_FALSE(under_test.Window->Conversion_Exit_Code().has_value());
     EXPECT_TRUE(under_test.Window->ChallengeOpen_Action->isEnabled());
+}
+
+// The program's own arguments, Qt's options among them: exactly one converts, --open names the
+// challenge the window opens.
+TEST(Command_Line, Exactly_One_Argument_Converts_And_Open_Names_The_Challenge)
+{
+    struct TCase {
+        std::vector<std::string> Arguments;
+        bool Converts;
+        std::optional<std::string> To_Open;
+    };
+    const std::vector<TCase> cases = {
+        {{}, false, std::nullopt},
+        {{"/maps/A.Challenge.Gbx"}, true, std::nullopt},
+        {{"-reverse"}, true, std::nullopt},
+        {{"-style", "fusion", "/maps/A.Challenge.Gbx"}, false, std::nullopt},
+        {{"--open"}, false, std::nullopt},
+        {{"--open", "/maps/A.Challenge.Gbx"}, false, "/maps/A.Challenge.Gbx"},
+        {{"-style", "fusion", "--open", "/maps/A.Challenge.Gbx"}, false,
+         "/maps/A.Challenge.Gbx"},
+    };
+    for (const TCase& test_case : cases) {
+        const std::string shown = testing::PrintToString(test_case.Arguments);
+        EXPECT_EQ(Asks_For_Conversion(test_case.Arguments), test_case.Converts) << shown;
+        EXPECT_EQ(Challenge_To_Open(test_case.Arguments), test_case.To_Open) << shown;
+    }
+}
+
+// plotvane --open MAP: the window starts with MAP open as Open would leave it, or with Open's
+// message when MAP is not the player's.
+TEST(TMainForm, Open_Option_Opens_The_Challenge_With_The_Checks_Of_Open)
+{
+    const TTest_Game_Folder game({"player"});
+    test::TChallenge_Description description;
+    description.Author_Login = test::In_Place("Player", 0x8000);
+    description.Blocks = {{test::In_Place("StadiumRoadMain"), {1, 2, 3, 4, 0, 0, 0, 0}, {}}};
+    ASSERT_EQ(test::Write_Challenge_File(game.Challenge_Path("Mine.Challenge.Gbx"), description),
+              0u);
+    description.Author_Login = test::In_Place("someone", 0x8000);
+    ASSERT_EQ(test::Write_Challenge_File(game.Challenge_Path("Theirs.Challenge.Gbx"), description),
+              0u);
+
+    // A name relative to the current directory is the file there.
+    const test::TScoped_Current_Directory current(game.Game_Folder() + "/Tracks");
+    TWindow_Under_Test mine({"--open", "Challenges/Mine.Challenge.Gbx"});
+    EXPECT_TRUE(mine.Services.Boxes.empty());
+    EXPECT_FALSE(mine.Window->Conversion_Exit_Code().has_value());
+    EXPECT_EQ(mine.Window->Current_File_Name, game.Challenge_Path("Mine.Challenge.Gbx"));
+    EXPECT_EQ(mine.Window->Challenge_Folder, game.Game_Folder() + "/Tracks/Challenges/");
+    EXPECT_TRUE(mine.Window->ChallengeSave_Action->isEnabled());
+    EXPECT_EQ(mine.Window->Block_List_Model->rowCount(), 2); // the heading and the block
+
+    TWindow_Under_Test theirs({"--open", game.Challenge_Path("Theirs.Challenge.Gbx")});
+    ASSERT_EQ(theirs.Services.Boxes.size(), 1u);
+    EXPECT_TRUE(theirs.Services.Boxes.front().Text.startsWith(
+        QStringLiteral("Challenge creator (someone) not corresponding with listed profiles")))
+        << theirs.Services.Boxes.front().Text.toStdString();
+    EXPECT_TRUE(theirs.Window->Current_File_Name.empty());
+    EXPECT_FALSE(theirs.Window->ChallengeSave_Action->isEnabled());
 }
 
 TEST(TMainForm, Challenge_Folder_Is_The_Game_Folder_Challenges)

@@ -1,0 +1,28 @@
+#include "ui/Command_Line.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+
+namespace plotvane {
+
+const char* const Open_Option = "--open";
+
+bool Asks_For_Conversion(const std::vector<std::string>& arguments)
+{
+    return arguments.size() == 1 && arguments.front() != Open_Option;
+}
+
+std::optional<std::string> Challenge_To_Open(const std::vector<std::string>& arguments)
+{
+    const auto option = std::find(arguments.begin(), arguments.end(), Open_Option);
+    if (option == arguments.end() || option + 1 == arguments.end()) {
+        return std::nullopt;
+    }
+    // Made absolute as the open dialog's names are, so that the open challenge's folder is known.
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(*(option + 1), error);
+    return error ? *(option + 1) : absolute.string();
+}
+
+} // namespace plotvane
