@@ -32,6 +32,7 @@ test::TFixture_Block Bench_Block(std::uint32_t i, std::uint16_t first_name_index
                    static_cast<std::uint8_t>(i >> 8), static_cast<std::uint8_t>(i >> 16),
                    0, 0, 0, 0};
     if (i % Author_Record_Period == 0) {
+        block.Bytes[5] = 0x80; // the flag that says an author record follows
         block.Author_Record = test::TFixture_Author_Record{};
         block.Author_Record->Author = test::Reference(Nadeo_Index);
         if (i % (2 * Author_Record_Period) == 0) {
