@@ -1,7 +1,10 @@
 // The block walk of a 1,000,000-block challenge beside a pass that reads every byte of the same
-// image once, measured in the same run.
+// image once, measured in the same run; then what the map and the find box build over a walk
+// (the column index, the blocks matching a name part), each beside the walk.
 
 #include "bench/Bench_Ratios.h"
+#include "challenge/Block_Columns.h"
+#include "challenge/Block_Find.h"
 #include "challenge/Gbx_Challenge_Read.h"
 #include "tests/support/Challenge_Builder.h"
 
@@ -86,7 +89,41 @@ void BM_Unmasked_Byte_Sum(benchmark::State& state)
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * image.size()));
 }
 
+const TTMF_Challenge_Block_Address_List& Large_Challenge_Walk()
+{
+    static const TTMF_Challenge_Block_Address_List list =
+        Challenge_Read_Block_List(Large_Challenge(), Mask);
+    return list;
+}
+
+void BM_Block_Columns(benchmark::State& state)
+{
+    const TFlexible_Byte_Array& image = Large_Challenge();
+    const TTMF_Challenge_Block_Address_List& list = Large_Challenge_Walk();
+    for (auto _ : state) {
+        const TBlock_Columns columns(image, list, Mask);
+        benchmark::DoNotOptimize(columns.Count_At(0, 0));
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * image.size()));
+}
+
+// A part of one name in three, as typed in the find box.
+void BM_Find_Blocks_By_Name_Part(benchmark::State& state)
+{
+    const TFlexible_Byte_Array& image = Large_Challenge();
+    const TTMF_Challenge_Block_Address_List& list = Large_Challenge_Walk();
+    std::string error;
+    const TBlock_Find find = *Parse_Block_Find("roadmainblock1", error);
+    for (auto _ : state) {
+        const std::vector<std::uint32_t> found = Find_Blocks(image, list, find, Mask);
+        benchmark::DoNotOptimize(found.data());
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * image.size()));
+}
+
 BENCHMARK(BM_Challenge_Read_Block_List)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Block_Columns)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Find_Blocks_By_Name_Part)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Unmasked_Byte_Sum)->Unit(benchmark::kMillisecond);
 
 } // namespace
@@ -95,5 +132,8 @@ BENCHMARK(BM_Unmasked_Byte_Sum)->Unit(benchmark::kMillisecond);
 int main(int argc, char** argv)
 {
     return plotvane::bench::Run_With_Ratios(
-        argc, argv, {{"BM_Challenge_Read_Block_List", "BM_Unmasked_Byte_Sum"}});
+        argc, argv,
+        {{"BM_Challenge_Read_Block_List", "BM_Unmasked_Byte_Sum"},
+         {"BM_Block_Columns", "BM_Challenge_Read_Block_List"},
+         {"BM_Find_Blocks_By_Name_Part", "BM_Challenge_Read_Block_List"}});
 }

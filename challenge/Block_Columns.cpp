@@ -1,66 +1,92 @@
 #include "challenge/Block_Columns.h"
 
-#include "challenge/Gbx_Challenge_Read.h"
+#include "memory/Memory_Tools.h"
 
 #include <algorithm>
-#include <numeric>
 
 namespace plotvane {
 
-// Two stable counting sorts: by height from the top, then by column, so that each column lists
-// its blocks topmost first and, within a height, in list order.
+namespace {
+
+// Where a listed block's eight bytes begin, after its name; 0 when its record does not lie in
+// the image (the image changed since the walk).
+std::uint32_t Fields_Offset(const TFlexible_Byte_Array& image, std::uint32_t offset,
+                            const TMemory_Mask& mask)
+{
+    if (!Bytes_Available(image, offset, 8)) {
+        return 0;
+    }
+    std::uint32_t cursor = offset;
+    std::uint64_t fields = offset + std::uint64_t{4};
+    if (Read_Word(image, cursor, false, mask) == 0) {
+        cursor = offset + 4;
+        fields = offset + 8 + std::uint64_t{Read_DWord(image, cursor, false, mask)};
+    }
+    return Bytes_Available(image, fields, 8) ? static_cast<std::uint32_t>(fields) : 0;
+}
+
+} // namespace
+
+// One pass: each block joins the chain of its column and may become its top. A column's full
+// order is made only when asked for.
 TBlock_Columns::TBlock_Columns(const TFlexible_Byte_Array& image,
                                const TTMF_Challenge_Block_Address_List& list,
                                const TMemory_Mask& mask)
 {
-    struct TPlace {
-        std::uint16_t Column;
-        std::uint8_t Depth; // 255 - Z: the topmost block has the smallest
-    };
-    std::vector<TPlace> places;
-    places.reserve(list.Block_Offsets.size());
-    for (std::size_t i = 0; i < list.Block_Offsets.size(); ++i) {
-        const auto block = Challenge_Read_Block_View(image, list, i, mask);
-        if (!block) {
+    const std::size_t count = list.Block_Offsets.size();
+    previous_in_column_.resize(count);
+    heights_.resize(count);
+    std::uint32_t block = 0;
+    for (; block < count; ++block) {
+        const std::uint32_t fields = Fields_Offset(image, list.Block_Offsets[block], mask);
+        if (fields == 0) {
             break;
         }
-        places.push_back({static_cast<std::uint16_t>(Column(block->X, block->Y)),
-                          static_cast<std::uint8_t>(255 - block->Z)});
-        tops_[Column(block->X, block->Y)] = std::max(tops_[Column(block->X, block->Y)], block->Z);
+        const std::uint8_t* position = image.data() + fields + 1;
+        TColumn& column = columns_[Column(position[0] ^ mask, position[2] ^ mask)];
+        const auto height = static_cast<std::uint8_t>(position[1] ^ mask);
+        if (column.Count == 0 || height > column.Top) {
+            column.Top = height;
+            column.Top_Block = block;
+        }
+        ++column.Count;
+        previous_in_column_[block] = column.Last_Block;
+        column.Last_Block = block;
+        heights_[block] = height;
     }
-    std::vector<std::uint32_t> depth_starts(257, 0);
-    for (const TPlace& place : places) {
-        ++depth_starts[place.Depth + 1U];
-        ++starts_[place.Column + 1U];
-    }
-    std::partial_sum(depth_starts.begin(), depth_starts.end(), depth_starts.begin());
-    std::partial_sum(starts_.begin(), starts_.end(), starts_.begin());
-    std::vector<std::uint32_t> by_depth(places.size());
-    for (std::uint32_t i = 0; i < places.size(); ++i) {
-        by_depth[depth_starts[places[i].Depth]++] = i;
-    }
-    std::vector<std::uint32_t> next = starts_;
-    blocks_.resize(places.size());
-    for (const std::uint32_t block : by_depth) {
-        blocks_[next[places[block].Column]++] = block;
-    }
+    previous_in_column_.resize(block);
+    heights_.resize(block);
 }
 
 std::vector<std::uint32_t> TBlock_Columns::Blocks_At(std::uint8_t x, std::uint8_t y) const
 {
-    const std::uint32_t column = Column(x, y);
-    return {blocks_.begin() + starts_[column], blocks_.begin() + starts_[column + 1]};
+    const TColumn& column = columns_[Column(x, y)];
+    std::vector<std::uint32_t> blocks(column.Count);
+    std::uint32_t block = column.Last_Block;
+    for (auto place = blocks.rbegin(); place != blocks.rend(); ++place) {
+        *place = block;
+        block = previous_in_column_[block];
+    }
+    std::stable_sort(blocks.begin(), blocks.end(), [this](std::uint32_t a, std::uint32_t b) {
+        return heights_[a] > heights_[b];
+    });
+    return blocks;
 }
 
 std::uint32_t TBlock_Columns::Count_At(std::uint8_t x, std::uint8_t y) const
 {
-    const std::uint32_t column = Column(x, y);
-    return starts_[column + 1] - starts_[column];
+    return columns_[Column(x, y)].Count;
 }
 
 std::uint8_t TBlock_Columns::Top_At(std::uint8_t x, std::uint8_t y) const
 {
-    return tops_[Column(x, y)];
+    return columns_[Column(x, y)].Top;
+}
+
+std::optional<std::uint32_t> TBlock_Columns::Top_Block_At(std::uint8_t x, std::uint8_t y) const
+{
+    const TColumn& column = columns_[Column(x, y)];
+    return column.Count == 0 ? std::nullopt : std::optional<std::uint32_t>(column.Top_Block);
 }
 
 } // namespace plotvane

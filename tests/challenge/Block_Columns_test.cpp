@@ -39,6 +39,7 @@ void Expect_Columns_Of_A_Search(const TFlexible_Byte_Array& image, TMemory_Mask 
         EXPECT_EQ(index.Blocks_At(x, y), expected) << place.first << "," << place.second;
         EXPECT_EQ(index.Count_At(x, y), expected.size());
         EXPECT_EQ(index.Top_At(x, y), -blocks.front().first);
+        EXPECT_EQ(index.Top_Block_At(x, y), expected.front());
     }
 }
 
@@ -60,6 +61,8 @@ TEST(Block_Columns, Lists_Each_Column_Topmost_First_Then_In_List_Order)
     EXPECT_EQ(index.Blocks_At(255, 255), (TBlocks{5}));
     EXPECT_EQ(index.Top_At(1, 3), 5);
     EXPECT_TRUE(index.Blocks_At(0, 0).empty());
+    EXPECT_FALSE(index.Top_Block_At(0, 0));
+    EXPECT_EQ(index.Top_Block_At(1, 3), 1U);
     EXPECT_EQ(index.Count_At(3, 1), 0U);
     Expect_Columns_Of_A_Search(image, 0x11);
 }
