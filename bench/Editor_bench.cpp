@@ -211,7 +211,7 @@ TLarge_Setup* Large_Setup(benchmark::State& state)
             return nullptr;
         }
     }
-    if (setup->Form->Block_Address_List.Block_Offsets.size() != Large_Block_Count) {
+    if (setup->Form->Block_Address_List().Block_Offsets.size() != Large_Block_Count) {
         state.SkipWithError("the challenge did not open with all its blocks");
         return nullptr;
     }
@@ -226,11 +226,11 @@ void BM_Block_Walk_1M(benchmark::State& state)
     }
     const TMainForm& form = *setup->Form;
     for (auto _ : state) {
-        const auto list = Challenge_Read_Block_List(form.Expanded_Image, form.Memory_Mask);
+        const auto list = Challenge_Read_Block_List(form.Expanded_Image(), form.Memory_Mask);
         benchmark::DoNotOptimize(list.Block_Offsets.data());
     }
     state.SetBytesProcessed(
-        static_cast<std::int64_t>(state.iterations() * form.Expanded_Image.size()));
+        static_cast<std::int64_t>(state.iterations() * form.Expanded_Image().size()));
 }
 
 // The walk, the list rebuilt and the view laid out and drawn.
@@ -246,7 +246,7 @@ void BM_Listing_1M(benchmark::State& state)
         QCoreApplication::processEvents();
     }
     state.SetBytesProcessed(
-        static_cast<std::int64_t>(state.iterations() * form.Expanded_Image.size()));
+        static_cast<std::int64_t>(state.iterations() * form.Expanded_Image().size()));
 }
 
 // Saving one block with a referenced name: write, walk, relist, reselect.
@@ -267,7 +267,7 @@ void BM_Block_Save_Referenced_1M(benchmark::State& state)
         state.SkipWithError("the block was not selected again");
     }
     state.SetBytesProcessed(
-        static_cast<std::int64_t>(state.iterations() * form.Expanded_Image.size()));
+        static_cast<std::int64_t>(state.iterations() * form.Expanded_Image().size()));
 }
 
 void BM_Open_1M_Peak_Memory(benchmark::State& state)
@@ -279,7 +279,7 @@ void BM_Open_1M_Peak_Memory(benchmark::State& state)
     for (auto _ : state) {
         benchmark::DoNotOptimize(setup->Open_Peak);
     }
-    const double image_size = double(setup->Form->Expanded_Image.size());
+    const double image_size = double(setup->Form->Expanded_Image().size());
     state.counters["image_MiB"] = image_size / (1 << 20);
     state.counters["peak_over_image"] = setup->Open_Peak / image_size;
 }
