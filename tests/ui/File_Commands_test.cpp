@@ -284,7 +284,7 @@ TEST_F(File_Commands_Test, Reading_Unchecked_Forgets_The_Old_List)
     editor_.Open(path_);
     EXPECT_EQ(editor_.Line_Count(), 0);
     EXPECT_TRUE(form_.Block_Panel->isHidden());
-    EXPECT_TRUE(form_.Block_Address_List().Block_Offsets.empty());
+    EXPECT_FALSE(form_.EditMove_Action->isEnabled());
     form_.Block_Save_BitBtn->click(); // nothing can reach the image
     EXPECT_FALSE(form_.Is_Modified());
 }
