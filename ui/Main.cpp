@@ -13,6 +13,7 @@
 #include "platform/Numbered_Backups.h"
 #include "platform/Process.h"
 #include "ui/About.h"
+#include "ui/Art.h"
 #include "ui/Block_List_Model.h"
 #include "ui/Byte_Spin_Edit.h"
 #include "ui/Command_Line.h"
@@ -34,7 +35,6 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPainter>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
@@ -52,7 +52,6 @@
 #include <iostream>
 #include <new>
 #include <random>
-#include <tuple>
 #include <utility>
 
 namespace plotvane {
@@ -103,38 +102,6 @@ std::string Folder_Part(const std::string& path)
     const std::size_t end = path.find_last_of('/');
 #endif
     return end == std::string::npos ? std::string() : path.substr(0, end + 1);
-}
-
-// A padlock: closed while the name is locked (button raised), open once unlocked (button
-// down), crossed out when the button is disabled.
-QIcon Padlock_Icon()
-{
-    const auto draw = [](bool open, bool crossed) {
-        QPixmap pixmap(16, 16);
-        pixmap.fill(Qt::transparent);
-        QPainter painter(&pixmap);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.setPen(QPen(QColor(80, 80, 80), 1.6));
-        painter.setBrush(Qt::NoBrush);
-        painter.drawArc(QRectF(open ? 7.5 : 4.5, 1.5, 7, 9), 0, 180 * 16);
-        painter.drawLine(QPointF(open ? 14.5 : 11.5, 6), QPointF(open ? 14.5 : 11.5, 7.5));
-        if (!open) {
-            painter.drawLine(QPointF(4.5, 6), QPointF(4.5, 7.5));
-        }
-        painter.setBrush(QColor(218, 165, 32));
-        painter.drawRoundedRect(QRectF(2.5, 7.5, 11, 7.5), 1.5, 1.5);
-        if (crossed) {
-            painter.setPen(QPen(QColor(200, 30, 30), 2));
-            painter.drawLine(QPointF(1, 1), QPointF(15, 15));
-        }
-        return pixmap;
-    };
-    QIcon icon;
-    icon.addPixmap(draw(false, false), QIcon::Normal, QIcon::Off);
-    icon.addPixmap(draw(true, false), QIcon::Normal, QIcon::On);
-    icon.addPixmap(draw(false, true), QIcon::Disabled, QIcon::Off);
-    icon.addPixmap(draw(false, true), QIcon::Disabled, QIcon::On);
-    return icon;
 }
 
 // The part of a path after its folder.
@@ -1023,17 +990,6 @@ void TMainForm::Forget_Block_List()
     Show_File_Place();
 }
 
-void TMainForm::Block_List_Clicked(const QModelIndex& index)
-{
-    // A click on another line has already run through the selection's change.
-    if (index.row() != row_at_press_ || Selected_Blocks() != TBlock_Selection{static_cast<std::uint32_t>(index.row() - 1)}) {
-        return;
-    }
-    if (Settle_Panel_Edits()) {
-        List_Block_ListBoxDblClick();
-    }
-}
-
 void TMainForm::List_Block_ListBoxDblClick()
 {
     const QModelIndex current = List_Block_ListBox->currentIndex();
@@ -1248,18 +1204,6 @@ bool TMainForm::Apply_Block_Panel()
     Select_Line_Quietly(Selected_Block_Index + 1);
     List_Block_ListBox->setFocus();
     return true;
-}
-
-void TMainForm::Select_Line_Quietly(int row)
-{
-    const QSignalBlocker blocker(List_Block_ListBox->selectionModel());
-    const QModelIndex index = Block_List_Model->index(row);
-    List_Block_ListBox->selectionModel()->setCurrentIndex(index,
-                                                          QItemSelectionModel::ClearAndSelect);
-    // The view repaints from the selection model's state, which the blocked signals did not
-    // announce.
-    List_Block_ListBox->viewport()->update();
-    List_Block_ListBox->scrollTo(index);
 }
 
 void TMainForm::Help_AboutExecute()

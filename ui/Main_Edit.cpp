@@ -1,5 +1,5 @@
-// The window's Edit menu: the selection of many blocks, the batch commands over it, and undo
-// and redo of every write into the open challenge.
+// The block list's selection of one block or many, the Edit menu's batch commands over it, and
+// undo and redo of every write into the open challenge.
 #include "ui/Main.h"
 
 #include "challenge/Gbx_Challenge_Read.h"
@@ -164,6 +164,29 @@ void TMainForm::Block_List_Selection_Changed()
     // Applying lists the blocks again, which drops the selection.
     Select_Rows_Quietly(rows, current_row);
     Show_Selection(blocks);
+}
+
+void TMainForm::Block_List_Clicked(const QModelIndex& index)
+{
+    // A click on another line has already run through the selection's change.
+    if (index.row() != row_at_press_ || Selected_Blocks() != TBlock_Selection{static_cast<std::uint32_t>(index.row() - 1)}) {
+        return;
+    }
+    if (Settle_Panel_Edits()) {
+        List_Block_ListBoxDblClick();
+    }
+}
+
+void TMainForm::Select_Line_Quietly(int row)
+{
+    const QSignalBlocker blocker(List_Block_ListBox->selectionModel());
+    const QModelIndex index = Block_List_Model->index(row);
+    List_Block_ListBox->selectionModel()->setCurrentIndex(index,
+                                                          QItemSelectionModel::ClearAndSelect);
+    // The view repaints from the selection model's state, which the blocked signals did not
+    // announce.
+    List_Block_ListBox->viewport()->update();
+    List_Block_ListBox->scrollTo(index);
 }
 
 void TMainForm::Show_Selection(const TBlock_Selection& blocks)
