@@ -21,7 +21,7 @@ QString Selected_Text(std::size_t block_count)
                             : QStringLiteral("the %1 selected blocks").arg(block_count);
 }
 
-// The form's layout: a line saying what it does, its fields, then OK and Cancel.
+// The form's layout: a line saying what it does, then the fields that the caller adds.
 QFormLayout* Lay_Out(QDialog* dialog, const char* name, const QString& title,
                      const QString& heading)
 {
@@ -31,11 +31,17 @@ QFormLayout* Lay_Out(QDialog* dialog, const char* name, const QString& title,
     layout->addWidget(new QLabel(heading, dialog));
     auto* form = new QFormLayout;
     layout->addLayout(form);
+    return form;
+}
+
+// OK and Cancel below the fields, made after them: the focus starts where widgets were made
+// first, so a player types into the first field at once and Enter accepts.
+void Add_Buttons(QDialog* dialog)
+{
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, dialog);
     QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
-    layout->addWidget(buttons);
-    return form;
+    dialog->layout()->addWidget(buttons);
 }
 
 QSpinBox* Add_Spin_Edit(QDialog* dialog, QFormLayout* form, const char* name,
@@ -76,6 +82,7 @@ TMove_Dialog::TMove_Dialog(std::size_t block_count, QWidget* parent) : QDialog(p
     Move_DZ_SpinEdit = Add_Spin_Edit(this, form, "Move_DZ_SpinEdit",
                                      QStringLiteral("&Z (height) :"), -255, 255);
     Move_DY_SpinEdit = Add_Spin_Edit(this, form, "Move_DY_SpinEdit", QStringLiteral("&Y :"), -255, 255);
+    Add_Buttons(this);
 }
 
 TSet_Dialog::TSet_Dialog(std::size_t block_count, QWidget* parent) : QDialog(parent)
@@ -91,6 +98,7 @@ TSet_Dialog::TSet_Dialog(std::size_t block_count, QWidget* parent) : QDialog(par
             Add_Field(form, Set_Variation_CheckBoxes[v], names[v],
                       QStringLiteral("Variation &%1 :").arg(v + 1), 255);
     }
+    Add_Buttons(this);
 }
 
 QSpinBox* TSet_Dialog::Add_Field(QFormLayout* form, QCheckBox*& check_box, const char* name,
@@ -135,6 +143,7 @@ TReplace_Dialog::TReplace_Dialog(std::size_t block_count, const QStringList& fro
         Add_Name_Box(this, form, "Replace_To_ComboBox", QStringLiteral("&To :"), to_names);
     // Opens empty: what is typed is what is written.
     Replace_To_ComboBox->setCurrentIndex(-1);
+    Add_Buttons(this);
 }
 
 } // namespace plotvane

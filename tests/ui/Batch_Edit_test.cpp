@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <map>
 
 namespace plotvane {
 namespace {
@@ -33,11 +34,27 @@ std::vector<int> Selected_Lines(const TMainForm& form)
     return rows;
 }
 
+// A player types into the form's first field at once: it is the first widget Tab reaches,
+// which takes the focus when the form opens.
+void Expect_Focus_On_First_Field(QDialog& dialog)
+{
+    const std::map<QString, QString> first_fields = {
+        {"Move_Dialog", "Move_DX_SpinEdit"},
+        {"Set_Dialog", "Set_Rotation_CheckBox"},
+        {"Replace_Dialog", "Replace_From_ComboBox"}};
+    QWidget* widget = dialog.nextInFocusChain();
+    while (widget != &dialog && !(widget->focusPolicy() & Qt::TabFocus)) {
+        widget = widget->nextInFocusChain();
+    }
+    EXPECT_EQ(widget->objectName().toStdString(), first_fields.at(dialog.objectName()).toStdString());
+}
+
 // A form answer that fills the named spin edits (checking the check box of each, if any) and
 // accepts.
 std::function<bool(QDialog&)> Fill(std::vector<std::pair<const char*, int>> values)
 {
     return [values](QDialog& dialog) {
+        Expect_Focus_On_First_Field(dialog);
         for (const auto& [name, value] : values) {
             QString spin_name = QLatin1String(name);
             if (auto* check_box = dialog.findChild<QCheckBox*>(QString(spin_name).replace("_SpinEdit", "_CheckBox"))) {
@@ -56,6 +73,7 @@ std::function<bool(QDialog&)> Fill(std::vector<std::pair<const char*, int>> valu
 std::function<bool(QDialog&)> Names(const QString& from, const QString& to)
 {
     return [from, to](QDialog& dialog) {
+        Expect_Focus_On_First_Field(dialog);
         dialog.findChild<QComboBox*>("Replace_From_ComboBox")->setEditText(from);
         dialog.findChild<QComboBox*>("Replace_To_ComboBox")->setEditText(to);
         return true;
