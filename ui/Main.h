@@ -224,7 +224,8 @@ private:
     // The list's selected lines changed: one block shows in the panel, several hide it; the
     // panel's values are settled first.
     void Block_List_Selection_Changed();
-    // The selected lines as inclusive ranges of rows, and the blocks on them in ascending order.
+    // The selected lines as ascending inclusive ranges of rows, apart from each other, and the
+    // blocks on them in ascending order.
     std::vector<std::pair<int, int>> Selected_Rows() const;
     TBlock_Selection Selected_Blocks() const;
     void Select_Rows_Quietly(const std::vector<std::pair<int, int>>& rows, int current_row);

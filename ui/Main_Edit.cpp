@@ -91,7 +91,14 @@ void TMainForm::Create_Edit_Actions()
 
 void TMainForm::Update_Edit_Actions()
 {
-    const bool blocks_selected = session_ && !Selected_Blocks().empty();
+    const auto block_count = static_cast<int>(Block_Address_List().Block_Offsets.size());
+    // Before the list exists, no challenge is open.
+    const std::vector<std::pair<int, int>> rows =
+        session_ ? Selected_Rows() : std::vector<std::pair<int, int>>();
+    const bool blocks_selected =
+        std::any_of(rows.begin(), rows.end(), [block_count](const auto& range) {
+            return range.second >= 1 && range.first <= block_count;
+        });
     for (QAction* action : {EditMove_Action, EditSet_Action, EditRotateClockwise_Action,
                             EditRotateCounterClockwise_Action, EditReplaceName_Action}) {
         action->setEnabled(blocks_selected);
@@ -100,9 +107,20 @@ void TMainForm::Update_Edit_Actions()
 
 std::vector<std::pair<int, int>> TMainForm::Selected_Rows() const
 {
-    std::vector<std::pair<int, int>> rows;
+    // Ranges come in the order they were selected and may overlap after Ctrl+clicks: sorted and
+    // merged, a million selected lines cost a few ranges, not a sort of a million numbers.
+    std::vector<std::pair<int, int>> ranges;
     for (const QItemSelectionRange& range : List_Block_ListBox->selectionModel()->selection()) {
-        rows.emplace_back(range.top(), range.bottom());
+        ranges.emplace_back(range.top(), range.bottom());
+    }
+    std::sort(ranges.begin(), ranges.end());
+    std::vector<std::pair<int, int>> rows;
+    for (const auto& range : ranges) {
+        if (!rows.empty() && range.first <= rows.back().second + 1) {
+            rows.back().second = std::max(rows.back().second, range.second);
+        } else {
+            rows.push_back(range);
+        }
     }
     return rows;
 }
@@ -117,9 +135,6 @@ TBlock_Selection TMainForm::Selected_Blocks() const
             blocks.push_back(static_cast<std::uint32_t>(row - 1));
         }
     }
-    // Ranges come in the order they were selected and may overlap after Ctrl+clicks.
-    std::sort(blocks.begin(), blocks.end());
-    blocks.erase(std::unique(blocks.begin(), blocks.end()), blocks.end());
     return blocks;
 }
 
