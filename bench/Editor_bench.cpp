@@ -1,13 +1,15 @@
 // The editor window's own work, each figure beside its reference measured in the same run:
 // the one-argument conversion of a 64 MiB image beside its parts run alone (load, copy, save),
 // start-up with 1,000 profiles beside the profile search alone, and on a 1,000,000-block
-// challenge the listing and a block save beside the block walk alone. Peak memory figures are
+// challenge the listing, a block save and a batch command (every block turned, the list shown
+// again with them selected) beside the block walk alone. Peak memory figures are
 // multiples of the image's size (Linux: VmHWM, reset through /proc/self/clear_refs). The
 // conversion is timed by the clock (it is mostly file work); the rest in CPU time, which a busy
 // machine disturbs less.
 
 #include "bench/Bench_Ratios.h"
 #include "bench/Peak_Memory.h"
+#include "challenge/Challenge_Edit_Session.h"
 #include "challenge/Gbx_Challenge_Read.h"
 #include "challenge/Gbx_Profile_Read.h"
 #include "gbx/Gbx_IO.h"
@@ -21,8 +23,10 @@
 #include "ui/Main.h"
 
 #include <QApplication>
+#include <QAction>
 #include <QTableView>
 #include <QPushButton>
+#include <QUndoStack>
 
 #include <benchmark/benchmark.h>
 
@@ -211,7 +215,7 @@ TLarge_Setup* Large_Setup(benchmark::State& state)
             return nullptr;
         }
     }
-    if (setup->Form->Block_Address_List.Block_Offsets.size() != Large_Block_Count) {
+    if (setup->Form->Block_Address_List().Block_Offsets.size() != Large_Block_Count) {
         state.SkipWithError("the challenge did not open with all its blocks");
         return nullptr;
     }
@@ -226,11 +230,11 @@ void BM_Block_Walk_1M(benchmark::State& state)
     }
     const TMainForm& form = *setup->Form;
     for (auto _ : state) {
-        const auto list = Challenge_Read_Block_List(form.Expanded_Image, form.Memory_Mask);
+        const auto list = Challenge_Read_Block_List(form.Expanded_Image(), form.Memory_Mask);
         benchmark::DoNotOptimize(list.Block_Offsets.data());
     }
     state.SetBytesProcessed(
-        static_cast<std::int64_t>(state.iterations() * form.Expanded_Image.size()));
+        static_cast<std::int64_t>(state.iterations() * form.Expanded_Image().size()));
 }
 
 // The walk, the list rebuilt and the view laid out and drawn.
@@ -246,7 +250,7 @@ void BM_Listing_1M(benchmark::State& state)
         QCoreApplication::processEvents();
     }
     state.SetBytesProcessed(
-        static_cast<std::int64_t>(state.iterations() * form.Expanded_Image.size()));
+        static_cast<std::int64_t>(state.iterations() * form.Expanded_Image().size()));
 }
 
 // Saving one block with a referenced name: write, walk, relist, reselect.
@@ -267,7 +271,57 @@ void BM_Block_Save_Referenced_1M(benchmark::State& state)
         state.SkipWithError("the block was not selected again");
     }
     state.SetBytesProcessed(
-        static_cast<std::int64_t>(state.iterations() * form.Expanded_Image.size()));
+        static_cast<std::int64_t>(state.iterations() * form.Expanded_Image().size()));
+}
+
+// A batch command through the window: every block turned a quarter turn by the session, then
+// the list shown again with every block selected. Each step is undone outside the timing, so
+// that the history stays one step long.
+void BM_Rotate_Every_Block_1M(benchmark::State& state)
+{
+    TLarge_Setup* setup = Large_Setup(state);
+    if (setup == nullptr) {
+        return;
+    }
+    TMainForm& form = *setup->Form;
+    form.List_Block_ListBox->selectAll();
+    for (auto _ : state) {
+        form.EditRotateClockwise_Action->trigger();
+        QCoreApplication::processEvents();
+        state.PauseTiming();
+        form.Undo_Stack->undo();
+        QCoreApplication::processEvents();
+        state.ResumeTiming();
+    }
+    if (form.List_Block_ListBox->selectionModel()->selection().size() != 1 ||
+        form.Undo_Stack->count() != 1) {
+        state.SkipWithError("the blocks were not selected again, or the history grew");
+    }
+    state.SetBytesProcessed(
+        static_cast<std::int64_t>(state.iterations() * form.Expanded_Image().size()));
+}
+
+// The same turn by the session alone, on a session of its own: the window's part is the rest.
+void BM_Session_Rotate_Every_Block_1M(benchmark::State& state)
+{
+    TLarge_Setup* setup = Large_Setup(state);
+    if (setup == nullptr) {
+        return;
+    }
+    const TMainForm& form = *setup->Form;
+    TChallenge_Edit_Session session(form.Expanded_Image(), form.Memory_Mask);
+    TBlock_Selection every_block(session.Blocks().Block_Offsets.size());
+    for (std::uint32_t block = 0; block < every_block.size(); ++block) {
+        every_block[block] = block;
+    }
+    for (auto _ : state) {
+        session.Rotate(every_block, 1);
+        state.PauseTiming();
+        session.Undo();
+        state.ResumeTiming();
+    }
+    state.SetBytesProcessed(
+        static_cast<std::int64_t>(state.iterations() * session.Image().size()));
 }
 
 void BM_Open_1M_Peak_Memory(benchmark::State& state)
@@ -279,7 +333,7 @@ void BM_Open_1M_Peak_Memory(benchmark::State& state)
     for (auto _ : state) {
         benchmark::DoNotOptimize(setup->Open_Peak);
     }
-    const double image_size = double(setup->Form->Expanded_Image.size());
+    const double image_size = double(setup->Form->Expanded_Image().size());
     state.counters["image_MiB"] = image_size / (1 << 20);
     state.counters["peak_over_image"] = setup->Open_Peak / image_size;
 }
@@ -293,6 +347,8 @@ BENCHMARK(BM_Open_1M_Peak_Memory)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Block_Walk_1M)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Listing_1M)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Block_Save_Referenced_1M)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Rotate_Every_Block_1M)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Session_Rotate_Every_Block_1M)->Unit(benchmark::kMillisecond);
 
 } // namespace
 } // namespace plotvane
@@ -308,7 +364,9 @@ int main(int argc, char** argv)
         {{"BM_Conversion", "BM_Conversion_Parts"},
          {"BM_Start_Up_1000_Profiles", "BM_Profile_Search_1000_Profiles"},
          {"BM_Listing_1M", "BM_Block_Walk_1M"},
-         {"BM_Block_Save_Referenced_1M", "BM_Block_Walk_1M"}});
+         {"BM_Block_Save_Referenced_1M", "BM_Block_Walk_1M"},
+         {"BM_Rotate_Every_Block_1M", "BM_Block_Walk_1M"},
+         {"BM_Session_Rotate_Every_Block_1M", "BM_Block_Walk_1M"}});
     plotvane::Large_Setup_Storage.reset();
     return result;
 }

@@ -4,6 +4,7 @@
 
 #include <optional>
 
+class QDialog;
 class QWidget;
 
 namespace plotvane {
@@ -40,6 +41,9 @@ public:
                                                   const TFile_Dialog_Request& request) = 0;
     // Asks the desktop to show the page in the user's browser; a failure is not reported.
     virtual void Open_Web_Page(const QString& address) = 0;
+    // Shows a form of the window (such as the Move dialog) modally; true when the user
+    // accepted it, after which the form holds what they chose.
+    virtual bool Run_Dialog(QDialog& dialog) = 0;
 };
 
 // The title every box of a kind carries: "Error", "Warning" or "Confirm".

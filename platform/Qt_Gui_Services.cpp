@@ -1,6 +1,7 @@
 #include "platform/Qt_Gui_Services.h"
 
 #include <QDesktopServices>
+#include <QDialog>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QUrl>
@@ -115,6 +116,11 @@ std::optional<QString> TQt_Gui_Services::Save_File_Name(QWidget* owner,
 void TQt_Gui_Services::Open_Web_Page(const QString& address)
 {
     QDesktopServices::openUrl(QUrl(address));
+}
+
+bool TQt_Gui_Services::Run_Dialog(QDialog& dialog)
+{
+    return dialog.exec() == QDialog::Accepted;
 }
 
 } // namespace plotvane

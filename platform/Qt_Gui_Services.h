@@ -14,6 +14,7 @@ public:
     std::optional<QString> Save_File_Name(QWidget* owner,
                                           const TFile_Dialog_Request& request) override;
     void Open_Web_Page(const QString& address) override;
+    bool Run_Dialog(QDialog& dialog) override;
 };
 
 // "Challenge files|*.Challenge.Gbx" as Qt writes a filter: "Challenge files (*.Challenge.Gbx)".

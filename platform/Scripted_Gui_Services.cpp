@@ -1,5 +1,7 @@
 #include "platform/Scripted_Gui_Services.h"
 
+#include <QDialog>
+
 namespace plotvane {
 
 TMessage_Answer TScripted_Gui_Services::Message_Box(QWidget*, TMessage_Kind kind,
@@ -36,6 +38,17 @@ std::optional<QString> TScripted_Gui_Services::Save_File_Name(QWidget*,
 void TScripted_Gui_Services::Open_Web_Page(const QString& address)
 {
     Pages.append(address);
+}
+
+bool TScripted_Gui_Services::Run_Dialog(QDialog& dialog)
+{
+    Forms.append(dialog.objectName());
+    if (Dialog_Answers.empty()) {
+        return false;
+    }
+    const std::function<bool(QDialog&)> answer = std::move(Dialog_Answers.front());
+    Dialog_Answers.pop_front();
+    return answer(dialog);
 }
 
 std::optional<QString> TScripted_Gui_Services::Next_File_Name()

@@ -5,6 +5,7 @@
 #include <QStringList>
 
 #include <deque>
+#include <functional>
 #include <vector>
 
 namespace plotvane {
@@ -30,9 +31,15 @@ public:
     // Each file dialog takes the next entry; nothing (or an empty queue) is a cancel.
     std::deque<std::optional<QString>> File_Names;
 
+    // Each form takes the next entry, which fills it in as a person would and says whether
+    // it is accepted; with none left the form is cancelled.
+    std::deque<std::function<bool(QDialog&)>> Dialog_Answers;
+
     std::vector<TRecorded_Box> Boxes;
     std::vector<TRecorded_Dialog> Dialogs;
     QStringList Pages;
+    // The object names of the forms shown.
+    QStringList Forms;
 
     TMessage_Answer Message_Box(QWidget* owner, TMessage_Kind kind, const QString& title,
                                 const QString& text, TMessage_Buttons buttons) override;
@@ -41,6 +48,7 @@ public:
     std::optional<QString> Save_File_Name(QWidget* owner,
                                           const TFile_Dialog_Request& request) override;
     void Open_Web_Page(const QString& address) override;
+    bool Run_Dialog(QDialog& dialog) override;
 
 private:
     std::optional<QString> Next_File_Name();

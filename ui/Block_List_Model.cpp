@@ -1,5 +1,6 @@
 #include "ui/Block_List_Model.h"
 
+#include "challenge/Challenge_Edit_Session.h"
 #include "challenge/Gbx_Challenge_Read.h"
 
 namespace plotvane {
@@ -25,18 +26,16 @@ QString Incomplete_Block_List_Text(std::size_t blocks_read)
         .arg(blocks_read);
 }
 
-TBlock_List_Model::TBlock_List_Model(const TFlexible_Byte_Array& image,
-                                     const TTMF_Challenge_Block_Address_List& list,
-                                     const TMemory_Mask& mask, QObject* parent)
-    : QAbstractListModel(parent), image_(image), list_(list), mask_(mask)
-{
-}
+TBlock_List_Model::TBlock_List_Model(QObject* parent) : QAbstractListModel(parent) {}
 
-void TBlock_List_Model::Show_List(std::int32_t packed_offset_delta)
+void TBlock_List_Model::Show_List(const TChallenge_Edit_Session& session,
+                                  std::int32_t packed_offset_delta)
 {
     beginResetModel();
+    session_ = &session;
     packed_offset_delta_ = packed_offset_delta;
-    const std::size_t lines = 1 + list_.Block_Offsets.size() + (list_.Complete ? 0 : 1);
+    const TTMF_Challenge_Block_Address_List& list = session.Blocks();
+    const std::size_t lines = 1 + list.Block_Offsets.size() + (list.Complete ? 0 : 1);
     row_count_ = static_cast<int>(std::min<std::size_t>(lines, INT32_MAX));
     endResetModel();
 }
@@ -44,6 +43,7 @@ void TBlock_List_Model::Show_List(std::int32_t packed_offset_delta)
 void TBlock_List_Model::Clear()
 {
     beginResetModel();
+    session_ = nullptr;
     row_count_ = 0;
     endResetModel();
 }
@@ -71,7 +71,11 @@ QVariant TBlock_List_Model::data(const QModelIndex& index, int role) const
 
 QString TBlock_List_Model::Line(int row) const
 {
-    const std::size_t block_count = list_.Block_Offsets.size();
+    if (session_ == nullptr) {
+        return {};
+    }
+    const TTMF_Challenge_Block_Address_List& list = session_->Blocks();
+    const std::size_t block_count = list.Block_Offsets.size();
     if (row == 0) {
         return QStringLiteral("Block Number : %1").arg(block_count);
     }
@@ -80,9 +84,9 @@ QString TBlock_List_Model::Line(int row) const
         return Incomplete_Block_List_Text(block_count);
     }
     const std::optional<TChallenge_Block> block =
-        Challenge_Read_Block(image_, list_, block_index, mask_);
+        Challenge_Read_Block(session_->Image(), list, block_index, session_->Mask());
     const auto file_offset = static_cast<std::uint32_t>(
-        static_cast<std::int64_t>(list_.Block_Offsets[block_index]) + packed_offset_delta_);
+        static_cast<std::int64_t>(list.Block_Offsets[block_index]) + packed_offset_delta_);
     QString line =
         QStringLiteral("Block %1 (%2)")
             .arg(block_index)

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "challenge/Gbx_Challenge_Structure.h"
 #include "memory/Base_Structure.h"
 
 #include <QAbstractListModel>
@@ -9,6 +8,8 @@
 
 namespace plotvane {
 
+class TChallenge_Edit_Session;
+
 // The lines of the block list, built when the view draws them: a challenge may hold millions
 // of blocks, and a string per block would cost more than the image. Line 0 counts the blocks,
 // line i + 1 shows block i; when the walk stopped inside the image a last line says so.
@@ -16,13 +17,11 @@ class TBlock_List_Model : public QAbstractListModel {
     Q_OBJECT
 
 public:
-    // The model reads the window's image and walk, which must outlive it.
-    TBlock_List_Model(const TFlexible_Byte_Array& image,
-                      const TTMF_Challenge_Block_Address_List& list, const TMemory_Mask& mask,
-                      QObject* parent = nullptr);
+    explicit TBlock_List_Model(QObject* parent = nullptr);
 
-    // Shows the walk as it now stands, each offset moved by the packing delta.
-    void Show_List(std::int32_t packed_offset_delta);
+    // Shows the session's walk as it now stands, each offset moved by the packing delta. The
+    // model reads the session's image and walk until Clear, which the session must outlive.
+    void Show_List(const TChallenge_Edit_Session& session, std::int32_t packed_offset_delta);
     // Shows no line at all.
     void Clear();
 
@@ -37,9 +36,7 @@ public:
     QString Line(int row) const;
 
 private:
-    const TFlexible_Byte_Array& image_;
-    const TTMF_Challenge_Block_Address_List& list_;
-    const TMemory_Mask& mask_;
+    const TChallenge_Edit_Session* session_ = nullptr;
     std::int32_t packed_offset_delta_ = 0;
     int row_count_ = 0;
 };

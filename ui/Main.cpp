@@ -13,9 +13,11 @@
 #include "platform/Numbered_Backups.h"
 #include "platform/Process.h"
 #include "ui/About.h"
+#include "ui/Art.h"
 #include "ui/Block_List_Model.h"
 #include "ui/Byte_Spin_Edit.h"
 #include "ui/Command_Line.h"
+#include "ui/Byte_Text.h"
 
 #include <QAction>
 #include <QApplication>
@@ -33,7 +35,6 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPainter>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
@@ -43,6 +44,7 @@
 #include <QTableView>
 #include <QToolBar>
 #include <QToolButton>
+#include <QUndoStack>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -50,7 +52,6 @@
 #include <iostream>
 #include <new>
 #include <random>
-#include <tuple>
 #include <utility>
 
 namespace plotvane {
@@ -92,18 +93,6 @@ std::string To_Path(const QString& path)
     return QFile::encodeName(path).toStdString();
 }
 
-// Names and logins are byte strings: each byte is the character of the same number, so a text
-// shown and read back gives exactly the bytes it had.
-QString From_Bytes(const std::string& bytes)
-{
-    return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
-}
-
-std::string To_Bytes(const QString& text)
-{
-    return text.toLatin1().toStdString();
-}
-
 // Everything up to and including the last separator.
 std::string Folder_Part(const std::string& path)
 {
@@ -113,38 +102,6 @@ std::string Folder_Part(const std::string& path)
     const std::size_t end = path.find_last_of('/');
 #endif
     return end == std::string::npos ? std::string() : path.substr(0, end + 1);
-}
-
-// A padlock: closed while the name is locked (button raised), open once unlocked (button
-// down), crossed out when the button is disabled.
-QIcon Padlock_Icon()
-{
-    const auto draw = [](bool open, bool crossed) {
-        QPixmap pixmap(16, 16);
-        pixmap.fill(Qt::transparent);
-        QPainter painter(&pixmap);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.setPen(QPen(QColor(80, 80, 80), 1.6));
-        painter.setBrush(Qt::NoBrush);
-        painter.drawArc(QRectF(open ? 7.5 : 4.5, 1.5, 7, 9), 0, 180 * 16);
-        painter.drawLine(QPointF(open ? 14.5 : 11.5, 6), QPointF(open ? 14.5 : 11.5, 7.5));
-        if (!open) {
-            painter.drawLine(QPointF(4.5, 6), QPointF(4.5, 7.5));
-        }
-        painter.setBrush(QColor(218, 165, 32));
-        painter.drawRoundedRect(QRectF(2.5, 7.5, 11, 7.5), 1.5, 1.5);
-        if (crossed) {
-            painter.setPen(QPen(QColor(200, 30, 30), 2));
-            painter.drawLine(QPointF(1, 1), QPointF(15, 15));
-        }
-        return pixmap;
-    };
-    QIcon icon;
-    icon.addPixmap(draw(false, false), QIcon::Normal, QIcon::Off);
-    icon.addPixmap(draw(true, false), QIcon::Normal, QIcon::On);
-    icon.addPixmap(draw(false, true), QIcon::Disabled, QIcon::Off);
-    icon.addPixmap(draw(false, true), QIcon::Disabled, QIcon::On);
-    return icon;
 }
 
 // The part of a path after its folder.
@@ -176,13 +133,6 @@ QString Logins_Text(const std::vector<std::string>& logins)
     return text;
 }
 
-bool Same_Record(const TChallenge_Block& a, const TChallenge_Block& b)
-{
-    return std::tie(a.Name, a.Name_In_Place, a.Name_Index, a.Rotation, a.X, a.Z, a.Y,
-                    a.Variations) == std::tie(b.Name, b.Name_In_Place, b.Name_Index,
-                                              b.Rotation, b.X, b.Z, b.Y, b.Variations);
-}
-
 TBlock_Field_Bytes Field_Bytes_Of(const TChallenge_Block& block)
 {
     return {block.Rotation,      block.X,
@@ -191,21 +141,20 @@ TBlock_Field_Bytes Field_Bytes_Of(const TChallenge_Block& block)
             block.Variations[2], block.Variations[3]};
 }
 
-QString Refusal_Text(TBlock_Write_Status status, const std::string& name)
+QString Refusal_Text(TEdit_Status status, const std::string& name)
 {
     switch (status) {
-    case TBlock_Write_Status::Name_Not_Defined:
+    case TEdit_Status::Name_Not_Defined:
         return QStringLiteral("The name \"%1\" is not one of the names this challenge defines "
                               "up to this block. Nothing was written.")
             .arg(From_Bytes(name));
-    case TBlock_Write_Status::Size_Fields_Not_Walked:
+    case TEdit_Status::Size_Fields_Not_Walked:
         return QStringLiteral("The block list could not be read to its end, so a name written "
                               "in place cannot be changed. Nothing was written.");
-    case TBlock_Write_Status::Image_Too_Large:
+    case TEdit_Status::Image_Too_Large:
         return QStringLiteral("The new name would make the challenge too large. Nothing was "
                               "written.");
-    case TBlock_Write_Status::Block_Not_Walked:
-    case TBlock_Write_Status::Written:
+    default:
         break;
     }
     return QStringLiteral("This block is not in the block list read. Nothing was written.");
@@ -243,7 +192,12 @@ TMainForm::TMainForm(std::vector<std::string> arguments, TGui_Services& gui_serv
 {
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(Program_Title);
+    Undo_Stack = new QUndoStack(this);
+    Undo_Stack->setObjectName(QStringLiteral("Undo_Stack"));
+    // The caption's * follows the stack's clean state, also when undo reaches it.
+    connect(Undo_Stack, &QUndoStack::cleanChanged, this, [this] { Show_File_Place(); });
     Create_Actions();
+    Create_Edit_Actions();
     Create_Menus();
     Create_Tool_Bar();
     Create_Pages();
@@ -294,7 +248,11 @@ void TMainForm::Connect_Command(QAction* action, void (TMainForm::*command)())
     connect(action, &QAction::triggered, this, [this, command] { Run_Command([this, command] { (this->*command)(); }); });
 }
 
-TMainForm::~TMainForm() = default;
+TMainForm::~TMainForm()
+{
+    // The stack announces its clean state as it goes, which must not reach a window half gone.
+    disconnect(Undo_Stack, nullptr, this, nullptr);
+}
 
 void TMainForm::Create_Actions()
 {
@@ -365,6 +323,19 @@ void TMainForm::Create_Menus()
     Challenge_Menu->addAction(ChallengeRead_Item);
     Challenge_Menu->addSeparator();
     Challenge_Menu->addAction(Exit_Action);
+
+    Edit_Menu = menuBar()->addMenu(QStringLiteral("&Edit"));
+    Edit_Menu->setObjectName(QStringLiteral("Edit_Menu"));
+    Edit_Menu->menuAction()->setStatusTip(
+        QStringLiteral("Undo, redo and the commands for the selected blocks"));
+    Edit_Menu->addAction(EditUndo_Action);
+    Edit_Menu->addAction(EditRedo_Action);
+    Edit_Menu->addSeparator();
+    Edit_Menu->addAction(EditMove_Action);
+    Edit_Menu->addAction(EditSet_Action);
+    Edit_Menu->addAction(EditRotateClockwise_Action);
+    Edit_Menu->addAction(EditRotateCounterClockwise_Action);
+    Edit_Menu->addAction(EditReplaceName_Action);
 
     Help_Menu = menuBar()->addMenu(QStringLiteral("&Help"));
     Help_Menu->setObjectName(QStringLiteral("Help_Menu"));
@@ -469,7 +440,8 @@ QWidget* TMainForm::Create_Mapping_Page()
     List_Block_ListBox->setObjectName(QStringLiteral("List_Block_ListBox"));
     List_Block_ListBox->setAccessibleName(QStringLiteral("Block list"));
     List_Block_ListBox->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    List_Block_ListBox->setSelectionMode(QAbstractItemView::SingleSelection);
+    // Click, Shift+click, Ctrl+click, Shift+arrows and Ctrl+A select many lines.
+    List_Block_ListBox->setSelectionMode(QAbstractItemView::ExtendedSelection);
     List_Block_ListBox->setSelectionBehavior(QAbstractItemView::SelectRows);
     List_Block_ListBox->setShowGrid(false);
     List_Block_ListBox->setWordWrap(false);
@@ -481,13 +453,12 @@ QWidget* TMainForm::Create_Mapping_Page()
     List_Block_ListBox->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     List_Block_ListBox->verticalHeader()->setDefaultSectionSize(
         List_Block_ListBox->fontMetrics().height() + 2);
-    Block_List_Model =
-        new TBlock_List_Model(Expanded_Image, Block_Address_List, Memory_Mask, List_Block_ListBox);
+    Block_List_Model = new TBlock_List_Model(List_Block_ListBox);
     List_Block_ListBox->setModel(Block_List_Model);
-    connect(List_Block_ListBox->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-            [this](const QModelIndex& current) {
-                Run_Command([this, current] { Block_List_Current_Changed(current); });
-            });
+    // Key and mouse moves change the current line and the selection in either order: the
+    // selection, which comes with every one of them, settles what the panel shows.
+    connect(List_Block_ListBox->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this] { Run_Command([this] { Block_List_Selection_Changed(); }); });
     connect(List_Block_ListBox, &QAbstractItemView::clicked, this, [this](const QModelIndex& index) {
         Run_Command([this, index] { Block_List_Clicked(index); });
     });
@@ -617,7 +588,7 @@ void TMainForm::FormCreate()
     Challenge_Folder = Get_TrackMania_Folder() + Separator + "Tracks" + Separator +
                        "Challenges" + Separator;
     Current_File_Name.clear();
-    Clear_Array(Expanded_Image);
+    session_.reset();
 
     Online_Profiles_ListBox->clear();
     const TProfile_List profiles = Get_Online_Profiles(Memory_Mask);
@@ -668,9 +639,10 @@ int TMainForm::Convert_Challenge(const std::string& file_name)
     } catch (const EFile_In_Use& in_use) {
         return Report_Conversion_Failure(file_name, in_use.what(), Exit_Load_Failed);
     }
+    TFlexible_Byte_Array image;
     std::uint32_t status = Status_Ok;
     try {
-        status = Gbx_Load_File(file_name, Expanded_Image, Memory_Mask);
+        status = Gbx_Load_File(file_name, image, Memory_Mask);
     } catch (const EInOutError& error) {
         return Report_Conversion_Failure(file_name, std::string("loading failed: ") + error.what(),
                                          Exit_Load_Failed);
@@ -680,9 +652,9 @@ int TMainForm::Convert_Challenge(const std::string& file_name)
                                          Exit_Load_Failed);
     }
     Current_File_Name = file_name;
-    if (!Challenge_Author_Is_Listed(Expanded_Image, Profile_Logins(), Memory_Mask)) {
+    if (!Challenge_Author_Is_Listed(image, Profile_Logins(), Memory_Mask)) {
         std::string author;
-        Challenge_Read_Author(Expanded_Image, Memory_Mask, author);
+        Challenge_Read_Author(image, Memory_Mask, author);
         return Report_Conversion_Failure(
             file_name, "the author \"" + author + "\" is not one of the online profiles",
             Exit_Author_Not_Listed);
@@ -698,7 +670,7 @@ int TMainForm::Convert_Challenge(const std::string& file_name)
         }
     }
     try {
-        status = Gbx_Save_File(file_name, Expanded_Image, 0, Memory_Mask);
+        status = Gbx_Save_File(file_name, image, 0, Memory_Mask);
     } catch (const EInOutError& error) {
         return Report_Conversion_Failure(file_name, std::string("saving failed: ") + error.what(),
                                          Exit_Save_Failed);
@@ -722,6 +694,7 @@ void TMainForm::FormUpdate()
     ChallengeReload_Action->setEnabled(challenge_open);
     ChallengeSave_Action->setEnabled(challenge_open);
     ChallengeSaveAs_Action->setEnabled(challenge_open);
+    Update_Edit_Actions();
 }
 
 void TMainForm::ChallengeNew_ActionExecute()
@@ -737,6 +710,7 @@ void TMainForm::Exit_ActionExecute()
 void TMainForm::closeEvent(QCloseEvent* event)
 {
     if (Settle_Panel_Edits() && Confirm_Discarding_Block_Changes()) {
+        Close_Challenge();
         event->accept();
     } else {
         event->ignore();
@@ -745,17 +719,36 @@ void TMainForm::closeEvent(QCloseEvent* event)
 
 bool TMainForm::Confirm_Discarding_Block_Changes()
 {
-    return !modified_ ||
+    return !Is_Modified() ||
            Show_Message(gui_services_, this, TMessage_Kind::Confirmation,
                         QStringLiteral("The block changes made to this challenge are not saved. "
                                        "Do you want to discard them?"),
                         TMessage_Buttons::Yes_No) == TMessage_Answer::Yes;
 }
 
-void TMainForm::Set_Modified(bool modified)
+bool TMainForm::Is_Modified() const
 {
-    modified_ = modified;
-    Show_File_Place();
+    return !Undo_Stack->isClean();
+}
+
+const TFlexible_Byte_Array& TMainForm::Expanded_Image() const
+{
+    static const TFlexible_Byte_Array none;
+    return session_ ? session_->Image() : none;
+}
+
+const TTMF_Challenge_Block_Address_List& TMainForm::Block_Address_List() const
+{
+    static const TTMF_Challenge_Block_Address_List none;
+    return session_ ? session_->Blocks() : none;
+}
+
+void TMainForm::Close_Challenge()
+{
+    // The commands and the list read the session: they go first.
+    Undo_Stack->clear();
+    Forget_Block_List();
+    session_.reset();
 }
 
 void TMainForm::Show_File_Place()
@@ -764,10 +757,10 @@ void TMainForm::Show_File_Place()
     if (!Current_File_Name.empty()) {
         caption += QStringLiteral(" - ") + From_Path(File_Part(Current_File_Name));
     }
-    setWindowTitle(modified_ ? QLatin1Char('*') + caption : caption);
+    setWindowTitle(Is_Modified() ? QLatin1Char('*') + caption : caption);
     QString place = From_Path(Current_File_Name);
     if (!Current_File_Name.empty() && Block_List_Model->rowCount() > 0) {
-        const std::size_t blocks = Block_Address_List.Block_Offsets.size();
+        const std::size_t blocks = Block_Address_List().Block_Offsets.size();
         place += (blocks == 1 ? QStringLiteral(" - %1 block") : QStringLiteral(" - %1 blocks"))
                      .arg(blocks);
     }
@@ -870,10 +863,10 @@ bool TMainForm::Load_Challenge(const std::string& file_name, bool takes_new_name
             Current_File_Name = file_name;
             Challenge_Folder = Folder_Part(file_name);
         }
-        Expanded_Image = std::move(image);
+        Close_Challenge();
+        session_ = std::make_unique<TChallenge_Edit_Session>(std::move(image), Memory_Mask);
         loaded_stamp_ = stamp;
         Set_Packed_Offset_Delta();
-        Set_Modified(false);
         if (ChallengeRead_Item->isChecked()) {
             List_Block_BitBtnClick();
             Block_Panel->hide();
@@ -947,7 +940,7 @@ bool TMainForm::Save_Image_To(const std::string& file_name)
 {
     std::uint32_t status = Status_Ok;
     try {
-        status = Gbx_Save_File(file_name, Expanded_Image, 0, Memory_Mask);
+        status = Gbx_Save_File(file_name, session_->Image(), 0, Memory_Mask);
     } catch (const EInOutError& error) {
         Show_Application_Error(QString::fromLocal8Bit(error.what()));
         return false;
@@ -959,21 +952,24 @@ bool TMainForm::Save_Image_To(const std::string& file_name)
     }
     // What is on disk now is what the window holds.
     loaded_stamp_ = File_Stamp(file_name);
-    Set_Modified(false);
+    session_->Mark_Saved();
+    Undo_Stack->setClean();
     return true;
 }
 
 void TMainForm::List_Block_BitBtnClick()
 {
-    Block_Address_List = Challenge_Read_Block_List(Expanded_Image, Memory_Mask);
+    if (!session_) {
+        return;
+    }
     // Again at every listing: a rename changes the image's length, and with it the delta.
     Set_Packed_Offset_Delta();
-    Block_List_Model->Show_List(Packed_Offset_Delta);
-    if (Block_Address_List.Complete) {
+    Block_List_Model->Show_List(*session_, Packed_Offset_Delta);
+    const TTMF_Challenge_Block_Address_List& list = session_->Blocks();
+    if (list.Complete) {
         Main_StatusBar->clearMessage();
     } else {
-        Main_StatusBar->showMessage(
-            Incomplete_Block_List_Text(Block_Address_List.Block_Offsets.size()));
+        Main_StatusBar->showMessage(Incomplete_Block_List_Text(list.Block_Offsets.size()));
     }
     Show_File_Place();
 }
@@ -982,52 +978,23 @@ void TMainForm::Set_Packed_Offset_Delta()
 {
     // Follows from the image's length alone: nothing is packed.
     std::uint32_t delta = 0;
-    Gbx_Packed_Offset_Delta(Expanded_Image, Memory_Mask, delta);
+    Gbx_Packed_Offset_Delta(Expanded_Image(), Memory_Mask, delta);
     Packed_Offset_Delta = static_cast<std::int32_t>(delta);
 }
 
 void TMainForm::Forget_Block_List()
 {
-    Block_Address_List = TTMF_Challenge_Block_Address_List();
     Block_List_Model->Clear();
     Block_Panel->hide();
     Selected_Block_Index = -1;
     Show_File_Place();
 }
 
-void TMainForm::Block_List_Current_Changed(const QModelIndex& current)
-{
-    const int row = current.row();
-    const bool is_block_line =
-        row > 0 && static_cast<std::size_t>(row) <= Block_Address_List.Block_Offsets.size();
-    if (is_block_line && !Settle_Panel_Edits()) {
-        // Back to the line of the block whose values the panel keeps.
-        Select_Line_Quietly(Selected_Block_Index + 1);
-        return;
-    }
-    // Applying lists the blocks again, which leaves the line of the block applied current.
-    if (List_Block_ListBox->currentIndex().row() != row) {
-        Select_Line_Quietly(row);
-    }
-    List_Block_ListBoxDblClick();
-}
-
-void TMainForm::Block_List_Clicked(const QModelIndex& index)
-{
-    // A click on another line has already run the selection through the current line's change.
-    if (index.row() != row_at_press_) {
-        return;
-    }
-    if (Settle_Panel_Edits()) {
-        List_Block_ListBoxDblClick();
-    }
-}
-
 void TMainForm::List_Block_ListBoxDblClick()
 {
     const QModelIndex current = List_Block_ListBox->currentIndex();
     if (!current.isValid() || current.row() == 0 ||
-        static_cast<std::size_t>(current.row()) > Block_Address_List.Block_Offsets.size()) {
+        static_cast<std::size_t>(current.row()) > Block_Address_List().Block_Offsets.size()) {
         return;
     }
     Selected_Block_Index = current.row() - 1;
@@ -1043,7 +1010,7 @@ void TMainForm::List_Block_ListBoxDblClick()
 bool TMainForm::Show_Block(std::size_t block_index)
 {
     const std::optional<TChallenge_Block> block =
-        Challenge_Read_Block(Expanded_Image, Block_Address_List, block_index, Memory_Mask);
+        Challenge_Read_Block(Expanded_Image(), Block_Address_List(), block_index, Memory_Mask);
     if (!block) {
         return false;
     }
@@ -1051,18 +1018,18 @@ bool TMainForm::Show_Block(std::size_t block_index)
     Block_Name_ComboBox->clearEditText();
     QStringList names;
     if (!block->Name_In_Place) {
-        const std::vector<std::string>& table = Block_Address_List.String_Table;
+        const TTMF_Challenge_Block_Address_List& list = Block_Address_List();
+        const std::vector<std::string>& table = list.String_Table;
         const std::size_t last =
-            std::min<std::size_t>(Block_Address_List.Last_String_Indexes[block_index],
-                                  table.size() - 1);
-        for (std::size_t k = Block_Address_List.First_Block_Name_Index; k <= last; ++k) {
+            std::min<std::size_t>(list.Last_String_Indexes[block_index], table.size() - 1);
+        for (std::size_t k = list.First_Block_Name_Index; k <= last; ++k) {
             names.append(From_Bytes(table[k]));
         }
     } else {
         Block_Name_ComboBox->setEditText(From_Bytes(block->Name));
         try {
             for (const std::string& name : Read_Block_Name_List(Find_Block_Name_List(
-                     Block_Name_List_Folders, Block_Address_List.Collection_Name))) {
+                     Block_Name_List_Folders, Block_Address_List().Collection_Name))) {
                 names.append(From_Bytes(name));
             }
         } catch (const EFOpenError& error) {
@@ -1197,12 +1164,12 @@ void TMainForm::Block_Save_BitBtnClick()
 
 bool TMainForm::Apply_Block_Panel()
 {
-    if (Block_Panel->isHidden() || Selected_Block_Index < 0 || !shown_block_) {
+    if (Block_Panel->isHidden() || Selected_Block_Index < 0 || !shown_block_ || !session_) {
         return false;
     }
     const auto block_index = static_cast<std::size_t>(Selected_Block_Index);
     const std::optional<TChallenge_Block> old_block =
-        Challenge_Read_Block(Expanded_Image, Block_Address_List, block_index, Memory_Mask);
+        Challenge_Read_Block(Expanded_Image(), Block_Address_List(), block_index, Memory_Mask);
     const TBlock_Field_Bytes bytes = Panel_Field_Bytes();
     if (old_block &&
         Variations_Change_Game_Reading(old_block->Variations,
@@ -1216,43 +1183,27 @@ bool TMainForm::Apply_Block_Panel()
         return false;
     }
     const std::string name = Name_To_Write();
-    const std::size_t old_length = Expanded_Image.size();
-    const TBlock_Write_Status status = Challenge_Write_Block(
-        Expanded_Image, Block_Address_List, block_index, name, bytes, Memory_Mask);
-    if (status != TBlock_Write_Status::Written) {
-        Show_Message(gui_services_, this, TMessage_Kind::Error, Refusal_Text(status, name),
+    const TEdit_Result result = session_->Write_Block(block_index, name, bytes);
+    if (result.Status != TEdit_Status::Done && result.Status != TEdit_Status::Unchanged) {
+        Show_Message(gui_services_, this, TMessage_Kind::Error, Refusal_Text(result.Status, name),
                      TMessage_Buttons::Ok);
         return false;
     }
     // The record as written, which the panel goes on showing.
     const std::optional<TChallenge_Block> new_block =
-        Challenge_Read_Block(Expanded_Image, Block_Address_List, block_index, Memory_Mask);
+        Challenge_Read_Block(Expanded_Image(), Block_Address_List(), block_index, Memory_Mask);
     if (new_block) {
         Show_Field_Bytes(Field_Bytes_Of(*new_block));
         shown_block_ = TShown_Block{new_block->Name, Block_Name_ComboBox->currentText(),
                                     Field_Bytes_Of(*new_block)};
     }
-    const bool changed = Expanded_Image.size() != old_length || !old_block || !new_block ||
-                         !Same_Record(*old_block, *new_block);
-    if (changed) {
-        Set_Modified(true);
+    if (result.Status == TEdit_Status::Done) {
+        Push_Step();
         List_Block_BitBtnClick();
     }
     Select_Line_Quietly(Selected_Block_Index + 1);
     List_Block_ListBox->setFocus();
     return true;
-}
-
-void TMainForm::Select_Line_Quietly(int row)
-{
-    const QSignalBlocker blocker(List_Block_ListBox->selectionModel());
-    const QModelIndex index = Block_List_Model->index(row);
-    List_Block_ListBox->selectionModel()->setCurrentIndex(index,
-                                                          QItemSelectionModel::ClearAndSelect);
-    // The view repaints from the selection model's state, which the blocked signals did not
-    // announce.
-    List_Block_ListBox->viewport()->update();
-    List_Block_ListBox->scrollTo(index);
 }
 
 void TMainForm::Help_AboutExecute()

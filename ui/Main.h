@@ -1,5 +1,6 @@
 #pragma once
 
+#include "challenge/Challenge_Edit_Session.h"
 #include "challenge/Gbx_Challenge_Structure.h"
 #include "challenge/Gbx_Challenge_Write.h"
 #include "memory/Base_Structure.h"
@@ -10,6 +11,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -28,6 +30,7 @@ class QTabWidget;
 class QTableView;
 class QToolBar;
 class QToolButton;
+class QUndoStack;
 class QWidget;
 
 namespace plotvane {
@@ -73,8 +76,13 @@ public:
     // is open.
     void FormUpdate();
 
-    // Whether block edits were made since the challenge was loaded or last saved.
-    bool Is_Modified() const { return modified_; }
+    // Whether the blocks differ from the challenge as it was loaded or last saved: the undo
+    // stack is away from its clean state.
+    bool Is_Modified() const;
+
+    // The open challenge's image and walk (empty while none is open).
+    const TFlexible_Byte_Array& Expanded_Image() const;
+    const TTMF_Challenge_Block_Address_List& Block_Address_List() const;
 
     // The folders where the block panel looks for the block name list it offers, in order.
     std::vector<std::string> Block_Name_List_Folders;
@@ -83,8 +91,6 @@ public:
     TMemory_Mask Memory_Mask = 0;
     std::string Challenge_Folder;
     std::string Current_File_Name;
-    TFlexible_Byte_Array Expanded_Image;
-    TTMF_Challenge_Block_Address_List Block_Address_List;
     std::int32_t Packed_Offset_Delta = 0;
     std::int32_t Selected_Block_Index = 0;
 
@@ -97,9 +103,19 @@ public:
     QAction* Exit_Action = nullptr;
     QAction* Help_About = nullptr;
     QAction* ChallengeRead_Item = nullptr;
+    // The Edit menu: undo and redo of every write, and the batch commands, which apply to the
+    // selected blocks.
+    QAction* EditUndo_Action = nullptr;
+    QAction* EditRedo_Action = nullptr;
+    QAction* EditMove_Action = nullptr;
+    QAction* EditSet_Action = nullptr;
+    QAction* EditRotateClockwise_Action = nullptr;
+    QAction* EditRotateCounterClockwise_Action = nullptr;
+    QAction* EditReplaceName_Action = nullptr;
 
     // Controls, named as their objectName.
     QMenu* Challenge_Menu = nullptr;
+    QMenu* Edit_Menu = nullptr;
     QMenu* Help_Menu = nullptr;
     QToolBar* Main_ToolBar = nullptr;
     QTabWidget* Main_PageControl = nullptr;
@@ -126,6 +142,8 @@ public:
     QLabel* File_Status_Label = nullptr;
 
     TBlock_List_Model* Block_List_Model = nullptr;
+    // The open challenge's history, one command per step of the edit session.
+    QUndoStack* Undo_Stack = nullptr;
     // The About box, which the program entry creates after the window; Help_AboutExecute shows it.
     TAboutBox* AboutBox = nullptr;
 
@@ -143,6 +161,13 @@ public slots:
     void Block_Name_Unlock_SpeedButtonClick();
     void Block_Save_BitBtnClick();
     void Help_AboutExecute();
+    void EditUndo_ActionExecute();
+    void EditRedo_ActionExecute();
+    void EditMove_ActionExecute();
+    void EditSet_ActionExecute();
+    void EditRotateClockwise_ActionExecute();
+    void EditRotateCounterClockwise_ActionExecute();
+    void EditReplaceName_ActionExecute();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -150,6 +175,7 @@ protected:
 
 private:
     void Create_Actions();
+    void Create_Edit_Actions();
     void Create_Menus();
     void Create_Tool_Bar();
     void Create_Pages();
@@ -183,7 +209,8 @@ private:
     // True unless the open file changed on disk since it was loaded or saved and the user
     // does not want it overwritten.
     bool Confirm_Overwriting_Changes_On_Disk();
-    void Set_Modified(bool modified);
+    // Drops the open challenge, its history and its list.
+    void Close_Challenge();
     // The caption (the program's title, then the open file's name) and the status bar.
     void Show_File_Place();
     // How much longer than the image the file Save writes is: file offset = image offset + it.
@@ -194,8 +221,28 @@ private:
     void Show_Name(const TChallenge_Block& block);
     void Show_Field_Bytes(const TBlock_Field_Bytes& bytes);
     void Select_Line_Quietly(int row);
-    // The list's current line changed: settles the panel's values first.
-    void Block_List_Current_Changed(const QModelIndex& current);
+    // The list's selected lines changed: one block shows in the panel, several hide it; the
+    // panel's values are settled first.
+    void Block_List_Selection_Changed();
+    // The selected lines as ascending inclusive ranges of rows, apart from each other, and the
+    // blocks on them in ascending order.
+    std::vector<std::pair<int, int>> Selected_Rows() const;
+    TBlock_Selection Selected_Blocks() const;
+    void Select_Rows_Quietly(const std::vector<std::pair<int, int>>& rows, int current_row);
+    // The panel shows the one block selected, or hides for several.
+    void Show_Selection(const TBlock_Selection& blocks);
+    void Update_Edit_Actions();
+    // Puts the session's last step on the undo stack.
+    void Push_Step();
+    // After a step, its undo or its redo: the list again, the blocks it touched selected.
+    void Show_Step();
+    // A batch command's result: a step pushed and shown, a refusal told, or nothing to do.
+    void Finish_Batch(const TEdit_Result& result, const QString& from = QString(),
+                      const QString& to = QString());
+    void Rotate_Selection(int quarter_turns);
+    // The names the Replace name form offers.
+    QStringList Names_Of_Blocks(const TBlock_Selection& blocks) const;
+    QStringList Names_To_Offer() const;
     // A click on the line that was already current runs its selection again.
     void Block_List_Clicked(const QModelIndex& index);
     // Whether the panel holds values that differ from those of the block it shows.
@@ -215,7 +262,7 @@ private:
     TGui_Services& gui_services_;
     std::optional<int> conversion_exit_code_;
     bool name_unlocked_ = false;
-    bool modified_ = false;
+    std::unique_ptr<TChallenge_Edit_Session> session_;
     // What the panel was given for the block it shows: its record's name bytes, the text the
     // name box showed for them (cut when the name is too long for it) and the eight bytes.
     struct TShown_Block {

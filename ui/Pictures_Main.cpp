@@ -6,7 +6,8 @@
 // Then, when the real challenge E02-Endurance is at hand (in PLOTVANE_CORPUS_DIR, else in the
 // corpus folder beside the project), it renders the window of a player who made it: a game
 // folder with that author's profile, the challenge opened through Open, and a block selected,
-// once with a name by reference and once with a name written in place, unlocked.
+// once with a name by reference and once with a name written in place, unlocked; then many
+// lines selected and raised one level, with the Edit menu open on its batch commands.
 #include "cli/Demo_Game_Folder.h"
 #include "gbx/Gbx_IO.h"
 #include "platform/Scripted_Gui_Services.h"
@@ -19,8 +20,11 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPainter>
 #include <QPixmap>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -38,6 +42,9 @@ const char* const Challenge_Author = "Nadeo";
 // "StadiumRoadMainBiSlopeStart" in place.
 constexpr int Reference_Line = 10;
 constexpr int In_Place_Line = 24;
+// The lines of the multi-selection picture.
+constexpr int First_Selected_Line = 5;
+constexpr int Last_Selected_Line = 14;
 // Wide enough for the list's lines not to be cut.
 constexpr int Challenge_Window_Width = 440;
 
@@ -71,6 +78,21 @@ bool Save_Picture_With_Names(plotvane::TMainForm& main_form, const QString& path
                        popup.grab());
     painter.end();
     names.hidePopup();
+    return Save_Pixmap(picture, path);
+}
+
+// The window with its Edit menu open, as the screen shows them.
+bool Save_Picture_With_Edit_Menu(plotvane::TMainForm& main_form, const QString& path)
+{
+    main_form.menuBar()->setActiveAction(main_form.Edit_Menu->menuAction());
+    QApplication::processEvents();
+    QPixmap picture = main_form.grab();
+    QPainter painter(&picture);
+    painter.drawPixmap(main_form.Edit_Menu->mapToGlobal(QPoint(0, 0)) -
+                           main_form.mapToGlobal(QPoint(0, 0)),
+                       main_form.Edit_Menu->grab());
+    painter.end();
+    main_form.Edit_Menu->hide();
     return Save_Pixmap(picture, path);
 }
 
@@ -139,6 +161,23 @@ bool Save_Challenge_Pictures(const QDir& folder, const QString& challenge)
     QApplication::processEvents();
     saved = Save_Picture(main_form,
                          folder.filePath(QStringLiteral("main-window-name-unlocked.png"))) &&
+            saved;
+
+    // A click on the first line and a Shift+click on the last, the blocks raised one level,
+    // then the Edit menu, which offers to undo that.
+    list.setCurrentIndex(main_form.Block_List_Model->index(First_Selected_Line));
+    list.selectionModel()->select(
+        QItemSelection(main_form.Block_List_Model->index(First_Selected_Line),
+                       main_form.Block_List_Model->index(Last_Selected_Line)),
+        QItemSelectionModel::ClearAndSelect);
+    gui_services.Dialog_Answers.push_back([](QDialog& move) {
+        move.findChild<QSpinBox*>(QStringLiteral("Move_DZ_SpinEdit"))->setValue(1);
+        return true;
+    });
+    main_form.EditMove_Action->trigger();
+    list.scrollTo(main_form.Block_List_Model->index(0));
+    saved = Save_Picture_With_Edit_Menu(
+                main_form, folder.filePath(QStringLiteral("main-window-multi-selection.png"))) &&
             saved;
 
     // Any box but the warning (a refused Open, a missing name list) spoils the pictures.

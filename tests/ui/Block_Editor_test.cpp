@@ -57,7 +57,7 @@ protected:
         path_ = editor_.Write_Challenge("Fixture.Challenge.Gbx", test::Fixture_Challenge());
         editor_.Open(path_);
         ASSERT_EQ(form_.Current_File_Name, path_);
-        before_ = test::Image_Blocks(form_.Expanded_Image, form_.Memory_Mask);
+        before_ = test::Image_Blocks(form_.Expanded_Image(), form_.Memory_Mask);
         ASSERT_EQ(before_.size(), 8u);
     }
 
@@ -66,7 +66,7 @@ protected:
     {
         form_.Block_Save_BitBtn->click();
         form_.ChallengeSave_Action->trigger();
-        return test::Saved_Blocks(path_, form_.Expanded_Image, form_.Memory_Mask);
+        return test::Saved_Blocks(path_, form_.Expanded_Image(), form_.Memory_Mask);
     }
 
     TEditor_Fixture editor_;
@@ -183,7 +183,7 @@ TEST_F(Block_Editor_Test, Values_Left_In_The_Panel_Are_Applied_Discarded_Or_Kept
 {
     auto& services = editor_.Services();
     const auto x_of = [&](std::size_t block) {
-        return test::Image_Blocks(form_.Expanded_Image, form_.Memory_Mask)[block].Block.X;
+        return test::Image_Blocks(form_.Expanded_Image(), form_.Memory_Mask)[block].Block.X;
     };
     editor_.Select(2);
     form_.Block_X_SpinEdit->setValue(99);
@@ -219,7 +219,7 @@ TEST_F(Block_Editor_Test, Values_Left_In_The_Panel_Are_Applied_Discarded_Or_Kept
     form_.Block_X_SpinEdit->setValue(77);
     services.Answers = {TMessage_Answer::Apply};
     form_.ChallengeSave_Action->trigger();
-    EXPECT_EQ(test::Saved_Blocks(path_, form_.Expanded_Image, form_.Memory_Mask)[2].Block.X, 77);
+    EXPECT_EQ(test::Saved_Blocks(path_, form_.Expanded_Image(), form_.Memory_Mask)[2].Block.X, 77);
     form_.Block_X_SpinEdit->setValue(55);
     services.Answers = {TMessage_Answer::Discard};
     form_.ChallengeSave_Action->trigger();
@@ -246,7 +246,7 @@ TEST(Block_Editor_Names, A_Name_Too_Long_For_The_Name_Box_Is_Shown_Cut_And_Writt
         EXPECT_TRUE(form.Main_StatusBar->currentMessage().contains("cannot be edited"));
         form.Block_Y_SpinEdit->setValue(20 + row);
         form.Block_Save_BitBtn->click();
-        const auto blocks = test::Image_Blocks(form.Expanded_Image, form.Memory_Mask);
+        const auto blocks = test::Image_Blocks(form.Expanded_Image(), form.Memory_Mask);
         EXPECT_EQ(blocks[0].Block.Name, long_name);
         EXPECT_EQ(blocks[1].Block.Name, long_name);
         EXPECT_EQ(blocks[static_cast<std::size_t>(row - 1)].Block.Y, 20 + row);
@@ -290,13 +290,13 @@ TEST_F(Block_Editor_Test, An_In_Place_Name_Stays_Locked_Until_The_Warning_Is_Acc
 
 TEST_F(Block_Editor_Test, A_Referenced_Rename_Writes_The_Lowest_Index_And_Keeps_The_Length)
 {
-    const std::size_t length = form_.Expanded_Image.size();
+    const std::size_t length = form_.Expanded_Image().size();
     editor_.Select(6); // block 5: reference to 9, StadiumRoadMain (also 6)
     form_.Block_Name_ComboBox->setEditText("StadiumCircuitBase");
     form_.Block_X_SpinEdit->setValue(99);
     const auto after = Save_Block_And_File();
     ASSERT_EQ(after.size(), 8u);
-    EXPECT_EQ(form_.Expanded_Image.size(), length);
+    EXPECT_EQ(form_.Expanded_Image().size(), length);
     EXPECT_EQ(after[5].Block.Name, "StadiumCircuitBase");
     EXPECT_EQ(after[5].Block.Name_Index, 7u);
     EXPECT_EQ(after[5].Block.X, 99);
@@ -315,8 +315,8 @@ TEST_F(Block_Editor_Test, In_Place_Renames_Shift_Later_Blocks_And_Correct_The_Si
 {
     for (const std::string name : {"StadiumCircuitBaseLonger", "Short", ""}) {
         SCOPED_TRACE(name);
-        const auto old_blocks = test::Image_Blocks(form_.Expanded_Image, form_.Memory_Mask);
-        const std::size_t old_length = form_.Expanded_Image.size();
+        const auto old_blocks = test::Image_Blocks(form_.Expanded_Image(), form_.Memory_Mask);
+        const std::size_t old_length = form_.Expanded_Image().size();
         const std::int64_t change =
             static_cast<std::int64_t>(name.size()) -
             static_cast<std::int64_t>(old_blocks[2].Block.Name.size());
@@ -329,7 +329,7 @@ TEST_F(Block_Editor_Test, In_Place_Renames_Shift_Later_Blocks_And_Correct_The_Si
         // The panel still shows what was written: the selection did not run again.
         EXPECT_TRUE(form_.Block_Name_Unlock_SpeedButton->isChecked());
         EXPECT_EQ(form_.List_Block_ListBox->currentIndex().row(), 3);
-        EXPECT_EQ(static_cast<std::int64_t>(form_.Expanded_Image.size()),
+        EXPECT_EQ(static_cast<std::int64_t>(form_.Expanded_Image().size()),
                   static_cast<std::int64_t>(old_length) + change);
         EXPECT_EQ(after[2].Block.Name, name);
         EXPECT_EQ(after[3].Block.Name, name); // refers to it
@@ -339,11 +339,11 @@ TEST_F(Block_Editor_Test, In_Place_Renames_Shift_Later_Blocks_And_Correct_The_Si
             EXPECT_EQ(after[i].Block.X, old_blocks[i].Block.X) << i;
         }
         // Both size fields say the body's new length.
-        const auto& image = form_.Expanded_Image;
+        const auto& image = form_.Expanded_Image();
         std::uint32_t cursor = 13;
         const std::uint32_t body_offset = 33 + Read_DWord(image, cursor, false, form_.Memory_Mask);
         const auto body_size = static_cast<std::uint32_t>(image.size() - body_offset - 3);
-        cursor = form_.Block_Address_List.Size_Fields_Offset;
+        cursor = form_.Block_Address_List().Size_Fields_Offset;
         ASSERT_NE(cursor, 0u);
         EXPECT_EQ(Read_DWord(image, cursor, true, form_.Memory_Mask), body_size);
         EXPECT_EQ(Read_DWord(image, cursor, true, form_.Memory_Mask), body_size + 3);
@@ -366,14 +366,14 @@ TEST(Block_Editor_Names, A_Name_Is_Shown_On_One_Line_And_Saved_Unchanged_Byte_Fo
     TMainForm& form = editor.Form();
     EXPECT_FALSE(editor.Line(1).contains('\n'));
     EXPECT_FALSE(editor.Line(1).contains('\r'));
-    const TFlexible_Byte_Array image = form.Expanded_Image;
+    const TFlexible_Byte_Array image = form.Expanded_Image();
     for (const int row : {1, 2}) { // in place, then the reference to it
         editor.Select(row);
         ASSERT_FALSE(form.Block_Panel->isHidden());
         form.Block_Save_BitBtn->click();
-        EXPECT_EQ(form.Expanded_Image, image) << row;
+        EXPECT_EQ(form.Expanded_Image(), image) << row;
     }
-    EXPECT_EQ(test::Image_Blocks(form.Expanded_Image, form.Memory_Mask)[0].Block.Name, odd_name);
+    EXPECT_EQ(test::Image_Blocks(form.Expanded_Image(), form.Memory_Mask)[0].Block.Name, odd_name);
 }
 
 } // namespace

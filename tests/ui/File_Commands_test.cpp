@@ -49,7 +49,7 @@ protected:
         form_.Block_Save_BitBtn->click();
     }
 
-    int X_Of_Block_1() const { return test::Image_Blocks(form_.Expanded_Image, form_.Memory_Mask)[1].Block.X; }
+    int X_Of_Block_1() const { return test::Image_Blocks(form_.Expanded_Image(), form_.Memory_Mask)[1].Block.X; }
 
     TEditor_Fixture editor_;
     TMainForm& form_ = editor_.Form();
@@ -79,7 +79,7 @@ TEST_F(File_Commands_Test, A_Failed_Open_Says_Why_And_Keeps_The_Open_Challenge)
     test::TChallenge_Description other = test::Fixture_Challenge();
     other.Author_Login = In_Place("Someone_Else", 0x8000);
     const std::string other_path = editor_.Write_Challenge("Other.Challenge.Gbx", other);
-    const TFlexible_Byte_Array image = form_.Expanded_Image;
+    const TFlexible_Byte_Array image = form_.Expanded_Image();
 
     editor_.Open(other_path);
     editor_.Open(editor_.Game().Challenge_Path("Missing.Challenge.Gbx"));
@@ -92,7 +92,7 @@ TEST_F(File_Commands_Test, A_Failed_Open_Says_Why_And_Keeps_The_Open_Challenge)
                       "Only challenges made by one of your own profiles can be edited."),
                   "Error (1001) loading file\nThe file does not exist."}));
     EXPECT_EQ(form_.Current_File_Name, path_);
-    EXPECT_EQ(form_.Expanded_Image, image);
+    EXPECT_EQ(form_.Expanded_Image(), image);
     form_.ChallengeSave_Action->trigger();
     EXPECT_TRUE(editor_.Take_Box_Texts().empty());
 }
@@ -111,7 +111,7 @@ TEST_F(File_Commands_Test, Ten_Saves_Wrap_The_Numbered_Backups)
     Edit_Block(77);
     form_.ChallengeSave_Action->trigger();
     EXPECT_EQ(test::Read_Plain_File(path_ + ".bak1"), before_tenth);
-    EXPECT_EQ(test::Saved_Blocks(path_, form_.Expanded_Image, form_.Memory_Mask)[1].Block.X, 77);
+    EXPECT_EQ(test::Saved_Blocks(path_, form_.Expanded_Image(), form_.Memory_Mask)[1].Block.X, 77);
     EXPECT_TRUE(editor_.Services().Boxes.empty());
 }
 
@@ -120,7 +120,7 @@ TEST_F(File_Commands_Test, Save_Of_A_Deleted_File_Writes_It_Anew_Without_Backup)
     fs::remove(path_);
     form_.ChallengeSave_Action->trigger();
     EXPECT_FALSE(fs::exists(path_ + ".bak1"));
-    EXPECT_EQ(test::Saved_Blocks(path_, form_.Expanded_Image, form_.Memory_Mask).size(), 8u);
+    EXPECT_EQ(test::Saved_Blocks(path_, form_.Expanded_Image(), form_.Memory_Mask).size(), 8u);
 }
 
 TEST_F(File_Commands_Test, A_Backup_That_Cannot_Be_Made_Asks_Before_Writing)
@@ -138,7 +138,7 @@ TEST_F(File_Commands_Test, A_Backup_That_Cannot_Be_Made_Asks_Before_Writing)
 
     editor_.Services().Answers = {TMessage_Answer::Yes};
     form_.ChallengeSave_Action->trigger();
-    EXPECT_EQ(test::Saved_Blocks(path_, form_.Expanded_Image, form_.Memory_Mask)[1].Block.X, 50);
+    EXPECT_EQ(test::Saved_Blocks(path_, form_.Expanded_Image(), form_.Memory_Mask)[1].Block.X, 50);
     EXPECT_FALSE(form_.Is_Modified());
     ASSERT_EQ(editor_.Services().Boxes.size(), 2u);
     for (const auto& box : editor_.Services().Boxes) {
@@ -193,7 +193,7 @@ TEST_F(File_Commands_Test, Save_Asks_Before_Overwriting_A_File_Changed_On_Disk)
     editor_.Services().Answers = {TMessage_Answer::Yes};
     form_.ChallengeSave_Action->trigger();
     EXPECT_EQ(test::Read_Plain_File(path_ + ".bak1"), changed);
-    EXPECT_EQ(test::Saved_Blocks(path_, form_.Expanded_Image, form_.Memory_Mask)[1].Block.X, 33);
+    EXPECT_EQ(test::Saved_Blocks(path_, form_.Expanded_Image(), form_.Memory_Mask)[1].Block.X, 33);
     // Its own save is no change on disk: the next Save asks nothing.
     editor_.Services().Boxes.clear();
     form_.ChallengeSave_Action->trigger();
@@ -221,7 +221,7 @@ TEST_F(File_Commands_Test, Save_As_Asks_Only_Over_An_Existing_File_And_Switches_
     editor_.Services().File_Names = {QString::fromStdString(path_)};
     editor_.Services().Answers = {TMessage_Answer::Yes};
     form_.ChallengeSaveAs_Action->trigger();
-    EXPECT_EQ(test::Saved_Blocks(path_, form_.Expanded_Image, form_.Memory_Mask)[1].Block.X, 60);
+    EXPECT_EQ(test::Saved_Blocks(path_, form_.Expanded_Image(), form_.Memory_Mask)[1].Block.X, 60);
     EXPECT_FALSE(fs::exists(path_ + ".bak1"));
 
     // A new name in another folder: written without a question, and it becomes the open one.
@@ -232,7 +232,7 @@ TEST_F(File_Commands_Test, Save_As_Asks_Only_Over_An_Existing_File_And_Switches_
     EXPECT_TRUE(editor_.Services().Boxes.empty());
     EXPECT_EQ(form_.Current_File_Name, new_path);
     EXPECT_EQ(form_.Challenge_Folder, editor_.Lists_Folder());
-    EXPECT_EQ(test::Saved_Blocks(new_path, form_.Expanded_Image, form_.Memory_Mask).size(), 8u);
+    EXPECT_EQ(test::Saved_Blocks(new_path, form_.Expanded_Image(), form_.Memory_Mask).size(), 8u);
 }
 
 TEST_F(File_Commands_Test, A_System_Error_Shows_The_Application_Error_Box_And_Changes_No_Name)
@@ -284,7 +284,7 @@ TEST_F(File_Commands_Test, Reading_Unchecked_Forgets_The_Old_List)
     editor_.Open(path_);
     EXPECT_EQ(editor_.Line_Count(), 0);
     EXPECT_TRUE(form_.Block_Panel->isHidden());
-    EXPECT_TRUE(form_.Block_Address_List.Block_Offsets.empty());
+    EXPECT_FALSE(form_.EditMove_Action->isEnabled());
     form_.Block_Save_BitBtn->click(); // nothing can reach the image
     EXPECT_FALSE(form_.Is_Modified());
 }
@@ -304,11 +304,11 @@ TEST_F(File_Commands_Test, A_Missing_Block_Name_List_Hides_The_Panel)
 
 TEST_F(File_Commands_Test, A_Referenced_Name_The_File_Does_Not_Define_Is_Refused)
 {
-    const TFlexible_Byte_Array image = form_.Expanded_Image;
+    const TFlexible_Byte_Array image = form_.Expanded_Image();
     editor_.Select(2);
     form_.Block_Name_ComboBox->setEditText("NoSuchBlock");
     form_.Block_Save_BitBtn->click();
-    EXPECT_EQ(form_.Expanded_Image, image);
+    EXPECT_EQ(form_.Expanded_Image(), image);
     EXPECT_FALSE(form_.Is_Modified());
     ASSERT_EQ(editor_.Services().Boxes.size(), 1u);
     EXPECT_EQ(editor_.Services().Boxes[0].Kind, TMessage_Kind::Error);
@@ -319,14 +319,14 @@ TEST_F(File_Commands_Test, Variations_That_Change_How_The_Game_Reads_Ask_First)
 {
     editor_.Select(2); // variation 2 is 5: bit 15 off
     form_.Block_V2_SpinEdit->setValue(0x85);
-    const TFlexible_Byte_Array image = form_.Expanded_Image;
+    const TFlexible_Byte_Array image = form_.Expanded_Image();
     form_.Block_Save_BitBtn->click(); // answered No
-    EXPECT_EQ(form_.Expanded_Image, image);
+    EXPECT_EQ(form_.Expanded_Image(), image);
     editor_.Services().Answers = {TMessage_Answer::Yes};
     // Written as asked; the list of the image then no longer reads past block 1.
-    const TTMF_Challenge_Block_Address_List list = form_.Block_Address_List;
+    const TTMF_Challenge_Block_Address_List list = form_.Block_Address_List();
     form_.Block_Save_BitBtn->click();
-    const auto written = Challenge_Read_Block(form_.Expanded_Image, list, 1, form_.Memory_Mask);
+    const auto written = Challenge_Read_Block(form_.Expanded_Image(), list, 1, form_.Memory_Mask);
     ASSERT_TRUE(written);
     EXPECT_EQ(written->Variations[1], 0x85);
     ASSERT_EQ(editor_.Services().Boxes.size(), 2u);
@@ -347,7 +347,7 @@ TEST_F(File_Commands_Test, A_Rotation_Above_3_Shows_As_Stored_And_Is_Kept_Unless
     form_.Block_Rotation_SpinEdit->setValue(7);
     form_.Block_X_SpinEdit->setValue(30);
     form_.Block_Save_BitBtn->click();
-    const TChallenge_Block saved = test::Image_Blocks(form_.Expanded_Image, form_.Memory_Mask)[1].Block;
+    const TChallenge_Block saved = test::Image_Blocks(form_.Expanded_Image(), form_.Memory_Mask)[1].Block;
     EXPECT_EQ(saved.X, 30);
     EXPECT_EQ(saved.Rotation, 7);
     editor_.Select(3); // another block: the game's range again
@@ -427,10 +427,10 @@ TEST(File_Commands_Incomplete, An_Incomplete_List_Says_So_In_Its_Last_Line_And_T
     const std::string path = editor.Write_Challenge("Cut.Challenge.Gbx", description);
     editor.Open(path);
     TMainForm& form = editor.Form();
-    ASSERT_FALSE(form.Block_Address_List.Complete);
+    ASSERT_FALSE(form.Block_Address_List().Complete);
     const int lines = editor.Line_Count();
     EXPECT_EQ(editor.Line(lines - 1),
-              Incomplete_Block_List_Text(form.Block_Address_List.Block_Offsets.size()));
+              Incomplete_Block_List_Text(form.Block_Address_List().Block_Offsets.size()));
     EXPECT_EQ(form.Main_StatusBar->currentMessage(), editor.Line(lines - 1));
     editor.Select(lines - 1); // the note is no block
     EXPECT_TRUE(form.Block_Panel->isHidden());
@@ -449,13 +449,13 @@ TEST(File_Commands_Corpus, Offsets_Shown_Are_Those_Of_The_Saved_File)
     EXPECT_EQ(editor.Line(0), "Block Number : 907");
     form.ChallengeSave_Action->trigger();
     const TBytes saved = test::Read_Plain_File(path);
-    const TBytes image = test::Unmasked(form.Expanded_Image, form.Memory_Mask);
+    const TBytes image = test::Unmasked(form.Expanded_Image(), form.Memory_Mask);
     for (int row = 1; row < 908; ++row) {
         const QString line = editor.Line(row);
         bool ok = false;
         const std::size_t offset = line.section('(', 1).left(8).toUInt(&ok, 16);
         ASSERT_TRUE(ok) << line.toStdString();
-        const std::size_t image_offset = form.Block_Address_List.Block_Offsets[static_cast<std::size_t>(row - 1)];
+        const std::size_t image_offset = form.Block_Address_List().Block_Offsets[static_cast<std::size_t>(row - 1)];
         ASSERT_LE(offset + 12, saved.size());
         EXPECT_TRUE(std::equal(saved.begin() + static_cast<long>(offset),
                                saved.begin() + static_cast<long>(offset + 12),
@@ -463,7 +463,7 @@ TEST(File_Commands_Corpus, Offsets_Shown_Are_Those_Of_The_Saved_File)
             << line.toStdString();
     }
     // Saved without a change: the file holds the same blocks as the original.
-    EXPECT_EQ(test::Saved_Blocks(path, form.Expanded_Image, form.Memory_Mask).size(), 907u);
+    EXPECT_EQ(test::Saved_Blocks(path, form.Expanded_Image(), form.Memory_Mask).size(), 907u);
 }
 
 } // namespace

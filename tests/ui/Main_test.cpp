@@ -84,6 +84,28 @@ TEST(TMainForm, Commands_Carry_Their_Captions_Hints_Shortcuts_And_Start_Availabi
         {form.Exit_Action, "Exit_Action", "E&xit", "Exit", "Exit application", "Ctrl+Q", true},
         {form.Help_About, "Help_About", "&About...", "About",
          "Displays program information, version number, and copyright", "", true},
+        {form.EditUndo_Action, "EditUndo_Action", "&Undo", "Undo",
+         "Take back the last change to the blocks", "Ctrl+Z", false},
+        {form.EditRedo_Action, "EditRedo_Action", "&Redo", "Redo",
+         "Make again the last change taken back", "Ctrl+Y", false},
+        {form.EditMove_Action, "EditMove_Action", "&Move...", "Move",
+         "Move the selected blocks by a number of cells along X, Z (the height) and Y",
+         "Ctrl+M", false},
+        {form.EditSet_Action, "EditSet_Action", "&Set...", "Set",
+         "Write a rotation or variations into every selected block", "Ctrl+E", false},
+        {form.EditRotateClockwise_Action, "EditRotateClockwise_Action", "Rotate &clockwise",
+         "Rotate clockwise",
+         "Turn every selected block a quarter turn clockwise where it stands; positions do not "
+         "turn (block footprints are not known)",
+         "Ctrl+]", false},
+        {form.EditRotateCounterClockwise_Action, "EditRotateCounterClockwise_Action",
+         "Rotate c&ounter-clockwise", "Rotate counter-clockwise",
+         "Turn every selected block a quarter turn counter-clockwise where it stands; positions "
+         "do not turn (block footprints are not known)",
+         "Ctrl+[", false},
+        {form.EditReplaceName_Action, "EditReplaceName_Action", "Re&place name...",
+         "Replace name", "Rename the selected blocks that have one name to another", "Ctrl+H",
+         false},
     };
     for (const TExpected& command : expected) {
         SCOPED_TRACE(command.Name);
@@ -106,11 +128,25 @@ TEST(TMainForm, Menus_Hold_The_Commands_In_Order_With_Their_Status_Texts)
     TWindow_Under_Test under_test;
     const TMainForm& form = *under_test.Window;
     const QList<QAction*> menus = form.menuBar()->actions();
-    ASSERT_EQ(menus.size(), 2);
+    ASSERT_EQ(menus.size(), 3);
     EXPECT_EQ(menus[0]->text(), "&Challenge");
     EXPECT_EQ(menus[0]->statusTip(), "File related commands");
-    EXPECT_EQ(menus[1]->text(), "&Help");
-    EXPECT_EQ(menus[1]->statusTip(), "Help topics");
+    EXPECT_EQ(menus[1]->text(), "&Edit");
+    EXPECT_EQ(menus[1]->statusTip(), "Undo, redo and the commands for the selected blocks");
+    EXPECT_EQ(menus[2]->text(), "&Help");
+    EXPECT_EQ(menus[2]->statusTip(), "Help topics");
+    const QList<QAction*> edit_items = form.Edit_Menu->actions();
+    ASSERT_EQ(edit_items.size(), 8);
+    EXPECT_TRUE(edit_items[2]->isSeparator());
+    EXPECT_EQ(edit_items.mid(0, 2), (QList<QAction*>{form.EditUndo_Action, form.EditRedo_Action}));
+    EXPECT_EQ(edit_items.mid(3),
+              (QList<QAction*>{form.EditMove_Action, form.EditSet_Action,
+                               form.EditRotateClockwise_Action,
+                               form.EditRotateCounterClockwise_Action,
+                               form.EditReplaceName_Action}));
+    EXPECT_EQ(form.EditRedo_Action->shortcuts(),
+              (QList<QKeySequence>{QKeySequence(Qt::CTRL | Qt::Key_Y),
+                                   QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)}));
 
     const QList<QAction*> items = form.Challenge_Menu->actions();
     const QList<QAction*> expected = {

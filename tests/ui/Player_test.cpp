@@ -58,7 +58,7 @@ TEST(Player, Clicks_A_Row_Moves_With_The_Arrow_Keys_Edits_And_Saves_With_The_Key
 
     QTest::keyClick(&form, Qt::Key_S, Qt::ControlModifier);
     EXPECT_FALSE(form.Is_Modified());
-    EXPECT_EQ(test::Saved_Blocks(path, form.Expanded_Image, form.Memory_Mask)[1].Block.X, 12);
+    EXPECT_EQ(test::Saved_Blocks(path, form.Expanded_Image(), form.Memory_Mask)[1].Block.X, 12);
     EXPECT_TRUE(editor.Services().Boxes.empty());
 }
 
@@ -108,7 +108,7 @@ TEST_F(Player_Test, Typed_Names_Are_Written_As_Typed)
     QTest::keyClicks(edit, "StadiumRoad");
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
     QTest::keyClick(form_.Block_X_SpinEdit, Qt::Key_Return);
-    EXPECT_EQ(test::Image_Blocks(form_.Expanded_Image, form_.Memory_Mask)[0].Block.Name,
+    EXPECT_EQ(test::Image_Blocks(form_.Expanded_Image(), form_.Memory_Mask)[0].Block.Name,
               "StadiumRoad");
 }
 
@@ -121,11 +121,11 @@ TEST_F(Player_Test, Enter_In_A_Number_And_The_Button_Shortcut_Apply_The_Panel)
     QTest::keyClicks(x, "300");
     QTest::keyClick(x, Qt::Key_Return);
 
-    EXPECT_EQ(test::Image_Blocks(form_.Expanded_Image, form_.Memory_Mask)[1].Block.X, 255);
+    EXPECT_EQ(test::Image_Blocks(form_.Expanded_Image(), form_.Memory_Mask)[1].Block.X, 255);
 
     form_.Block_Y_SpinEdit->setValue(40);
     QTest::keyClick(&form_, Qt::Key_Return, Qt::ControlModifier);
-    EXPECT_EQ(test::Image_Blocks(form_.Expanded_Image, form_.Memory_Mask)[1].Block.Y, 40);
+    EXPECT_EQ(test::Image_Blocks(form_.Expanded_Image(), form_.Memory_Mask)[1].Block.Y, 40);
     EXPECT_TRUE(form_.Block_Save_BitBtn->toolTip().contains("Ctrl+Return"));
     EXPECT_TRUE(editor_.Services().Boxes.empty());
 }

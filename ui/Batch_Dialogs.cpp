@@ -1,0 +1,149 @@
+#include "ui/Batch_Dialogs.h"
+
+#include "challenge/Gbx_Challenge_Write.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCompleter>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLabel>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+namespace plotvane {
+
+namespace {
+
+QString Selected_Text(std::size_t block_count)
+{
+    return block_count == 1 ? QStringLiteral("the selected block")
+                            : QStringLiteral("the %1 selected blocks").arg(block_count);
+}
+
+// The form's layout: a line saying what it does, then the fields that the caller adds.
+QFormLayout* Lay_Out(QDialog* dialog, const char* name, const QString& title,
+                     const QString& heading)
+{
+    dialog->setObjectName(QLatin1String(name));
+    dialog->setWindowTitle(title);
+    auto* layout = new QVBoxLayout(dialog);
+    layout->addWidget(new QLabel(heading, dialog));
+    auto* form = new QFormLayout;
+    layout->addLayout(form);
+    return form;
+}
+
+// OK and Cancel below the fields, made after them: the focus starts where widgets were made
+// first, so a player types into the first field at once and Enter accepts.
+void Add_Buttons(QDialog* dialog)
+{
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, dialog);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
+    dialog->layout()->addWidget(buttons);
+}
+
+QSpinBox* Add_Spin_Edit(QDialog* dialog, QFormLayout* form, const char* name,
+                        const QString& caption, int minimum, int maximum)
+{
+    auto* spin_edit = new QSpinBox(dialog);
+    spin_edit->setObjectName(QLatin1String(name));
+    spin_edit->setRange(minimum, maximum);
+    form->addRow(caption, spin_edit);
+    return spin_edit;
+}
+
+// An editable box whose typed text is the name, as the block panel's name box: names that
+// begin with it are offered in a pop-up, with their letter case, and never filled in.
+QComboBox* Add_Name_Box(QDialog* dialog, QFormLayout* form, const char* name,
+                        const QString& caption, const QStringList& names)
+{
+    auto* combo = new QComboBox(dialog);
+    combo->setObjectName(QLatin1String(name));
+    combo->setEditable(true);
+    combo->setInsertPolicy(QComboBox::NoInsert);
+    combo->addItems(names);
+    combo->completer()->setCompletionMode(QCompleter::PopupCompletion);
+    combo->completer()->setCaseSensitivity(Qt::CaseSensitive);
+    combo->setMinimumContentsLength(24);
+    form->addRow(caption, combo);
+    return combo;
+}
+
+} // namespace
+
+TMove_Dialog::TMove_Dialog(std::size_t block_count, QWidget* parent) : QDialog(parent)
+{
+    QFormLayout* form =
+        Lay_Out(this, "Move_Dialog", QStringLiteral("Move blocks"),
+                QStringLiteral("Move %1 by a number of cells:").arg(Selected_Text(block_count)));
+    Move_DX_SpinEdit = Add_Spin_Edit(this, form, "Move_DX_SpinEdit", QStringLiteral("&X :"), -255, 255);
+    Move_DZ_SpinEdit = Add_Spin_Edit(this, form, "Move_DZ_SpinEdit",
+                                     QStringLiteral("&Z (height) :"), -255, 255);
+    Move_DY_SpinEdit = Add_Spin_Edit(this, form, "Move_DY_SpinEdit", QStringLiteral("&Y :"), -255, 255);
+    Add_Buttons(this);
+}
+
+TSet_Dialog::TSet_Dialog(std::size_t block_count, QWidget* parent) : QDialog(parent)
+{
+    QFormLayout* form = Lay_Out(
+        this, "Set_Dialog", QStringLiteral("Set blocks"),
+        QStringLiteral("Write the checked values into %1:").arg(Selected_Text(block_count)));
+    Set_Rotation_SpinEdit = Add_Field(form, Set_Rotation_CheckBox, "Set_Rotation",
+                                      QStringLiteral("&Rotation :"), Block_Rotation_Max);
+    const char* const names[] = {"Set_V1", "Set_V2", "Set_V3", "Set_V4"};
+    for (std::size_t v = 0; v < 4; ++v) {
+        Set_Variation_SpinEdits[v] =
+            Add_Field(form, Set_Variation_CheckBoxes[v], names[v],
+                      QStringLiteral("Variation &%1 :").arg(v + 1), 255);
+    }
+    Add_Buttons(this);
+}
+
+QSpinBox* TSet_Dialog::Add_Field(QFormLayout* form, QCheckBox*& check_box, const char* name,
+                                 const QString& caption, int maximum)
+{
+    check_box = new QCheckBox(caption, this);
+    check_box->setObjectName(QLatin1String(name) + QStringLiteral("_CheckBox"));
+    auto* spin_edit = new QSpinBox(this);
+    spin_edit->setObjectName(QLatin1String(name) + QStringLiteral("_SpinEdit"));
+    spin_edit->setRange(0, maximum);
+    spin_edit->setEnabled(false);
+    connect(check_box, &QCheckBox::toggled, spin_edit, &QSpinBox::setEnabled);
+    form->addRow(check_box, spin_edit);
+    return spin_edit;
+}
+
+TBlock_Settings TSet_Dialog::Settings() const
+{
+    const auto value_of = [](const QCheckBox* check_box, const QSpinBox* spin_edit) {
+        return check_box->isChecked()
+                   ? std::optional<std::uint8_t>(static_cast<std::uint8_t>(spin_edit->value()))
+                   : std::nullopt;
+    };
+    TBlock_Settings settings;
+    settings.Rotation = value_of(Set_Rotation_CheckBox, Set_Rotation_SpinEdit);
+    for (std::size_t v = 0; v < 4; ++v) {
+        settings.Variations[v] = value_of(Set_Variation_CheckBoxes[v], Set_Variation_SpinEdits[v]);
+    }
+    return settings;
+}
+
+TReplace_Dialog::TReplace_Dialog(std::size_t block_count, const QStringList& from_names,
+                                 const QStringList& to_names, QWidget* parent)
+    : QDialog(parent)
+{
+    QFormLayout* form = Lay_Out(
+        this, "Replace_Dialog", QStringLiteral("Replace name"),
+        QStringLiteral("Rename the blocks named FROM among %1:").arg(Selected_Text(block_count)));
+    Replace_From_ComboBox =
+        Add_Name_Box(this, form, "Replace_From_ComboBox", QStringLiteral("&From :"), from_names);
+    Replace_To_ComboBox =
+        Add_Name_Box(this, form, "Replace_To_ComboBox", QStringLiteral("&To :"), to_names);
+    // Opens empty: what is typed is what is written.
+    Replace_To_ComboBox->setCurrentIndex(-1);
+    Add_Buttons(this);
+}
+
+} // namespace plotvane

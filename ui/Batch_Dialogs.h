@@ -1,0 +1,64 @@
+#pragma once
+
+#include "challenge/Challenge_Edit_Session.h"
+
+#include <QDialog>
+
+#include <array>
+
+class QCheckBox;
+class QComboBox;
+class QFormLayout;
+class QSpinBox;
+
+namespace plotvane {
+
+// The forms of the batch commands, each named by its objectName, with its fields named too,
+// so that tests fill them in through findChild.
+
+// The offsets of Move: how many cells along X, Z (the height) and Y.
+class TMove_Dialog : public QDialog {
+    Q_OBJECT
+
+public:
+    TMove_Dialog(std::size_t block_count, QWidget* parent);
+
+    QSpinBox* Move_DX_SpinEdit = nullptr;
+    QSpinBox* Move_DZ_SpinEdit = nullptr;
+    QSpinBox* Move_DY_SpinEdit = nullptr;
+};
+
+// The fields Set writes: each checked field is written on every block, the others are kept.
+class TSet_Dialog : public QDialog {
+    Q_OBJECT
+
+public:
+    TSet_Dialog(std::size_t block_count, QWidget* parent);
+
+    TBlock_Settings Settings() const;
+
+    QCheckBox* Set_Rotation_CheckBox = nullptr;
+    QSpinBox* Set_Rotation_SpinEdit = nullptr;
+    std::array<QCheckBox*, 4> Set_Variation_CheckBoxes{};
+    std::array<QSpinBox*, 4> Set_Variation_SpinEdits{};
+
+private:
+    // A check box and the number it enables, on one row of the form.
+    QSpinBox* Add_Field(QFormLayout* form, QCheckBox*& check_box, const char* name,
+                        const QString& caption, int maximum);
+};
+
+// The names of Replace name: the selected blocks named FROM are renamed TO. Both boxes offer
+// names and take any typed text as it stands.
+class TReplace_Dialog : public QDialog {
+    Q_OBJECT
+
+public:
+    TReplace_Dialog(std::size_t block_count, const QStringList& from_names,
+                    const QStringList& to_names, QWidget* parent);
+
+    QComboBox* Replace_From_ComboBox = nullptr;
+    QComboBox* Replace_To_ComboBox = nullptr;
+};
+
+} // namespace plotvane

@@ -1,0 +1,98 @@
+#include "ui/Edit_Commands.h"
+
+#include <utility>
+
+namespace plotvane {
+
+namespace {
+
+// "Move 12 blocks" as a menu item's text ends: "Undo move 12 blocks". A name may hold an
+// ampersand, which a menu would take for an access key.
+QString Menu_Text(const std::string& step_text)
+{
+    QString text = QString::fromLatin1(step_text.data(), static_cast<qsizetype>(step_text.size()));
+    if (!text.isEmpty()) {
+        text[0] = text[0].toLower();
+    }
+    return text.replace(QLatin1Char('&'), QStringLiteral("&&"));
+}
+
+} // namespace
+
+TEdit_Step_Command::TEdit_Step_Command(TChallenge_Edit_Session& session,
+                                       std::function<void()> show_step)
+    : QUndoCommand(Menu_Text(session.Undo_Text())), session_(session),
+      show_step_(std::move(show_step))
+{
+}
+
+void TEdit_Step_Command::undo()
+{
+    session_.Undo();
+    show_step_();
+}
+
+void TEdit_Step_Command::redo()
+{
+    if (!pushed_) {
+        pushed_ = true; // the push: the session made the step already
+        return;
+    }
+    session_.Redo();
+    show_step_();
+}
+
+QString Edit_Refusal_Text(const TEdit_Result& result, const QString& from, const QString& to)
+{
+    const QString block = QString::number(result.Block);
+    switch (result.Status) {
+    case TEdit_Status::Block_Not_Walked:
+        return QStringLiteral("Block %1 is not in the block list read, so nothing was changed. "
+                              "Leave it out of the selection, or reload the challenge.")
+            .arg(block);
+    case TEdit_Status::Name_Not_Defined:
+        return QStringLiteral("Block %1 refers to its name, and the challenge does not define "
+                              "\"%2\" before it, so nothing was changed. Choose a name that the "
+                              "challenge defines before block %1, or leave that block out of "
+                              "the selection.")
+            .arg(block, to);
+    case TEdit_Status::Size_Fields_Not_Walked:
+        return QStringLiteral("Block %1 writes its name in place, which cannot be changed: the "
+                              "block list could not be read to its end. Nothing was changed. "
+                              "Leave that block out of the selection.")
+            .arg(block);
+    case TEdit_Status::Image_Too_Large:
+        return QStringLiteral("The new name would make the challenge too large, so nothing was "
+                              "changed. Choose a shorter name.");
+    case TEdit_Status::Position_Out_Of_Range:
+        return QStringLiteral("Block %1 would leave the grid, whose positions run from 0 to "
+                              "255, so nothing was moved. Move by less, or leave that block out "
+                              "of the selection.")
+            .arg(block);
+    case TEdit_Status::Outside_Challenge:
+        return QStringLiteral("Block %1 would stand outside the challenge's size, so nothing "
+                              "was moved. Move by less, or leave that block out of the "
+                              "selection.")
+            .arg(block);
+    case TEdit_Status::Changes_Game_Reading:
+        return QStringLiteral("The new variations of block %1 change how the game reads the "
+                              "block list, so nothing was changed. Choose other variations, or "
+                              "leave that block out of the selection.")
+            .arg(block);
+    case TEdit_Status::Shared_In_Place_Name:
+        return QStringLiteral("Block %1 writes the name \"%2\" in place, and blocks outside the "
+                              "selection refer to it (%3 of them): renaming it there would "
+                              "rename them too, so nothing was changed. Select them as well, or "
+                              "leave block %1 out of the selection.")
+            .arg(block, from)
+            .arg(result.Unselected_Sharing);
+    case TEdit_Status::Done:
+    case TEdit_Status::Unchanged:
+    case TEdit_Status::Nothing_To_Undo:
+    case TEdit_Status::Nothing_To_Redo:
+        break;
+    }
+    return QStringLiteral("Nothing was changed.");
+}
+
+} // namespace plotvane
