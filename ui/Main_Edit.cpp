@@ -55,7 +55,7 @@ void TMainForm::Create_Edit_Actions()
     EditMove_Action = make("EditMove_Action", QStringLiteral("&Move..."), QStringLiteral("Move"),
                            QStringLiteral("Move the selected blocks by a number of cells along "
                                           "X, Z (the height) and Y"),
-                           QKeySequence(Qt::CTRL | Qt::Key_M));
+                           QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_M));
     EditSet_Action = make("EditSet_Action", QStringLiteral("&Set..."), QStringLiteral("Set"),
                           QStringLiteral("Write a rotation or variations into every selected "
                                          "block"),

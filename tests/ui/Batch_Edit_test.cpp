@@ -166,7 +166,7 @@ TEST_F(Batch_Edit_Test, Each_Batch_Command_Through_Its_Menu_And_Shortcut_Is_One_
         EXPECT_EQ(after.Block.Name, before.Block.Name);
     };
     const TCase cases[] = {
-        {"EditMove_Action", QKeySequence(Qt::CTRL | Qt::Key_M),
+        {"EditMove_Action", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_M),
          Fill({{"Move_DX_SpinEdit", 3}, {"Move_DZ_SpinEdit", 1}, {"Move_DY_SpinEdit", -2}}),
          [&](const auto& before, const auto& after) {
              EXPECT_EQ(after.Block.X, before.Block.X + 3);

@@ -90,7 +90,7 @@ TEST(TMainForm, Commands_Carry_Their_Captions_Hints_Shortcuts_And_Start_Availabi
          "Make again the last change taken back", "Ctrl+Y", false},
         {form.EditMove_Action, "EditMove_Action", "&Move...", "Move",
          "Move the selected blocks by a number of cells along X, Z (the height) and Y",
-         "Ctrl+M", false},
+         "Ctrl+Shift+M", false},
         {form.EditSet_Action, "EditSet_Action", "&Set...", "Set",
          "Write a rotation or variations into every selected block", "Ctrl+E", false},
         {form.EditRotateClockwise_Action, "EditRotateClockwise_Action", "Rotate &clockwise",
