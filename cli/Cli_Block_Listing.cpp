@@ -7,20 +7,22 @@ namespace plotvane {
 
 namespace {
 
-// Calls `write(index, file offset, block)` for every listed block, then hands the output on
-// after each.
+// Calls `write(place, index, file offset, block)` for every listed block, or every selected
+// one, `place` counting the blocks written; then hands the output on after each.
 template <typename TWrite>
-void For_Each_Listed_Block(const TBlock_Listing& listing, TOutput_Buffer& output, TWrite write)
+void For_Each_Listed_Block(const TListed_Blocks& blocks, const TBlock_Selection* selection,
+                           TOutput_Buffer& output, TWrite write)
 {
-    for (std::size_t i = 0; i < listing.List.Block_Offsets.size(); ++i) {
-        const auto block =
-            Challenge_Read_Block_View(listing.Image, listing.List, i, listing.Mask);
+    const std::size_t count = selection ? selection->size() : blocks.List.Block_Offsets.size();
+    for (std::size_t place = 0; place < count; ++place) {
+        const std::size_t i = selection ? (*selection)[place] : place;
+        const auto block = Challenge_Read_Block_View(blocks.Image, blocks.List, i, blocks.Mask);
         // Never taken: the walk found every block whole in this very image, which nothing
         // changes. It keeps a listing whose image was changed from reading a stale record.
         if (!block) {
             break;
         }
-        write(i, listing.List.Block_Offsets[i] + listing.File_Offset_Delta, *block);
+        write(place, i, blocks.List.Block_Offsets[i] + blocks.File_Offset_Delta, *block);
         output.Item_Done();
     }
 }
@@ -108,7 +110,33 @@ void Write_Block_Json(TOutput_Buffer& output, std::size_t index, std::int64_t of
     output.End(Put_Block_Json_Tail(at, block));
 }
 
+// The block objects of a JSON array, separated by commas.
+void Write_Blocks_Json(TOutput_Buffer& output, const TListed_Blocks& blocks,
+                       const TBlock_Selection* selection)
+{
+    For_Each_Listed_Block(blocks, selection, output,
+                          [&](std::size_t place, std::size_t index, std::int64_t offset,
+                              const TChallenge_Block_View& block) {
+                              Write_Block_Json(output, index, offset, block, place != 0);
+                          });
+}
+
+void Write_Block_Count(TOutput_Buffer& output, std::size_t count,
+                       const TBlock_Selection* selection)
+{
+    if (selection) {
+        output.Decimal(selection->size());
+        output.Text(" of ");
+    }
+    output.Decimal(count);
+}
+
 } // namespace
+
+TListed_Blocks Listed_Blocks(const TBlock_Listing& listing)
+{
+    return {listing.Image, listing.List, listing.Mask, listing.File_Offset_Delta};
+}
 
 void Write_Listed_Block_Text(std::ostream& out, std::size_t index, std::int64_t offset,
                              const TChallenge_Block_View& block)
@@ -128,7 +156,7 @@ void Write_Listed_Block_Json(std::ostream& out, std::size_t index, std::int64_t 
 }
 
 void Write_Block_Listing_Text(std::ostream& out, const std::string& path,
-                              const TBlock_Listing& listing)
+                              const TBlock_Listing& listing, const TBlock_Selection* selection)
 {
     TOutput_Buffer output(out);
     output.Text("File: ");
@@ -142,13 +170,13 @@ void Write_Block_Listing_Text(std::ostream& out, const std::string& path,
     output.Text("\nCollection: ");
     output.Printable(listing.List.Collection_Name);
     output.Text("\nBlock count: ");
-    output.Decimal(listing.List.Block_Offsets.size());
+    Write_Block_Count(output, listing.List.Block_Offsets.size(), selection);
     if (!listing.List.Complete) {
         output.Text(" (incomplete: the walk stopped before the end of the list)");
     }
     output.Character('\n');
-    For_Each_Listed_Block(listing, output,
-                          [&](std::size_t index, std::int64_t offset,
+    For_Each_Listed_Block(Listed_Blocks(listing), selection, output,
+                          [&](std::size_t, std::size_t index, std::int64_t offset,
                               const TChallenge_Block_View& block) {
                               Write_Block_Text(output, index, offset, block);
                           });
@@ -159,7 +187,7 @@ void Write_Block_Listing_Text(std::ostream& out, const std::string& path,
 }
 
 void Write_Block_Listing_Json(std::ostream& out, const std::string& path,
-                              const TBlock_Listing& listing)
+                              const TBlock_Listing& listing, const TBlock_Selection* selection)
 {
     TOutput_Buffer output(out);
     output.Text("{\"file\":");
@@ -170,14 +198,45 @@ void Write_Block_Listing_Json(std::ostream& out, const std::string& path,
     output.Json_String(listing.List.Collection_Name);
     output.Text(",\"block_count\":");
     output.Decimal(listing.List.Block_Offsets.size());
+    if (selection) {
+        output.Text(",\"selected_count\":");
+        output.Decimal(selection->size());
+    }
     output.Text(",\"complete\":");
     output.Json_Bool(listing.List.Complete);
     output.Text(",\"blocks\":[");
-    For_Each_Listed_Block(listing, output,
-                          [&](std::size_t index, std::int64_t offset,
+    Write_Blocks_Json(output, Listed_Blocks(listing), selection);
+    output.Text("]}\n");
+    output.Flush();
+}
+
+void Write_Block_Lines_Text(std::ostream& out, const TListed_Blocks& blocks,
+                            const TBlock_Selection& selection)
+{
+    TOutput_Buffer output(out);
+    For_Each_Listed_Block(blocks, &selection, output,
+                          [&](std::size_t, std::size_t index, std::int64_t offset,
                               const TChallenge_Block_View& block) {
-                              Write_Block_Json(output, index, offset, block, index != 0);
+                              Write_Block_Text(output, index, offset, block);
                           });
+    output.Flush();
+}
+
+void Write_Edit_Report_Json(std::ostream& out, const std::string& path,
+                            const std::optional<std::string>& backup,
+                            const TListed_Blocks& blocks, const TBlock_Selection& changed)
+{
+    TOutput_Buffer output(out);
+    output.Text("{\"file\":");
+    output.Json_String(path);
+    output.Text(",\"backup\":");
+    if (backup) {
+        output.Json_String(*backup);
+    } else {
+        output.Text("null");
+    }
+    output.Text(",\"changed\":[");
+    Write_Blocks_Json(output, blocks, &changed);
     output.Text("]}\n");
     output.Flush();
 }

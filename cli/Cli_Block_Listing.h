@@ -1,24 +1,51 @@
 #pragma once
 
+#include "challenge/Challenge_Edit_Session.h"
 #include "challenge/Gbx_Challenge_Structure.h"
 #include "cli/Cli_Reports.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <iosfwd>
+#include <optional>
 #include <string>
 
 namespace plotvane {
 
-// The author, collection and block count, then one line per block. Names are shown with their
-// control bytes escaped, so that every block stays on one line.
+// The blocks of one walk of an image, and what turns an offset in the image into the offset
+// in the file that a save writes.
+struct TListed_Blocks {
+    const TFlexible_Byte_Array& Image;
+    const TTMF_Challenge_Block_Address_List& List;
+    TMemory_Mask Mask = 0;
+    std::int64_t File_Offset_Delta = 0;
+};
+
+TListed_Blocks Listed_Blocks(const TBlock_Listing& listing);
+
+// The author, collection and block count, then one line per block: every block, or those of
+// `selection` (numbered as in the whole list, the count saying how many of how many). Names
+// are shown with their control bytes escaped, so that every block stays on one line.
 void Write_Block_Listing_Text(std::ostream& out, const std::string& path,
-                              const TBlock_Listing& listing);
+                              const TBlock_Listing& listing,
+                              const TBlock_Selection* selection = nullptr);
 
 // One JSON object and a line break, each block written as it is read: the document is never
-// held whole.
+// held whole. With a selection, only its blocks, and "selected_count" after "block_count".
 void Write_Block_Listing_Json(std::ostream& out, const std::string& path,
-                              const TBlock_Listing& listing);
+                              const TBlock_Listing& listing,
+                              const TBlock_Selection* selection = nullptr);
+
+// The lines of the listing for the selected blocks, and nothing else. Each selected block must
+// be one that the walk lists.
+void Write_Block_Lines_Text(std::ostream& out, const TListed_Blocks& blocks,
+                            const TBlock_Selection& selection);
+
+// The report of an edit: one JSON object with "file", "backup" (null when none was made) and
+// "changed", the selected blocks as the listing's objects, and a line break.
+void Write_Edit_Report_Json(std::ostream& out, const std::string& path,
+                            const std::optional<std::string>& backup,
+                            const TListed_Blocks& blocks, const TBlock_Selection& changed);
 
 // One block as the listings write it, at `offset` in the file: its line, or its JSON object
 // and a line break.

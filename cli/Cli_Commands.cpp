@@ -3,9 +3,11 @@
 #include "challenge/Gbx_Profile_Read.h"
 #include "challenge/TMF_Base_Tools.h"
 #include "cli/Cli_Block_Listing.h"
+#include "cli/Cli_Edit.h"
 #include "cli/Cli_Failures.h"
 #include "cli/Cli_Output.h"
 #include "cli/Cli_Reports.h"
+#include "cli/Cli_Selection.h"
 #include "cli/Cli_Set.h"
 #include "gbx/Gbx_Base_Structure.h"
 #include "gbx/Gbx_IO.h"
@@ -34,6 +36,7 @@ struct TCli_Options {
     std::vector<std::string> Files;
     std::string Map;
     std::string Game_Folder;
+    TSelection_Options Selection;
 };
 
 void Print_Json(std::ostream& out, const json& value)
@@ -122,10 +125,16 @@ int Run_Blocks(const TCli_Options& options, const TMemory_Mask& mask, std::ostre
         Report_Failure(err, options.Map, Not_A_Challenge_Text(listing.Kind));
         return Cli_Exit_Failure;
     }
+    std::optional<TBlock_Selection> selection;
+    if (options.Selection.Given()) {
+        selection = Select_Blocks(listing.Image, listing.List, options.Selection.Criteria(),
+                                  listing.Mask);
+    }
+    const TBlock_Selection* selected = selection ? &*selection : nullptr;
     if (options.Json) {
-        Write_Block_Listing_Json(out, options.Map, listing);
+        Write_Block_Listing_Json(out, options.Map, listing, selected);
     } else {
-        Write_Block_Listing_Text(out, options.Map, listing);
+        Write_Block_Listing_Text(out, options.Map, listing, selected);
     }
     return Cli_Exit_Ok;
 }
@@ -188,7 +197,7 @@ namespace {
 int Run_Command_Line(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
 {
     CLI::App app{"Looks into TrackMania TMNF/TMUF GBX files: challenges, profiles and replays. "
-                 "Only set changes a file.",
+                 "Only set, move, rotate and replace change a file.",
                  Cli_Program_Name};
     app.require_subcommand(1);
     TCli_Options options;
@@ -202,6 +211,10 @@ int Run_Command_Line(int argc, const char* const* argv, std::ostream& out, std::
         "blocks", "List a challenge's author, collection and blocks, whoever made it");
     blocks->add_option("MAP", options.Map, "A challenge file (*.Challenge.Gbx)")->required();
     blocks->add_flag("--json", options.Json, "One JSON object");
+    Add_Selection_Options(*blocks, options.Selection);
+    blocks->footer("With --index, --name or --within, only the selected blocks are listed, "
+                   "numbered as in the whole list. Repeats of one option add blocks; different "
+                   "options narrow each other.");
 
     CLI::App* profiles = app.add_subcommand(
         "profiles", "Show the game user folder and the online logins of its profiles");
@@ -213,6 +226,12 @@ int Run_Command_Line(int argc, const char* const* argv, std::ostream& out, std::
 
     TSet_Request set_request;
     CLI::App* set = Add_Set_Command(app, set_request);
+    TBatch_Edit_Request move_request;
+    CLI::App* move = Add_Move_Command(app, move_request);
+    TBatch_Edit_Request rotate_request;
+    CLI::App* rotate = Add_Rotate_Command(app, rotate_request);
+    TBatch_Edit_Request replace_request;
+    CLI::App* replace = Add_Replace_Command(app, replace_request);
 
     try {
         app.parse(argc, argv);
@@ -221,6 +240,10 @@ int Run_Command_Line(int argc, const char* const* argv, std::ostream& out, std::
         return app.exit(error, out, err) == 0 ? Cli_Exit_Ok : Cli_Exit_Usage;
     }
 
+    const TBatch_Edit_Request* batch = *move      ? &move_request
+                                       : *rotate  ? &rotate_request
+                                       : *replace ? &replace_request
+                                                  : nullptr;
     const TMemory_Mask mask = Draw_Memory_Mask();
     try {
         if (*info) {
@@ -232,12 +255,16 @@ int Run_Command_Line(int argc, const char* const* argv, std::ostream& out, std::
         if (*set) {
             return Run_Set(set_request, mask, out, err);
         }
+        if (batch) {
+            return Run_Batch_Edit(*batch, mask, out, err);
+        }
         return Run_Profiles(options, mask, out);
     } catch (const std::bad_alloc&) {
         // What the command held is freed by now, so the line can still be made and written.
         const std::string action = *info     ? "read the files"
                                    : *blocks ? "list the blocks of " + options.Map
-                                   : *set    ? "change a block of " + set_request.Map
+                                   : *set    ? "change blocks of " + set_request.Map
+                                   : batch   ? "change blocks of " + batch->Map
                                              : "list the profiles";
         err << Cli_Program_Name << ": not enough memory to " << action << '\n';
         return Cli_Exit_Failure;

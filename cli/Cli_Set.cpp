@@ -8,6 +8,7 @@
 #include "cli/Cli_Commands.h"
 #include "cli/Cli_Failures.h"
 #include "cli/Cli_Output.h"
+#include "cli/Cli_Own_Challenge.h"
 #include "cli/Cli_Reports.h"
 #include "gbx/Gbx_Base_Structure.h"
 #include "gbx/Gbx_IO.h"
@@ -20,54 +21,15 @@ namespace plotvane {
 
 namespace {
 
-// What the command could not do, in words for the one line on standard error.
-class ESet_Failure : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
-
-void Check_Status(std::uint32_t status)
-{
-    if (status != Status_Ok) {
-        throw ESet_Failure("error " + Status_Text(status));
-    }
-}
-
-// The challenge and one walk of its blocks, as `blocks` reads them.
-TBlock_Listing Open_Challenge(const std::string& path, const TMemory_Mask& mask)
-{
-    TBlock_Listing challenge;
-    const std::uint32_t status = Read_Block_Listing(path, mask, challenge);
-    if (status != Status_Ok) {
-        throw ESet_Failure(Read_Failure_Text(path, status));
-    }
-    if (challenge.Kind != Gbx_Kind_Challenge) {
-        throw ESet_Failure(Not_A_Challenge_Text(challenge.Kind));
-    }
-    return challenge;
-}
-
-// The same rule and the same message as the editor's Open.
-void Check_Author(const TBlock_Listing& challenge, const std::string& game_folder,
-                  const TMemory_Mask& mask)
-{
-    const TProfile_List profiles = Get_Online_Profiles(
-        game_folder.empty() ? Get_TrackMania_Folder() : game_folder, mask);
-    if (!Challenge_Author_Is_Listed(challenge.Image, profiles.Logins(), mask)) {
-        throw ESet_Failure("Challenge creator (" + Printable_Text(challenge.Author) +
-                           ") not corresponding with listed profiles");
-    }
-}
-
 // The walk reads every block that it lists whole from this very image, so a listed block
 // always reads back.
 void Require_Block(const TBlock_Listing& challenge, std::uint32_t index)
 {
     const std::size_t count = challenge.List.Block_Offsets.size();
     if (index >= count) {
-        throw ESet_Failure("no block " + std::to_string(index) + ": the challenge has " +
-                           std::to_string(count) + " blocks" +
-                           (challenge.List.Complete ? "" : " that could be read"));
+        throw ECli_Edit_Failure("no block " + std::to_string(index) + ": the challenge has " +
+                                std::to_string(count) + " blocks" +
+                                (challenge.List.Complete ? "" : " that could be read"));
     }
 }
 
@@ -130,24 +92,14 @@ void Set_Block(const TSet_Request& request, const TMemory_Mask& mask, std::ostre
     const std::string& name = request.Name_Option->count() != 0 ? request.Name : old_block.Name;
     if (!request.Force && Variations_Change_Game_Reading(
                               old_block.Variations, {bytes[4], bytes[5], bytes[6], bytes[7]})) {
-        throw ESet_Failure("the new variations change how the game reads the block list: "
-                           "whether an author record follows the block (bit 7 of variation 2), "
-                           "whether a waypoint ends that record (bit 4 of variation 3, beside "
-                           "bit 7 of variation 2) or whether the record counts as a block (all "
-                           "four 255); the game may no longer load the challenge. Give --force "
-                           "to write them anyway");
+        throw ECli_Edit_Failure(Changes_Game_Reading_Text);
     }
     const TBlock_Write_Status status =
         Challenge_Write_Block(challenge.Image, challenge.List, request.Index, name, bytes, mask);
     if (status != TBlock_Write_Status::Written) {
-        throw ESet_Failure(Refusal_Text(status, name, request.Index));
+        throw ECli_Edit_Failure(Refusal_Text(status, name, request.Index));
     }
-    const std::string backup = request.Map + ".bak";
-    try {
-        Copy_File(request.Map, backup);
-    } catch (const EInOutError& error) {
-        throw ESet_Failure("cannot make the backup " + backup + ": " + error.what());
-    }
+    Make_Backup(request.Map);
     Check_Status(Gbx_Save_File(request.Map, challenge.Image, 0, mask));
 
     const TBlock_Listing written = Open_Challenge(request.Map, mask);
@@ -172,15 +124,40 @@ void Set_Block(const TSet_Request& request, const TMemory_Mask& mask, std::ostre
     }
 }
 
+// The rotation and variations of the request over its selection, as the other editing
+// commands make their edits.
+TBatch_Edit_Request Selection_Set_Request(const TSet_Request& request)
+{
+    TBatch_Edit_Request batch;
+    batch.Json = request.Json;
+    batch.Dry_Run = request.Dry_Run;
+    batch.Force = request.Force;
+    batch.Game_Folder = request.Game_Folder;
+    batch.Map = request.Map;
+    batch.Selection = request.Selection;
+    batch.Edit.Kind = TBatch_Edit::TKind::Set;
+    if (request.Rotation_Option->count() != 0) {
+        batch.Edit.Settings.Rotation = Byte(request.Rotation);
+    }
+    if (request.Variations_Option->count() != 0) {
+        for (std::size_t i = 0; i < 4; ++i) {
+            batch.Edit.Settings.Variations[i] = Byte(request.Variations[i]);
+        }
+    }
+    return batch;
+}
+
 } // namespace
 
 CLI::App* Add_Set_Command(CLI::App& app, TSet_Request& request)
 {
     CLI::App* set = app.add_subcommand(
         "set", "Change one block of a challenge by one of the local online profiles, as the "
-               "editor does; the file is first copied to MAP.bak");
+               "editor does, or the rotation and variations of every selected block; the file is "
+               "first copied to MAP.bak");
     set->add_option("MAP", request.Map, "A challenge file (*.Challenge.Gbx)")->required();
-    set->add_option("INDEX", request.Index, "The block's number, from 0")->required();
+    request.Index_Option = set->add_option(
+        "INDEX", request.Index, "The block's number, from 0; without it, the selected blocks");
     request.Name_Option = set->add_option(
         "--name", request.Name,
         "The block's name: for a name by reference, one that the challenge defines before the "
@@ -191,6 +168,11 @@ CLI::App* Add_Set_Command(CLI::App& app, TSet_Request& request)
     request.X_Option = set->add_option("--x", request.X, "0 to 255")->check(CLI::Range(0, 255));
     request.Z_Option = set->add_option("--z", request.Z, "0 to 255")->check(CLI::Range(0, 255));
     request.Y_Option = set->add_option("--y", request.Y, "0 to 255")->check(CLI::Range(0, 255));
+    // One block's own values: a selection may hold more than one block.
+    for (CLI::Option* one_block_only :
+         {request.Name_Option, request.X_Option, request.Z_Option, request.Y_Option}) {
+        one_block_only->needs(request.Index_Option);
+    }
     request.Variations_Option =
         set->add_option("--variations", request.Variations, "Variations 1 to 4, each 0 to 255")
             ->expected(4)
@@ -202,16 +184,39 @@ CLI::App* Add_Set_Command(CLI::App& app, TSet_Request& request)
                     "looking for one")
         ->check(CLI::ExistingDirectory);
     set->add_flag("--json", request.Json, "The block as one JSON object, as blocks --json has it");
+    // Set's own --name names the block: a selection here is by number and position only.
+    Add_Selection_Options(*set, request.Selection, false);
+    CLI::Option* dry_run =
+        set->add_flag("--dry-run", request.Dry_Run,
+                      "Without INDEX: print what would change and write nothing");
+    for (CLI::Option* selection_only :
+         {request.Selection.Index_Option, request.Selection.Within_Option, dry_run}) {
+        selection_only->excludes(request.Index_Option);
+    }
+    set->final_callback([set, &request] {
+        if (request.Index_Option->count() == 0 && request.Rotation_Option->count() == 0 &&
+            request.Variations_Option->count() == 0) {
+            throw CLI::ValidationError(
+                set->get_name(), "give INDEX, or --rotation or --variations to set on the "
+                                 "selected blocks");
+        }
+    });
+    set->footer("Without INDEX, --rotation and --variations go to every selected block "
+                "(--index, --within; without them every block), as one edit. Validation times "
+                "and the checkpoint list are not updated.");
     return set;
 }
 
 int Run_Set(const TSet_Request& request, const TMemory_Mask& mask, std::ostream& out,
             std::ostream& err)
 {
+    if (request.Index_Option->count() == 0) {
+        return Run_Batch_Edit(Selection_Set_Request(request), mask, out, err);
+    }
     try {
         Set_Block(request, mask, out, err);
         return Cli_Exit_Ok;
-    } catch (const ESet_Failure& failure) {
+    } catch (const ECli_Edit_Failure& failure) {
         Report_Failure(err, request.Map, failure.what());
     } catch (const EInOutError& error) {
         Report_Failure(err, request.Map, error.what());

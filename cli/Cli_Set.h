@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cli/Cli_Edit.h"
 #include "memory/Base_Structure.h"
 
 #include <CLI/CLI.hpp>
@@ -12,9 +13,11 @@
 namespace plotvane {
 
 // What `plotvane-cli set` was asked to change; an option not given keeps the block's value.
+// Without INDEX, the rotation and variations go to every block of the selection.
 struct TSet_Request {
     bool Json = false;
     bool Force = false;
+    bool Dry_Run = false;
     std::string Game_Folder;
     std::string Map;
     std::uint32_t Index = 0;
@@ -24,6 +27,8 @@ struct TSet_Request {
     int Z = 0;
     int Y = 0;
     std::vector<int> Variations; // four when given
+    TSelection_Options Selection;
+    CLI::Option* Index_Option = nullptr;
     CLI::Option* Name_Option = nullptr;
     CLI::Option* Rotation_Option = nullptr;
     CLI::Option* X_Option = nullptr;
@@ -37,7 +42,8 @@ CLI::App* Add_Set_Command(CLI::App& app, TSet_Request& request);
 
 // Changes one block of a challenge by the local player, as the block editor does: the file is
 // first copied to MAP.bak, then written whole; the block is then shown as read back from the
-// written file. Returns the exit code; each failure is one line on `err`, nothing written.
+// written file. Without INDEX, sets the selected blocks as Run_Batch_Edit does. Returns the
+// exit code; each failure is one line on `err`, nothing written.
 int Run_Set(const TSet_Request& request, const TMemory_Mask& mask, std::ostream& out,
             std::ostream& err);
 

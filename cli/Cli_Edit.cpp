@@ -1,0 +1,312 @@
+#include "cli/Cli_Edit.h"
+
+#include "challenge/Gbx_Challenge_Read.h"
+#include "cli/Cli_Block_Listing.h"
+#include "cli/Cli_Commands.h"
+#include "cli/Cli_Failures.h"
+#include "cli/Cli_Output.h"
+#include "cli/Cli_Own_Challenge.h"
+#include "gbx/Gbx_IO.h"
+#include "gbx/Gbx_Memory_Tools.h"
+#include "platform/File_System.h"
+
+#include <algorithm>
+#include <array>
+#include <optional>
+#include <ostream>
+#include <utility>
+#include <vector>
+
+namespace plotvane {
+
+namespace {
+
+using TKind = TBatch_Edit::TKind;
+
+TEdit_Result Apply_Edit(TChallenge_Edit_Session& session, const TBlock_Selection& selection,
+                        const TBatch_Edit& edit, bool force)
+{
+    switch (edit.Kind) {
+    case TKind::Move:
+        return session.Move(selection, edit.Dx, edit.Dz, edit.Dy, force);
+    case TKind::Rotate:
+        return session.Rotate(selection, edit.Quarter_Turns);
+    case TKind::Replace:
+        return session.Replace_Name(selection, edit.From, edit.To);
+    case TKind::Set:
+        break;
+    }
+    return session.Set(selection, edit.Settings, force);
+}
+
+std::string Position_Text(const std::array<int, 3>& position)
+{
+    return "x " + std::to_string(position[0]) + ", z " + std::to_string(position[1]) + ", y " +
+           std::to_string(position[2]);
+}
+
+// Where a refused move would have put the block: "block 4 at x 1, z 2, y 3 would move to
+// x 1, z 2, y -1".
+std::string Move_Text(const TChallenge_Edit_Session& session, const TBatch_Edit& edit,
+                      std::size_t block_number)
+{
+    const auto block =
+        Challenge_Read_Block_View(session.Image(), session.Blocks(), block_number, session.Mask());
+    const std::array<int, 3> from = {block->X, block->Z, block->Y};
+    return "block " + std::to_string(block_number) + " at " + Position_Text(from) +
+           " would move to " +
+           Position_Text({from[0] + edit.Dx, from[1] + edit.Dz, from[2] + edit.Dy});
+}
+
+std::string Quoted(const std::string& name)
+{
+    return "\"" + Printable_Text(name) + "\"";
+}
+
+// Why the session refused the edit, naming the first block that refused it.
+std::string Refusal_Text(const TEdit_Result& result, const TBatch_Edit& edit,
+                         const TChallenge_Edit_Session& session)
+{
+    const std::string block = "block " + std::to_string(result.Block);
+    switch (result.Status) {
+    case TEdit_Status::Position_Out_Of_Range:
+        return Move_Text(session, edit, result.Block) + ", outside 0 to 255";
+    case TEdit_Status::Outside_Challenge: {
+        const std::array<std::uint32_t, 3>& size = *session.Blocks().Challenge_Size;
+        return Move_Text(session, edit, result.Block) + ", outside the challenge's size " +
+               std::to_string(size[0]) + " x " + std::to_string(size[1]) + " x " +
+               std::to_string(size[2]) + "; give --force to move it there anyway";
+    }
+    case TEdit_Status::Changes_Game_Reading:
+        return block + ": " + Changes_Game_Reading_Text;
+    case TEdit_Status::Name_Not_Defined:
+        return "no name " + Quoted(edit.To) + " is defined in the challenge before " + block +
+               ", so the block cannot refer to it";
+    case TEdit_Status::Shared_In_Place_Name:
+        return block + " writes the name " + Quoted(edit.From) + " in place and " +
+               std::to_string(result.Unselected_Sharing) +
+               " blocks outside the selection refer to it: renaming it there would rename them "
+               "too; select them as well";
+    case TEdit_Status::Size_Fields_Not_Walked:
+        return "the challenge's body sizes could not be read, so the name of " + block +
+               ", written in place, cannot change";
+    case TEdit_Status::Image_Too_Large:
+        return "the new name would make the challenge too large";
+    default:
+        return block + " could not be read";
+    }
+}
+
+// The eight bytes of each selected block, to tell afterwards which ones an edit changed.
+std::vector<TBlock_Field_Bytes> Field_Bytes_Of(const TChallenge_Edit_Session& session,
+                                               const TBlock_Selection& selection)
+{
+    std::vector<TBlock_Field_Bytes> bytes;
+    bytes.reserve(selection.size());
+    for (const std::uint32_t number : selection) {
+        const auto block =
+            Challenge_Read_Block_View(session.Image(), session.Blocks(), number, session.Mask());
+        bytes.push_back({block->Rotation, block->X, block->Z, block->Y, block->Variations[0],
+                         block->Variations[1], block->Variations[2], block->Variations[3]});
+    }
+    return bytes;
+}
+
+// The selected blocks whose bytes are no longer `before`, or that the walk no longer reaches.
+TBlock_Selection Changed_Blocks(const TChallenge_Edit_Session& session,
+                                const TBlock_Selection& selection,
+                                const std::vector<TBlock_Field_Bytes>& before)
+{
+    const std::vector<TBlock_Field_Bytes> after = Field_Bytes_Of(session, selection);
+    TBlock_Selection changed;
+    for (std::size_t i = 0; i < selection.size(); ++i) {
+        if (after[i] != before[i]) {
+            changed.push_back(selection[i]);
+        }
+    }
+    return changed;
+}
+
+TBlock_Selection Blocks_Named(const TChallenge_Edit_Session& session,
+                              const TBlock_Selection& selection, const std::string& name)
+{
+    TBlock_Selection named;
+    for (const std::uint32_t number : selection) {
+        const auto block =
+            Challenge_Read_Block_View(session.Image(), session.Blocks(), number, session.Mask());
+        if (block->Name == name) {
+            named.push_back(number);
+        }
+    }
+    return named;
+}
+
+void Print_Changed(const TBatch_Edit_Request& request, const std::optional<std::string>& backup,
+                   const TListed_Blocks& blocks, const TBlock_Selection& changed,
+                   std::ostream& out)
+{
+    if (request.Json) {
+        Write_Edit_Report_Json(out, request.Map, backup, blocks, changed);
+    } else {
+        Write_Block_Lines_Text(out, blocks, changed);
+    }
+}
+
+void Print_Nothing_Changed(const TBatch_Edit_Request& request, const std::string& why,
+                           const TChallenge_Edit_Session& session, std::ostream& out)
+{
+    if (request.Json) {
+        Write_Edit_Report_Json(out, request.Map, std::nullopt,
+                               {session.Image(), session.Blocks(), session.Mask(), 0}, {});
+    } else {
+        out << why << "; nothing was written.\n";
+    }
+}
+
+void Edit_Blocks(const TBatch_Edit_Request& request, const TMemory_Mask& mask,
+                 std::ostream& out, std::ostream& err)
+{
+    TBlock_Listing challenge = Open_Challenge(request.Map, mask);
+    Check_Author(challenge, request.Game_Folder, mask);
+    const TBlock_Selection selection = Select_Blocks(
+        challenge.Image, challenge.List, request.Selection.Criteria(), challenge.Mask);
+    TChallenge_Edit_Session session(std::move(challenge.Image), mask);
+    if (selection.empty()) {
+        Print_Nothing_Changed(request, "No block is selected", session, out);
+        return;
+    }
+    const bool replaces = request.Edit.Kind == TKind::Replace;
+    // A replace changes names only, and every selected block named as asked.
+    const TBlock_Selection named =
+        replaces ? Blocks_Named(session, selection, request.Edit.From) : TBlock_Selection();
+    const std::vector<TBlock_Field_Bytes> before =
+        replaces ? std::vector<TBlock_Field_Bytes>() : Field_Bytes_Of(session, selection);
+
+    const TEdit_Result result = Apply_Edit(session, selection, request.Edit, request.Force);
+    if (result.Status == TEdit_Status::Unchanged) {
+        Print_Nothing_Changed(request, "No selected block would change", session, out);
+        return;
+    }
+    if (result.Status != TEdit_Status::Done) {
+        throw ECli_Edit_Failure(Refusal_Text(result, request.Edit, session));
+    }
+    TBlock_Selection changed = replaces ? named : Changed_Blocks(session, selection, before);
+
+    if (request.Dry_Run) {
+        std::uint32_t delta = 0;
+        Check_Status(Gbx_Packed_Offset_Delta(session.Image(), mask, delta));
+        Print_Changed(request, std::nullopt, {session.Image(), session.Blocks(), mask, delta},
+                      changed, out);
+        return;
+    }
+    const std::string backup = Make_Backup(request.Map);
+    Check_Status(Gbx_Save_File(request.Map, session.Image(), 0, mask));
+
+    const TBlock_Listing written = Open_Challenge(request.Map, mask);
+    // Forced variations may change how the list is read, so that a block no longer reads
+    // back: it was written as asked all the same.
+    const std::size_t written_count = written.List.Block_Offsets.size();
+    if (!changed.empty() && changed.back() >= written_count) {
+        const std::uint32_t lost = changed.back();
+        changed.erase(std::lower_bound(changed.begin(), changed.end(), written_count),
+                      changed.end());
+        Report_Failure(err, request.Map,
+                       "written, but the block list of the written file can no longer be read "
+                       "as far as block " + std::to_string(lost) +
+                       "; the game may not load it either");
+    }
+    Print_Changed(request, backup, Listed_Blocks(written), changed, out);
+}
+
+CLI::App* Add_Batch_Command(CLI::App& app, const std::string& name, const std::string& what,
+                            TBatch_Edit_Request& request, TKind kind)
+{
+    CLI::App* command = app.add_subcommand(
+        name, what + " of a challenge by one of the local online profiles, as one edit; the file "
+                     "is first copied to MAP.bak");
+    request.Edit.Kind = kind;
+    Add_Batch_Edit_Options(*command, request);
+    return command;
+}
+
+} // namespace
+
+void Add_Batch_Edit_Options(CLI::App& command, TBatch_Edit_Request& request, bool with_name)
+{
+    command.add_option("MAP", request.Map, "A challenge file (*.Challenge.Gbx)")->required();
+    Add_Selection_Options(command, request.Selection, with_name);
+    command.add_flag("--dry-run", request.Dry_Run,
+                     "Print what would change and write nothing (no backup either)");
+    command.add_option("--game-folder", request.Game_Folder,
+                       "The game user folder whose profiles are the local player's, instead of "
+                       "looking for one")
+        ->check(CLI::ExistingDirectory);
+    command.add_flag("--json", request.Json,
+                     "One JSON object: file, backup and changed, the changed blocks as blocks "
+                     "--json has them");
+    command.footer("Without --index, --name or --within, every block is selected. Repeats of "
+                   "one option add blocks; different options narrow each other. Validation "
+                   "times and the checkpoint list are not updated.");
+}
+
+CLI::App* Add_Move_Command(CLI::App& app, TBatch_Edit_Request& request)
+{
+    CLI::App* move = Add_Batch_Command(app, "move", "Move the selected blocks", request,
+                                       TKind::Move);
+    const auto offset = [&](const char* option, int& value, const char* axis) {
+        move->add_option(option, value, std::string("Cells to add to ") + axis + ", -255 to 255")
+            ->check(CLI::Range(-255, 255));
+    };
+    offset("--dx", request.Edit.Dx, "X");
+    offset("--dz", request.Edit.Dz, "Z, the height (1 is one level up)");
+    offset("--dy", request.Edit.Dy, "Y");
+    move->add_flag("--force", request.Force,
+                   "Move blocks outside the challenge's size too (never outside 0 to 255)");
+    return move;
+}
+
+CLI::App* Add_Rotate_Command(CLI::App& app, TBatch_Edit_Request& request)
+{
+    CLI::App* rotate = Add_Batch_Command(
+        app, "rotate", "Turn each selected block where it stands (positions do not turn)",
+        request, TKind::Rotate);
+    rotate
+        ->add_option("--quarter-turns", request.Edit.Quarter_Turns,
+                     "Quarter turns clockwise, negative counter-clockwise; the rotation byte is "
+                     "taken modulo 4")
+        ->required();
+    return rotate;
+}
+
+CLI::App* Add_Replace_Command(CLI::App& app, TBatch_Edit_Request& request)
+{
+    CLI::App* replace = Add_Batch_Command(
+        app, "replace", "Rename the selected blocks named FROM to TO", request, TKind::Replace);
+    replace
+        ->add_option("--from", request.Edit.From,
+                     "The exact name of the blocks to rename; a name written in place is renamed "
+                     "there, which needs every block that refers to it selected")
+        ->required();
+    replace
+        ->add_option("--to", request.Edit.To,
+                     "The new name; a block named by reference takes the lowest equal name that "
+                     "the challenge defines before it")
+        ->required();
+    return replace;
+}
+
+int Run_Batch_Edit(const TBatch_Edit_Request& request, const TMemory_Mask& mask,
+                   std::ostream& out, std::ostream& err)
+{
+    try {
+        Edit_Blocks(request, mask, out, err);
+        return Cli_Exit_Ok;
+    } catch (const ECli_Edit_Failure& failure) {
+        Report_Failure(err, request.Map, failure.what());
+    } catch (const EInOutError& error) {
+        Report_Failure(err, request.Map, error.what());
+    }
+    return Cli_Exit_Failure;
+}
+
+} // namespace plotvane

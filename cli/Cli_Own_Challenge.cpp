@@ -1,0 +1,62 @@
+#include "cli/Cli_Own_Challenge.h"
+
+#include "challenge/Gbx_Challenge_Read.h"
+#include "challenge/Gbx_Profile_Read.h"
+#include "challenge/TMF_Base_Tools.h"
+#include "cli/Cli_Failures.h"
+#include "cli/Cli_Output.h"
+#include "gbx/Gbx_Base_Structure.h"
+#include "gbx/Gbx_IO.h"
+#include "platform/File_System.h"
+
+namespace plotvane {
+
+const char* const Changes_Game_Reading_Text =
+    "the new variations change how the game reads the block list: whether an author record "
+    "follows the block (bit 7 of variation 2), whether a waypoint ends that record (bit 4 of "
+    "variation 3, beside bit 7 of variation 2) or whether the record counts as a block (all "
+    "four 255); the game may no longer load the challenge. Give --force to write them anyway";
+
+void Check_Status(std::uint32_t status)
+{
+    if (status != Status_Ok) {
+        throw ECli_Edit_Failure("error " + Status_Text(status));
+    }
+}
+
+TBlock_Listing Open_Challenge(const std::string& path, const TMemory_Mask& mask)
+{
+    TBlock_Listing challenge;
+    const std::uint32_t status = Read_Block_Listing(path, mask, challenge);
+    if (status != Status_Ok) {
+        throw ECli_Edit_Failure(Read_Failure_Text(path, status));
+    }
+    if (challenge.Kind != Gbx_Kind_Challenge) {
+        throw ECli_Edit_Failure(Not_A_Challenge_Text(challenge.Kind));
+    }
+    return challenge;
+}
+
+void Check_Author(const TBlock_Listing& challenge, const std::string& game_folder,
+                  const TMemory_Mask& mask)
+{
+    const TProfile_List profiles = Get_Online_Profiles(
+        game_folder.empty() ? Get_TrackMania_Folder() : game_folder, mask);
+    if (!Challenge_Author_Is_Listed(challenge.Image, profiles.Logins(), mask)) {
+        throw ECli_Edit_Failure("Challenge creator (" + Printable_Text(challenge.Author) +
+                                ") not corresponding with listed profiles");
+    }
+}
+
+std::string Make_Backup(const std::string& map)
+{
+    const std::string backup = map + ".bak";
+    try {
+        Copy_File(map, backup);
+    } catch (const EInOutError& error) {
+        throw ECli_Edit_Failure("cannot make the backup " + backup + ": " + error.what());
+    }
+    return backup;
+}
+
+} // namespace plotvane

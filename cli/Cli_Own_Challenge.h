@@ -1,0 +1,36 @@
+#pragma once
+
+#include "cli/Cli_Reports.h"
+#include "memory/Base_Structure.h"
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+namespace plotvane {
+
+// What an editing command could not do, in words for the one line on standard error.
+class ECli_Edit_Failure : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Raises ECli_Edit_Failure with the status's number and meaning unless it is Status_Ok.
+void Check_Status(std::uint32_t status);
+
+// The challenge and one walk of its blocks, as `blocks` reads them; anything else fails.
+TBlock_Listing Open_Challenge(const std::string& path, const TMemory_Mask& mask);
+
+// Fails unless the challenge's author is one of the online profiles of `game_folder` (or of
+// the game user folder found, when empty): the same rule and the same message as the editor's
+// Open.
+void Check_Author(const TBlock_Listing& challenge, const std::string& game_folder,
+                  const TMemory_Mask& mask);
+
+// Copies the map to MAP.bak, over an older one; returns its path.
+std::string Make_Backup(const std::string& map);
+
+// Why a change of variations that the game reads differently is refused.
+extern const char* const Changes_Game_Reading_Text;
+
+} // namespace plotvane
