@@ -201,7 +201,11 @@ void Write_Challenge_Body(TGbx_Writer& body)
     body.String("Day"); // decoration: mood, collection, author
     body.String("Stadium");
     body.String("Nadeo");
-    body.Zeros(20);
+    // The size in cells (X, Z the height, Y) of a Stadium challenge, then 8 bytes unread.
+    for (int i = 0; i < 3; ++i) {
+        body.DWord(32);
+    }
+    body.Zeros(8);
     body.DWord(static_cast<std::uint32_t>(std::size(Demo_Blocks)));
     for (const TDemo_Block& block : Demo_Blocks) {
         body.String(block.Name);
