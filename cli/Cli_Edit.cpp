@@ -58,6 +58,12 @@ std::string Move_Text(const TChallenge_Edit_Session& session, const TBatch_Edit&
            Position_Text({from[0] + edit.Dx, from[1] + edit.Dz, from[2] + edit.Dy});
 }
 
+// "1 block", "2 blocks".
+std::string Count_Text(std::size_t count, const std::string& noun)
+{
+    return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
+}
+
 std::string Quoted(const std::string& name)
 {
     return "\"" + Printable_Text(name) + "\"";
@@ -84,9 +90,9 @@ std::string Refusal_Text(const TEdit_Result& result, const TBatch_Edit& edit,
                ", so the block cannot refer to it";
     case TEdit_Status::Shared_In_Place_Name:
         return block + " writes the name " + Quoted(edit.From) + " in place and " +
-               std::to_string(result.Unselected_Sharing) +
-               " blocks outside the selection refer to it: renaming it there would rename them "
-               "too; select them as well";
+               Count_Text(result.Unselected_Sharing, "block") +
+               " outside the selection refer to it: renaming it there would rename them too; "
+               "select them as well";
     case TEdit_Status::Size_Fields_Not_Walked:
         return "the challenge's body sizes could not be read, so the name of " + block +
                ", written in place, cannot change";

@@ -56,11 +56,20 @@ void Add_Selection_Options(CLI::App& command, TSelection_Options& options, bool 
                 ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
     }
     options.Within_Option =
-        command.add_option("--within", options.Within,
-                           "Select the blocks whose X, Z (height) and Y lie in the box between "
-                           "two corners X1 Z1 Y1 and X2 Z2 Y2, both included; repeat to add "
-                           "more")
-            ->expected(6)
+        command
+            .add_option_function<std::vector<int>>(
+                "--within",
+                [&options](const std::vector<int>& values) {
+                    if (values.size() % 6 != 0) {
+                        throw CLI::ValidationError(
+                            "--within", "takes six values each time: X1 Z1 Y1 X2 Z2 Y2");
+                    }
+                    options.Within = values;
+                },
+                "Select the blocks whose X, Z (height) and Y lie in the box between two corners "
+                "X1 Z1 Y1 and X2 Z2 Y2, both included; repeat to add more")
+            ->type_size(6)
+            ->expected(1)
             ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
             ->check(CLI::Range(0, 255));
 }

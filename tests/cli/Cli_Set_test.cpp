@@ -3,6 +3,7 @@
 #include "platform/File_Lock.h"
 #include "platform/File_System.h"
 
+#include "tests/cli/Cli_Challenge_Files.h"
 #include "tests/cli/Cli_Run.h"
 #include "tests/support/Challenge_Builder.h"
 #include "tests/support/Corpus.h"
@@ -24,6 +25,8 @@ namespace plotvane {
 namespace {
 
 using nlohmann::json;
+using test::Blocks_Expanded_By_Liblzo2;
+using test::Field_Bytes;
 using test::Run_Command;
 using test::TBytes;
 using test::TCli_Run;
@@ -60,29 +63,6 @@ protected:
     test::TScratch_Folder folder_;
     std::string profiles_;
 };
-
-std::vector<std::uint8_t> Field_Bytes(const TChallenge_Block& block)
-{
-    return {block.Rotation,      block.X,
-            block.Z,             block.Y,
-            block.Variations[0], block.Variations[1],
-            block.Variations[2], block.Variations[3]};
-}
-
-// The blocks of a file on disk, its body expanded by liblzo2 and walked by the core.
-std::vector<TChallenge_Block> Blocks_Expanded_By_Liblzo2(const std::string& path)
-{
-    const TMemory_Mask mask = 0x4E;
-    const TFlexible_Byte_Array image =
-        test::Masked(test::Lzo_Expanded_Image(test::Read_Plain_File(path)), mask);
-    const auto list = Challenge_Read_Block_List(image, mask);
-    EXPECT_TRUE(list.Complete);
-    std::vector<TChallenge_Block> blocks;
-    for (std::size_t i = 0; i < list.Block_Offsets.size(); ++i) {
-        blocks.push_back(Challenge_Read_Block(image, list, i, mask).value());
-    }
-    return blocks;
-}
 
 // Two edits of the real map: an in-place rename with a rotation above 3, then a referenced
 // rename with new variations. Each keeps the file before it as MAP.bak and prints the block as

@@ -1,0 +1,328 @@
+#include "cli/Cli_Commands.h"
+#include "cli/Demo_Game_Folder.h"
+#include "platform/File_System.h"
+
+#include "tests/cli/Cli_Challenge_Files.h"
+#include "tests/cli/Cli_Run.h"
+#include "tests/support/Challenge_Builder.h"
+#include "tests/support/Corpus.h"
+#include "tests/support/Gbx_Test_Files.h"
+#include "tests/support/Profile_Builder.h"
+#include "tests/support/Scratch_Folder.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace plotvane {
+namespace {
+
+using nlohmann::json;
+using test::Blocks_Expanded_By_Liblzo2;
+using test::Field_Bytes;
+using test::Run_Command;
+using test::TBytes;
+using test::TCli_Run;
+
+// A game user folder whose online profiles are the authors of E02-Endurance and of the
+// builder's fixture, and a map beside it.
+class Cli_Edit_Test : public testing::Test {
+protected:
+    Cli_Edit_Test()
+    {
+        test::Write_Profile_File(folder_.Make_Folder("TrackMania/Profiles") + "/P.Profile.Gbx",
+                                 {"nadeo"});
+        test::Write_Profile_File(folder_.Path() + "/TrackMania/Profiles/F.Profile.Gbx",
+                                 {"fixture_player"});
+    }
+
+    std::string Game_Folder() const { return folder_.Path() + "/TrackMania"; }
+    std::string Map() const { return folder_.Path() + "/Map.Challenge.Gbx"; }
+    std::string Backup() const { return Map() + ".bak"; }
+
+    // Runs `command` on the map with the arguments after it.
+    TCli_Run Edit(const std::string& command, std::vector<std::string> arguments) const
+    {
+        arguments.insert(arguments.begin(), {command, "--game-folder", Game_Folder(), Map()});
+        return Run_Command(arguments);
+    }
+
+    // Runs the command and checks that it left the map and the backup (when there is one) as
+    // they were.
+    TCli_Run Edit_Writing_Nothing(const std::string& command,
+                                  const std::vector<std::string>& arguments) const
+    {
+        const TBytes map = test::Read_Plain_File(Map());
+        const bool had_backup = File_Exists(Backup());
+        const TBytes backup = test::Read_Plain_File(Backup());
+        TCli_Run run = Edit(command, arguments);
+        const std::string what = command + " " + testing::PrintToString(arguments);
+        EXPECT_EQ(test::Read_Plain_File(Map()), map) << what;
+        EXPECT_EQ(File_Exists(Backup()), had_backup) << what;
+        EXPECT_EQ(test::Read_Plain_File(Backup()), backup) << what;
+        return run;
+    }
+
+    test::TScratch_Folder folder_;
+};
+
+std::vector<std::string> Lines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream stream(text);
+    for (std::string line; std::getline(stream, line);) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+// The lines of the text listing that stand for blocks, by block number.
+std::vector<std::string> Block_Lines(const std::string& listing)
+{
+    std::vector<std::string> lines = Lines(listing);
+    lines.erase(lines.begin(), lines.begin() + 4); // file, author, collection, count
+    return lines;
+}
+
+// Each command on the real map: a dry run prints, as a save would write them, the blocks that
+// the edit then changes and writes nothing; the edit keeps the map as MAP.bak, prints the
+// changed blocks as `blocks --json` lists them from the written file, and liblzo2 expands that
+// file to the expected blocks, every other block as it was.
+TEST_F(Cli_Edit_Test, Each_Command_Edits_The_Selected_Blocks_Of_A_Real_Challenge)
+{
+    PLOTVANE_REQUIRE_CORPUS_FILE(corpus_path, "E02-Endurance.Challenge.Gbx");
+    const TBytes original = test::Read_Plain_File(corpus_path);
+    struct TCase {
+        std::string Command;
+        std::vector<std::string> Arguments;
+        // Changes the block as the command should; false for a block it must leave.
+        std::function<bool(std::size_t index, TChallenge_Block& block)> Change;
+    };
+    const std::vector<TCase> cases = {
+        {"move",
+         {"--dz", "1", "--dx", "-1", "--within", "1", "0", "0", "31", "10", "31"},
+         [](std::size_t, TChallenge_Block& block) {
+             if (block.X < 1 || block.Z > 10) {
+                 return false;
+             }
+             --block.X;
+             ++block.Z;
+             return true;
+         }},
+        {"rotate",
+         {"--quarter-turns", "-1", "--name", "StadiumTubeRoad", "--name", "StadiumRoadMain"},
+         [](std::size_t, TChallenge_Block& block) {
+             if (block.Name != "StadiumTubeRoad" && block.Name != "StadiumRoadMain") {
+                 return false;
+             }
+             block.Rotation = static_cast<std::uint8_t>((block.Rotation + 3) % 4);
+             return true;
+         }},
+        {"replace",
+         {"--from", "StadiumRoadMainCheckpoint", "--to", "StadiumRoadMainGTCurve2", "--index",
+          "400-906"},
+         [](std::size_t index, TChallenge_Block& block) {
+             if (index < 400 || block.Name != "StadiumRoadMainCheckpoint") {
+                 return false;
+             }
+             block.Name = "StadiumRoadMainGTCurve2";
+             return true;
+         }},
+        {"set",
+         {"--rotation", "2", "--variations", "1", "0", "0", "3", "--index", "10-19", "--index",
+          "30"},
+         [](std::size_t index, TChallenge_Block& block) {
+             if ((index < 10 || index > 19) && index != 30) {
+                 return false;
+             }
+             const std::array<std::uint8_t, 4> variations = {1, 0, 0, 3};
+             const bool changes = block.Rotation != 2 || block.Variations != variations;
+             block.Rotation = 2;
+             block.Variations = variations;
+             return changes;
+         }},
+    };
+    for (const TCase& test_case : cases) {
+        SCOPED_TRACE(test_case.Command);
+        test::Write_Plain_File(Map(), original);
+        std::remove(Backup().c_str());
+        std::vector<TChallenge_Block> expected = Blocks_Expanded_By_Liblzo2(Map());
+        std::vector<std::size_t> changed;
+        for (std::size_t i = 0; i < expected.size(); ++i) {
+            if (test_case.Change(i, expected[i])) {
+                changed.push_back(i);
+            }
+        }
+        ASSERT_GT(changed.size(), 1U);
+
+        std::vector<std::string> dry_arguments = test_case.Arguments;
+        dry_arguments.push_back("--dry-run");
+        const TCli_Run dry_run = Edit_Writing_Nothing(test_case.Command, dry_arguments);
+        ASSERT_EQ(dry_run.Exit_Code, Cli_Exit_Ok) << dry_run.Err;
+
+        std::vector<std::string> arguments = test_case.Arguments;
+        arguments.push_back("--json");
+        const TCli_Run run = Edit(test_case.Command, arguments);
+        ASSERT_EQ(run.Exit_Code, Cli_Exit_Ok) << run.Err;
+        EXPECT_EQ(run.Err, "");
+        EXPECT_EQ(test::Read_Plain_File(Backup()), original);
+
+        const std::vector<TChallenge_Block> after = Blocks_Expanded_By_Liblzo2(Map());
+        ASSERT_EQ(after.size(), expected.size());
+        for (std::size_t i = 0; i < after.size(); ++i) {
+            ASSERT_EQ(after[i].Name, expected[i].Name) << i;
+            ASSERT_EQ(Field_Bytes(after[i]), Field_Bytes(expected[i])) << i;
+        }
+
+        const json report = json::parse(run.Out);
+        const json listing = json::parse(Run_Command({"blocks", "--json", Map()}).Out);
+        const std::vector<std::string> lines = Block_Lines(Run_Command({"blocks", Map()}).Out);
+        EXPECT_EQ(report["file"], Map());
+        EXPECT_EQ(report["backup"], Backup());
+        ASSERT_EQ(report["changed"].size(), changed.size());
+        ASSERT_EQ(Lines(dry_run.Out).size(), changed.size());
+        for (std::size_t k = 0; k < changed.size(); ++k) {
+            EXPECT_EQ(report["changed"][k], listing["blocks"][changed[k]]);
+            EXPECT_EQ(Lines(dry_run.Out)[k], lines[changed[k]]);
+        }
+    }
+}
+
+TEST_F(Cli_Edit_Test, A_Refused_Edit_Names_The_First_Refusing_Block_And_Writes_Nothing)
+{
+    ASSERT_EQ(test::Write_Challenge_File(Map(), test::Fixture_Challenge()), 0U);
+    test::Write_Plain_File(Backup(), {'o', 'l', 'd'});
+    struct TCase {
+        std::string Command;
+        std::vector<std::string> Arguments;
+        std::string Failure;
+    };
+    // Block 0 stands at x 10, z 2, y 3, block 2 at x 12; the map is 32 x 32 x 32.
+    const std::vector<TCase> cases = {
+        {"move",
+         {"--dx", "250", "--force"},
+         "block 0 at x 10, z 2, y 3 would move to x 260, z 2, y 3, outside 0 to 255"},
+        {"move",
+         {"--dx", "20", "--dz", "-2"},
+         "block 2 at x 12, z 2, y 3 would move to x 32, z 0, y 3, outside the challenge's size "
+         "32 x 32 x 32; give --force to move it there anyway"},
+        {"replace",
+         {"--from", "StadiumRoadMain", "--to", "StadiumRoad", "--index", "0", "--index", "4-5"},
+         "block 0 writes the name \"StadiumRoadMain\" in place and 1 block outside the selection "
+         "refer to it"},
+        {"replace",
+         {"--from", "StadiumRoadMain", "--to", "StadiumPlatform", "--index", "1"},
+         "no name \"StadiumPlatform\" is defined in the challenge before block 1, so the block "
+         "cannot refer to it"},
+        {"set",
+         {"--variations", "4", "0", "6", "7", "--index", "1-3"},
+         "block 2: the new variations change how the game reads the block list"},
+    };
+    for (const TCase& test_case : cases) {
+        const TCli_Run run = Edit_Writing_Nothing(test_case.Command, test_case.Arguments);
+        EXPECT_EQ(run.Exit_Code, Cli_Exit_Failure);
+        EXPECT_EQ(run.Out, "");
+        EXPECT_EQ(run.Err.rfind("plotvane-cli: " + Map() + ": " + test_case.Failure, 0), 0U)
+            << run.Err;
+        EXPECT_EQ(std::count(run.Err.begin(), run.Err.end(), '\n'), 1) << run.Err;
+    }
+    // Forced, the move leaves the challenge's size; a name in place is renamed when every block
+    // that shares it is selected.
+    const TCli_Run forced = Edit("move", {"--dx", "20", "--dz", "-2", "--force"});
+    EXPECT_EQ(forced.Exit_Code, Cli_Exit_Ok) << forced.Err;
+    const TCli_Run renamed =
+        Edit("replace", {"--from", "StadiumRoadMain", "--to", "StadiumRoad", "--index", "0-1"});
+    EXPECT_EQ(renamed.Exit_Code, Cli_Exit_Ok) << renamed.Err;
+    EXPECT_EQ(Lines(renamed.Out).size(), 2U) << renamed.Out;
+    const std::vector<TChallenge_Block> after = Blocks_Expanded_By_Liblzo2(Map());
+    EXPECT_EQ(after[1].Name, "StadiumRoad");
+    EXPECT_EQ(after[4].Name, "StadiumRoadMain");
+    EXPECT_EQ(after[2].X, 32);
+}
+
+TEST_F(Cli_Edit_Test, An_Empty_Selection_Or_No_Change_Says_So_And_Writes_Nothing)
+{
+    ASSERT_EQ(test::Write_Challenge_File(Map(), test::Fixture_Challenge()), 0U);
+    const TCli_Run nothing = Edit_Writing_Nothing("move", {"--dz", "1", "--name", "Nothing"});
+    EXPECT_EQ(nothing.Exit_Code, Cli_Exit_Ok);
+    EXPECT_EQ(nothing.Out, "No block is selected; nothing was written.\n");
+    const TCli_Run same = Edit_Writing_Nothing("rotate", {"--quarter-turns", "4", "--json"});
+    EXPECT_EQ(same.Exit_Code, Cli_Exit_Ok);
+    EXPECT_EQ(json::parse(same.Out), json({{"file", Map()}, {"backup", nullptr},
+                                          {"changed", json::array()}}));
+    EXPECT_FALSE(File_Exists(Backup()));
+}
+
+TEST_F(Cli_Edit_Test, Bad_Command_Lines_Are_Usage_Errors)
+{
+    ASSERT_EQ(test::Write_Challenge_File(Map(), test::Fixture_Challenge()), 0U);
+    const std::vector<std::pair<std::string, std::vector<std::string>>> cases = {
+        {"move", {"--index", "3-1"}},
+        {"move", {"--index", "x"}},
+        {"move", {"--index", "-1"}},
+        {"move", {"--within", "1", "2", "3"}},
+        {"move", {"--within", "1", "2", "3", "4", "5", "6", "7"}},
+        {"move", {"--within", "0", "0", "0", "0", "0", "256"}},
+        {"move", {"--dx", "256"}},
+        {"rotate", {}},
+        {"replace", {"--from", "StadiumRoadMain"}},
+        {"set", {}},
+        {"set", {"--x", "3"}},
+        {"set", {"--name", "StadiumRoadMain", "--rotation", "1"}},
+        {"set", {"0", "--index", "1", "--rotation", "1"}},
+        {"set", {"0", "--dry-run", "--rotation", "1"}},
+    };
+    for (const auto& [command, arguments] : cases) {
+        const TCli_Run run = Edit_Writing_Nothing(command, arguments);
+        EXPECT_EQ(run.Exit_Code, Cli_Exit_Usage) << command << testing::PrintToString(arguments);
+        EXPECT_NE(run.Err, "");
+    }
+    const TCli_Run help = Run_Command({"--help"});
+    for (const char* command : {"move", "rotate", "replace"}) {
+        EXPECT_NE(help.Out.find(command), std::string::npos) << command;
+    }
+}
+
+// Blocks 1, 5 and 6 of eight: their lines of the whole listing, counted as 3 of 8.
+TEST_F(Cli_Edit_Test, Blocks_Lists_A_Selection_Numbered_As_In_The_Whole_List)
+{
+    ASSERT_EQ(test::Write_Challenge_File(Map(), test::Fixture_Challenge()), 0U);
+    const std::vector<std::string> whole = Lines(Run_Command({"blocks", Map()}).Out);
+    const std::vector<std::string> selected =
+        Lines(Run_Command({"blocks", Map(), "--index", "5-6", "--index", "1"}).Out);
+    ASSERT_EQ(selected.size(), 7U);
+    EXPECT_EQ(selected[3], "Block count: 3 of 8");
+    EXPECT_EQ(std::vector<std::string>(selected.begin() + 4, selected.end()),
+              (std::vector<std::string>{whole[4 + 1], whole[4 + 5], whole[4 + 6]}));
+
+    const json listing = json::parse(
+        Run_Command({"blocks", "--json", Map(), "--name", "StadiumRoadMain", "--within", "0",
+                     "0", "0", "14", "2", "3"})
+            .Out);
+    EXPECT_EQ(listing["block_count"], 8);
+    EXPECT_EQ(listing["selected_count"], 3);
+    std::vector<int> indexes;
+    for (const json& block : listing["blocks"]) {
+        indexes.push_back(block["index"]);
+    }
+    EXPECT_EQ(indexes, (std::vector<int>{0, 1, 4}));
+}
+
+// The demo challenge is a Stadium map of 32 x 32 x 32 cells: its track moves one level up.
+TEST(Cli_Edit_Demo, The_Demo_Track_Moves_One_Level_Up)
+{
+    const test::TScratch_Folder folder;
+    ASSERT_EQ(Make_Demo_Game_Folder(folder.Path(), 0x3C), 0U);
+    const TCli_Run run = Run_Command({"move", "--game-folder", folder.Path(),
+                                      Demo_Challenge_Path(folder.Path()), "--dz", "1"});
+    EXPECT_EQ(run.Exit_Code, Cli_Exit_Ok) << run.Err;
+    EXPECT_EQ(Lines(run.Out).size(), 6U);
+}
+
+} // namespace
+} // namespace plotvane
