@@ -8,6 +8,7 @@
 #include "cli/Cli_Own_Challenge.h"
 #include "gbx/Gbx_IO.h"
 #include "gbx/Gbx_Memory_Tools.h"
+#include "platform/File_Lock.h"
 #include "platform/File_System.h"
 
 #include <algorithm>
@@ -172,6 +173,8 @@ void Print_Nothing_Changed(const TBatch_Edit_Request& request, const std::string
 void Edit_Blocks(const TBatch_Edit_Request& request, const TMemory_Mask& mask,
                  std::ostream& out, std::ostream& err)
 {
+    // Held until the map is written and read back, so that another edit of it waits.
+    const TFile_Lock lock(request.Map);
     TBlock_Listing challenge = Open_Challenge(request.Map, mask);
     Check_Author(challenge, request.Game_Folder, mask);
     const TBlock_Selection selection = Select_Blocks(
@@ -311,6 +314,8 @@ int Run_Batch_Edit(const TBatch_Edit_Request& request, const TMemory_Mask& mask,
         Report_Failure(err, request.Map, failure.what());
     } catch (const EInOutError& error) {
         Report_Failure(err, request.Map, error.what());
+    } catch (const EFile_In_Use& in_use) {
+        Report_Failure(err, request.Map, in_use.what());
     }
     return Cli_Exit_Failure;
 }

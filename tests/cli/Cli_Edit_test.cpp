@@ -1,5 +1,6 @@
 #include "cli/Cli_Commands.h"
 #include "cli/Demo_Game_Folder.h"
+#include "platform/File_Lock.h"
 #include "platform/File_System.h"
 
 #include "tests/cli/Cli_Challenge_Files.h"
@@ -285,6 +286,32 @@ TEST_F(Cli_Edit_Test, Bad_Command_Lines_Are_Usage_Errors)
     const TCli_Run help = Run_Command({"--help"});
     for (const char* command : {"move", "rotate", "replace"}) {
         EXPECT_NE(help.Out.find(command), std::string::npos) << command;
+    }
+}
+
+// Every editing command over a selection holds the map's lock, as `set` on one block does, and
+// fails when its report is lost.
+TEST_F(Cli_Edit_Test, Edits_Wait_For_Another_Edit_Of_The_Map_And_Fail_When_Their_Report_Is_Lost)
+{
+    ASSERT_EQ(test::Write_Challenge_File(Map(), test::Fixture_Challenge()), 0U);
+    const std::vector<std::pair<std::string, std::vector<std::string>>> commands = {
+        {"move", {"--dz", "1"}}, {"set", {"--rotation", "2", "--index", "3"}}};
+    {
+        const TFile_Lock other_edit(Map());
+        for (const auto& [command, arguments] : commands) {
+            const TCli_Run run = Edit_Writing_Nothing(command, arguments);
+            EXPECT_EQ(run.Exit_Code, Cli_Exit_Failure) << command;
+            EXPECT_EQ(run.Err, "plotvane-cli: " + Map() +
+                                   ": the file is being changed by another program; try again "
+                                   "once it is done\n");
+        }
+    }
+    for (const auto& [command, arguments] : commands) {
+        std::vector<std::string> line = {command, "--game-folder", Game_Folder(), Map()};
+        line.insert(line.end(), arguments.begin(), arguments.end());
+        const TCli_Run run = Run_Command(line, true);
+        EXPECT_EQ(run.Exit_Code, Cli_Exit_Failure) << command;
+        EXPECT_EQ(run.Err, "plotvane-cli: standard output: the report could not be written\n");
     }
 }
 
