@@ -4,6 +4,7 @@
 #include "memory/Memory_Tools.h"
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 #include <utility>
 
@@ -66,12 +67,39 @@ std::uint8_t Stored_Byte(const TFlexible_Byte_Array& image, std::uint32_t offset
     return static_cast<std::uint8_t>(image[offset] ^ mask);
 }
 
+// A width known when compiling lets each record's bytes be done without a loop.
+template <std::uint32_t Width>
+void Xor_Records(std::uint8_t* image, const std::vector<std::uint32_t>& offsets,
+                 const std::uint8_t* difference)
+{
+    for (const std::uint32_t offset : offsets) {
+        for (std::uint32_t i = 0; i < Width; ++i) {
+            image[offset + i] ^= difference[i];
+        }
+        difference += Width;
+    }
+}
+
 void Xor_Changes(TFlexible_Byte_Array& image, const TByte_Changes& changes)
 {
+    std::uint8_t* const bytes = image.data();
     const std::uint8_t* difference = changes.Differences.data();
+    switch (changes.Width) {
+    case 1:
+        return Xor_Records<1>(bytes, changes.Offsets, difference);
+    case 2:
+        return Xor_Records<2>(bytes, changes.Offsets, difference);
+    case 3:
+        return Xor_Records<3>(bytes, changes.Offsets, difference);
+    case 4:
+        return Xor_Records<4>(bytes, changes.Offsets, difference);
+    default:
+        break;
+    }
+    const std::uint32_t width = changes.Width;
     for (const std::uint32_t offset : changes.Offsets) {
-        for (std::uint32_t i = 0; i < changes.Width; ++i) {
-            image[offset + i] ^= *difference++;
+        for (std::uint32_t i = 0; i < width; ++i) {
+            bytes[offset + i] ^= *difference++;
         }
     }
 }
@@ -143,6 +171,21 @@ bool Has_Changes(const std::vector<std::uint8_t>& differences)
 {
     return std::any_of(differences.begin(), differences.end(),
                        [](std::uint8_t difference) { return difference != 0; });
+}
+
+// Four bytes as one word, in their order in memory, and back.
+std::uint32_t Word_Of(const std::array<std::uint8_t, 4>& bytes)
+{
+    std::uint32_t word = 0;
+    std::memcpy(&word, bytes.data(), 4);
+    return word;
+}
+
+std::array<std::uint8_t, 4> Bytes_Of(std::uint32_t word)
+{
+    std::array<std::uint8_t, 4> bytes{};
+    std::memcpy(bytes.data(), &word, 4);
+    return bytes;
 }
 
 // A new rotation above the game's range becomes its highest; one equal to the stored byte
@@ -252,39 +295,35 @@ TEdit_Result TChallenge_Edit_Session::Move(const TBlock_Selection& selection, in
         return refusal;
     }
     const std::array<int, 3> offsets = {dx, dz, dy};
-    // Out of the bytes' range first: that refusal stands whatever the caller allows.
-    for (std::size_t i = 0; i < fields.size(); ++i) {
+    // Past the bytes' range when the challenge's size does not count.
+    const std::array<std::uint32_t, 3> size = !allow_outside_challenge && list_.Challenge_Size
+                                                  ? *list_.Challenge_Size
+                                                  : std::array<std::uint32_t, 3>{256, 256, 256};
+    // One pass finds the new bytes and checks them; nothing is written before the whole
+    // selection has passed. Out of the bytes' range refuses whatever the caller allows, so it
+    // is looked for in every block before a block outside the challenge refuses.
+    TByte_Changes positions{3, std::move(fields), {}};
+    positions.Differences.resize(positions.Offsets.size() * 3);
+    std::optional<std::size_t> first_outside;
+    for (std::size_t i = 0; i < positions.Offsets.size(); ++i) {
+        const std::uint32_t offset = positions.Offsets[i] += Position_Field;
         for (std::uint32_t axis = 0; axis < 3; ++axis) {
-            const int moved = Stored_Byte(image_, fields[i] + Position_Field + axis, mask_) +
-                              offsets[axis];
+            const std::uint8_t stored = Stored_Byte(image_, offset + axis, mask_);
+            const int moved = stored + offsets[axis];
             if (moved < 0 || moved > 255) {
                 return {TEdit_Status::Position_Out_Of_Range, selection[i], 0};
             }
+            if (!first_outside && static_cast<std::uint32_t>(moved) >= size[axis]) {
+                first_outside = i;
+            }
+            positions.Differences[3 * i + axis] = static_cast<std::uint8_t>(stored ^ moved);
         }
     }
-    if (!allow_outside_challenge && list_.Challenge_Size) {
-        for (std::size_t i = 0; i < fields.size(); ++i) {
-            for (std::uint32_t axis = 0; axis < 3; ++axis) {
-                const int moved = Stored_Byte(image_, fields[i] + Position_Field + axis, mask_) +
-                                  offsets[axis];
-                if (static_cast<std::uint32_t>(moved) >= (*list_.Challenge_Size)[axis]) {
-                    return {TEdit_Status::Outside_Challenge, selection[i], 0};
-                }
-            }
-        }
+    if (first_outside) {
+        return {TEdit_Status::Outside_Challenge, selection[*first_outside], 0};
     }
     if (selection.empty() || (dx == 0 && dz == 0 && dy == 0)) {
         return {TEdit_Status::Unchanged, 0, 0};
-    }
-    TByte_Changes positions{3, std::move(fields), {}};
-    positions.Differences.reserve(positions.Offsets.size() * 3);
-    for (std::uint32_t& offset : positions.Offsets) {
-        offset += Position_Field;
-        for (std::uint32_t axis = 0; axis < 3; ++axis) {
-            const std::uint8_t stored = Stored_Byte(image_, offset + axis, mask_);
-            positions.Differences.push_back(
-                static_cast<std::uint8_t>(stored ^ (stored + offsets[axis])));
-        }
     }
     TStep step;
     step.Text = Blocks_Text("Move", selection);
@@ -307,32 +346,55 @@ TEdit_Result TChallenge_Edit_Session::Set(const TBlock_Selection& selection,
     const bool sets_variations =
         std::any_of(settings.Variations.begin(), settings.Variations.end(),
                     [](const std::optional<std::uint8_t>& value) { return value.has_value(); });
+    // The image's bytes and the differences are read and written through pointers held in
+    // locals: a byte store may alias any object, which would make the compiler read a vector's
+    // pointer again after each one.
+    const std::uint8_t* const image = image_.data();
+    const TMemory_Mask mask = mask_;
     TByte_Changes rotations{1, {}, {}};
+    if (settings.Rotation) {
+        const std::uint8_t rotation = *settings.Rotation;
+        rotations.Offsets = fields;
+        rotations.Differences.resize(fields.size());
+        std::uint8_t* const differences = rotations.Differences.data();
+        for (std::size_t i = 0; i < fields.size(); ++i) {
+            const auto stored = static_cast<std::uint8_t>(image[fields[i]] ^ mask);
+            differences[i] = static_cast<std::uint8_t>(stored ^ Rotation_To_Write(stored, rotation));
+        }
+    }
     TByte_Changes variations{4, {}, {}};
     bool reading_changes = false;
-    for (std::size_t i = 0; i < fields.size(); ++i) {
-        if (settings.Rotation) {
-            const std::uint8_t stored = Stored_Byte(image_, fields[i], mask_);
-            rotations.Offsets.push_back(fields[i]);
-            rotations.Differences.push_back(
-                static_cast<std::uint8_t>(stored ^ Rotation_To_Write(stored, *settings.Rotation)));
-        }
-        if (!sets_variations) {
-            continue;
-        }
-        std::array<std::uint8_t, 4> old_values{};
-        std::array<std::uint8_t, 4> new_values{};
+    if (sets_variations) {
+        variations.Offsets.resize(fields.size());
+        variations.Differences.resize(fields.size() * 4);
+        std::uint8_t* const differences = variations.Differences.data();
+        // The four bytes as one word each, laid out as in the image: the bytes kept, the
+        // bytes given, the mask.
+        std::array<std::uint8_t, 4> kept_bytes{};
+        std::array<std::uint8_t, 4> given_bytes{};
         for (std::uint32_t v = 0; v < 4; ++v) {
-            old_values[v] = Stored_Byte(image_, fields[i] + Variations_Field + v, mask_);
-            new_values[v] = settings.Variations[v].value_or(old_values[v]);
-            variations.Differences.push_back(static_cast<std::uint8_t>(old_values[v] ^ new_values[v]));
+            kept_bytes[v] = settings.Variations[v] ? 0 : 0xFF;
+            given_bytes[v] = settings.Variations[v].value_or(0);
         }
-        variations.Offsets.push_back(fields[i] + Variations_Field);
-        if (Variations_Change_Game_Reading(old_values, new_values)) {
-            if (!allow_game_reading_change) {
-                return {TEdit_Status::Changes_Game_Reading, selection[i], 0};
+        const std::uint32_t kept = Word_Of(kept_bytes);
+        const std::uint32_t given = Word_Of(given_bytes);
+        const std::uint32_t mask_word = 0x01010101U * mask;
+        for (std::size_t i = 0; i < fields.size(); ++i) {
+            const std::uint32_t offset = fields[i] + Variations_Field;
+            std::uint32_t old_word = 0;
+            std::memcpy(&old_word, image + offset, 4);
+            old_word ^= mask_word;
+            const std::uint32_t new_word = (old_word & kept) | given;
+            const std::uint32_t difference = old_word ^ new_word;
+            std::memcpy(differences + 4 * i, &difference, 4);
+            variations.Offsets[i] = offset;
+            if (difference != 0 &&
+                Variations_Change_Game_Reading(Bytes_Of(old_word), Bytes_Of(new_word))) {
+                if (!allow_game_reading_change) {
+                    return {TEdit_Status::Changes_Game_Reading, selection[i], 0};
+                }
+                reading_changes = true;
             }
-            reading_changes = true;
         }
     }
     TStep step;
@@ -395,9 +457,15 @@ TEdit_Result TChallenge_Edit_Session::Replace_Name(const TBlock_Selection& selec
     // The blocks named `from`: those that write it in place (each an entry of its own) and
     // those that refer to an entry holding it.
     const std::vector<std::string>& table = list_.String_Table;
+    // Each entry's text compared once, not once per block that names it.
+    std::vector<bool> holds_from(table.size(), false);
+    for (std::size_t entry = 0; entry < table.size(); ++entry) {
+        holds_from[entry] = table[entry] == from;
+    }
     std::vector<bool> renamed_entry(table.size(), false);
     std::vector<std::uint32_t> in_place_blocks;
     std::vector<std::uint32_t> referring_blocks;
+    referring_blocks.reserve(selection.size());
     for (std::size_t i = 0; i < selection.size(); ++i) {
         const std::uint32_t block = selection[i];
         const std::uint32_t offset = list_.Block_Offsets[block];
@@ -405,11 +473,11 @@ TEdit_Result TChallenge_Edit_Session::Replace_Name(const TBlock_Selection& selec
         const std::uint16_t index = Read_Word(image_, cursor, false, mask_);
         if (index == 0) {
             const std::uint32_t entry = list_.Last_String_Indexes[block];
-            if (entry < table.size() && table[entry] == from) {
+            if (entry < table.size() && holds_from[entry]) {
                 in_place_blocks.push_back(block);
                 renamed_entry[entry] = true;
             }
-        } else if (index < table.size() && table[index] == from) {
+        } else if (index < table.size() && holds_from[index]) {
             referring_blocks.push_back(block);
         }
     }
@@ -444,6 +512,8 @@ TEdit_Result TChallenge_Edit_Session::Replace_Name(const TBlock_Selection& selec
         }
     }
     TByte_Changes references{2, {}, {}};
+    references.Offsets.reserve(referring_blocks.size());
+    references.Differences.reserve(referring_blocks.size() * 2);
     for (const std::uint32_t block : referring_blocks) {
         std::uint32_t cursor = list_.Block_Offsets[block];
         const std::uint16_t index = Read_Word(image_, cursor, false, mask_);
