@@ -4,7 +4,6 @@
 #include "memory/Memory_Tools.h"
 
 #include <algorithm>
-#include <cstring>
 #include <limits>
 #include <utility>
 
@@ -124,6 +123,13 @@ std::vector<std::uint8_t> Stored_Bytes(const TFlexible_Byte_Array& image, std::u
     return {image.begin() + offset, image.begin() + static_cast<std::ptrdiff_t>(offset + count)};
 }
 
+// Four bytes as a little-endian value.
+std::uint32_t Little_Endian_Value(const std::uint8_t* bytes)
+{
+    return std::uint32_t{bytes[0]} | std::uint32_t{bytes[1]} << 8 | std::uint32_t{bytes[2]} << 16 |
+           std::uint32_t{bytes[3]} << 24;
+}
+
 // Where the eight bytes of a listed block begin, after its name; nothing when the block was
 // not listed or its record does not lie inside the image.
 std::optional<std::uint32_t> Fields_Offset(const TFlexible_Byte_Array& image,
@@ -133,15 +139,17 @@ std::optional<std::uint32_t> Fields_Offset(const TFlexible_Byte_Array& image,
     if (block >= list.Block_Offsets.size()) {
         return std::nullopt;
     }
+    // Read through a pointer: every selected block of a batch comes through here.
     const std::uint32_t offset = list.Block_Offsets[block];
     if (!Bytes_Available(image, offset, 8)) {
         return std::nullopt;
     }
-    std::uint32_t cursor = offset;
+    const std::uint8_t* const record = image.data() + offset;
     std::uint64_t fields = offset + std::uint64_t{4};
-    if (Read_Word(image, cursor, false, mask) == 0) {
-        cursor = offset + 4;
-        fields = offset + 8 + std::uint64_t{Read_DWord(image, cursor, false, mask)};
+    if ((record[0] ^ mask) == 0 && (record[1] ^ mask) == 0) {
+        // A name written in place: its length, then its text.
+        const std::uint32_t length = Little_Endian_Value(record + 4) ^ (0x01010101U * mask);
+        fields = offset + 8 + std::uint64_t{length};
     }
     if (!Bytes_Available(image, fields, Block_Field_Count)) {
         return std::nullopt;
@@ -155,14 +163,14 @@ bool Selected_Fields(const TFlexible_Byte_Array& image,
                      const TBlock_Selection& selection, const TMemory_Mask& mask,
                      std::vector<std::uint32_t>& fields, TEdit_Result& refusal)
 {
-    fields.reserve(selection.size());
-    for (const std::uint32_t block : selection) {
-        const std::optional<std::uint32_t> offset = Fields_Offset(image, list, block, mask);
+    fields.resize(selection.size());
+    for (std::size_t i = 0; i < selection.size(); ++i) {
+        const std::optional<std::uint32_t> offset = Fields_Offset(image, list, selection[i], mask);
         if (!offset) {
-            refusal = {TEdit_Status::Block_Not_Walked, block, 0};
+            refusal = {TEdit_Status::Block_Not_Walked, selection[i], 0};
             return false;
         }
-        fields.push_back(*offset);
+        fields[i] = *offset;
     }
     return true;
 }
@@ -171,21 +179,6 @@ bool Has_Changes(const std::vector<std::uint8_t>& differences)
 {
     return std::any_of(differences.begin(), differences.end(),
                        [](std::uint8_t difference) { return difference != 0; });
-}
-
-// Four bytes as one word, in their order in memory, and back.
-std::uint32_t Word_Of(const std::array<std::uint8_t, 4>& bytes)
-{
-    std::uint32_t word = 0;
-    std::memcpy(&word, bytes.data(), 4);
-    return word;
-}
-
-std::array<std::uint8_t, 4> Bytes_Of(std::uint32_t word)
-{
-    std::array<std::uint8_t, 4> bytes{};
-    std::memcpy(bytes.data(), &word, 4);
-    return bytes;
 }
 
 // A new rotation above the game's range becomes its highest; one equal to the stored byte
@@ -359,7 +352,8 @@ TEdit_Result TChallenge_Edit_Session::Set(const TBlock_Selection& selection,
         std::uint8_t* const differences = rotations.Differences.data();
         for (std::size_t i = 0; i < fields.size(); ++i) {
             const auto stored = static_cast<std::uint8_t>(image[fields[i]] ^ mask);
-            differences[i] = static_cast<std::uint8_t>(stored ^ Rotation_To_Write(stored, rotation));
+            differences[i] =
+                static_cast<std::uint8_t>(stored ^ Rotation_To_Write(stored, rotation));
         }
     }
     TByte_Changes variations{4, {}, {}};
@@ -368,28 +362,25 @@ TEdit_Result TChallenge_Edit_Session::Set(const TBlock_Selection& selection,
         variations.Offsets.resize(fields.size());
         variations.Differences.resize(fields.size() * 4);
         std::uint8_t* const differences = variations.Differences.data();
-        // The four bytes as one word each, laid out as in the image: the bytes kept, the
-        // bytes given, the mask.
-        std::array<std::uint8_t, 4> kept_bytes{};
-        std::array<std::uint8_t, 4> given_bytes{};
+        // The four bytes as the game reads them, one little-endian value: those kept, those
+        // given.
+        std::uint32_t kept = 0;
+        std::uint32_t given = 0;
         for (std::uint32_t v = 0; v < 4; ++v) {
-            kept_bytes[v] = settings.Variations[v] ? 0 : 0xFF;
-            given_bytes[v] = settings.Variations[v].value_or(0);
+            kept |= (settings.Variations[v] ? 0U : 0xFFU) << (8 * v);
+            given |= std::uint32_t{settings.Variations[v].value_or(0)} << (8 * v);
         }
-        const std::uint32_t kept = Word_Of(kept_bytes);
-        const std::uint32_t given = Word_Of(given_bytes);
-        const std::uint32_t mask_word = 0x01010101U * mask;
+        const std::uint32_t mask_value = 0x01010101U * mask;
         for (std::size_t i = 0; i < fields.size(); ++i) {
             const std::uint32_t offset = fields[i] + Variations_Field;
-            std::uint32_t old_word = 0;
-            std::memcpy(&old_word, image + offset, 4);
-            old_word ^= mask_word;
-            const std::uint32_t new_word = (old_word & kept) | given;
-            const std::uint32_t difference = old_word ^ new_word;
-            std::memcpy(differences + 4 * i, &difference, 4);
+            const std::uint32_t old_value = Little_Endian_Value(image + offset) ^ mask_value;
+            const std::uint32_t new_value = (old_value & kept) | given;
+            const std::uint32_t difference = old_value ^ new_value;
+            for (std::uint32_t v = 0; v < 4; ++v) {
+                differences[4 * i + v] = static_cast<std::uint8_t>(difference >> (8 * v));
+            }
             variations.Offsets[i] = offset;
-            if (difference != 0 &&
-                Variations_Change_Game_Reading(Bytes_Of(old_word), Bytes_Of(new_word))) {
+            if (Flags_Change_Game_Reading(old_value, new_value)) {
                 if (!allow_game_reading_change) {
                     return {TEdit_Status::Changes_Game_Reading, selection[i], 0};
                 }
@@ -457,25 +448,32 @@ TEdit_Result TChallenge_Edit_Session::Replace_Name(const TBlock_Selection& selec
     // The blocks named `from`: those that write it in place (each an entry of its own) and
     // those that refer to an entry holding it.
     const std::vector<std::string>& table = list_.String_Table;
-    // Each entry's text compared once, not once per block that names it.
-    std::vector<bool> holds_from(table.size(), false);
+    // Each entry's text compared once, not once per block that names it. Bytes rather than
+    // bits: they are read once per selected block.
+    std::vector<char> holds_from(table.size(), 0);
     for (std::size_t entry = 0; entry < table.size(); ++entry) {
         holds_from[entry] = table[entry] == from;
     }
-    std::vector<bool> renamed_entry(table.size(), false);
+    std::vector<char> renamed_entry(table.size(), 0);
     std::vector<std::uint32_t> in_place_blocks;
     std::vector<std::uint32_t> referring_blocks;
     referring_blocks.reserve(selection.size());
+    // The index of a block's name (0: written in place); the selected blocks' records lie
+    // inside the image, as Selected_Fields found.
+    const std::uint8_t* const image = image_.data();
+    const TMemory_Mask mask = mask_;
+    const auto name_index = [image, mask](std::uint32_t offset) {
+        return static_cast<std::uint16_t>((image[offset] ^ mask) |
+                                          (image[offset + 1] ^ mask) << 8);
+    };
     for (std::size_t i = 0; i < selection.size(); ++i) {
         const std::uint32_t block = selection[i];
-        const std::uint32_t offset = list_.Block_Offsets[block];
-        std::uint32_t cursor = offset;
-        const std::uint16_t index = Read_Word(image_, cursor, false, mask_);
+        const std::uint16_t index = name_index(list_.Block_Offsets[block]);
         if (index == 0) {
             const std::uint32_t entry = list_.Last_String_Indexes[block];
             if (entry < table.size() && holds_from[entry]) {
                 in_place_blocks.push_back(block);
-                renamed_entry[entry] = true;
+                renamed_entry[entry] = 1;
             }
         } else if (index < table.size() && holds_from[index]) {
             referring_blocks.push_back(block);
@@ -512,22 +510,27 @@ TEdit_Result TChallenge_Edit_Session::Replace_Name(const TBlock_Selection& selec
         }
     }
     TByte_Changes references{2, {}, {}};
-    references.Offsets.reserve(referring_blocks.size());
-    references.Differences.reserve(referring_blocks.size() * 2);
+    references.Offsets.resize(referring_blocks.size());
+    references.Differences.resize(referring_blocks.size() * 2);
+    std::uint32_t* const reference_offsets = references.Offsets.data();
+    std::uint8_t* const differences = references.Differences.data();
+    std::size_t retargeted = 0;
     for (const std::uint32_t block : referring_blocks) {
-        std::uint32_t cursor = list_.Block_Offsets[block];
-        const std::uint16_t index = Read_Word(image_, cursor, false, mask_);
+        const std::uint32_t offset = list_.Block_Offsets[block];
+        const std::uint16_t index = name_index(offset);
         if (renamed_entry[index]) {
             continue; // renamed with its entry
         }
         if (first_to == 0 || first_to > list_.Last_String_Indexes[block]) {
             return {TEdit_Status::Name_Not_Defined, block, 0};
         }
-        references.Offsets.push_back(list_.Block_Offsets[block]);
-        references.Differences.push_back(
-            static_cast<std::uint8_t>((index ^ first_to) & 0xFF));
-        references.Differences.push_back(static_cast<std::uint8_t>((index ^ first_to) >> 8));
+        reference_offsets[retargeted] = offset;
+        differences[2 * retargeted] = static_cast<std::uint8_t>((index ^ first_to) & 0xFF);
+        differences[2 * retargeted + 1] = static_cast<std::uint8_t>((index ^ first_to) >> 8);
+        ++retargeted;
     }
+    references.Offsets.resize(retargeted);
+    references.Differences.resize(retargeted * 2);
     if (!in_place_blocks.empty()) {
         if (!Bytes_Available(image_, list_.Size_Fields_Offset, Size_Fields_Bytes) ||
             list_.Size_Fields_Offset == 0) {
