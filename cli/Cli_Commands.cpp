@@ -200,6 +200,12 @@ int Run_Command_Line(int argc, const char* const* argv, std::ostream& out, std::
                  "Only set, move, rotate and replace change a file.",
                  Cli_Program_Name};
     app.require_subcommand(1);
+    app.footer("move, rotate, replace, and set without INDEX, edit a selection of blocks (blocks "
+               "lists one): --index N or N-M, --name NAME, --within X1 Z1 Y1 X2 Z2 Y2; repeats of "
+               "one option add blocks, different options narrow each other, none selects every "
+               "block. --dry-run prints what would change and writes nothing. These edits do not "
+               "update the challenge's validation times or its checkpoint list. See COMMAND "
+               "--help.");
     TCli_Options options;
 
     CLI::App* info = app.add_subcommand(

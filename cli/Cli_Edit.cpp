@@ -231,8 +231,8 @@ CLI::App* Add_Batch_Command(CLI::App& app, const std::string& name, const std::s
                             TBatch_Edit_Request& request, TKind kind)
 {
     CLI::App* command = app.add_subcommand(
-        name, what + " of a challenge by one of the local online profiles, as one edit; the file "
-                     "is first copied to MAP.bak");
+        name, what + ". Only on a challenge by one of the local online profiles; one edit, the "
+                     "file first copied to MAP.bak");
     request.Edit.Kind = kind;
     Add_Batch_Edit_Options(*command, request);
     return command;

@@ -2,20 +2,15 @@
 
 #include "challenge/Gbx_Challenge_Read.h"
 #include "challenge/Gbx_Challenge_Write.h"
-#include "challenge/Gbx_Profile_Read.h"
-#include "challenge/TMF_Base_Tools.h"
 #include "cli/Cli_Block_Listing.h"
 #include "cli/Cli_Commands.h"
 #include "cli/Cli_Failures.h"
 #include "cli/Cli_Output.h"
 #include "cli/Cli_Own_Challenge.h"
 #include "cli/Cli_Reports.h"
-#include "gbx/Gbx_Base_Structure.h"
 #include "gbx/Gbx_IO.h"
 #include "platform/File_Lock.h"
 #include "platform/File_System.h"
-
-#include <stdexcept>
 
 namespace plotvane {
 

@@ -284,6 +284,7 @@ TEST_F(Cli_Edit_Test, Bad_Command_Lines_Are_Usage_Errors)
         EXPECT_NE(run.Err, "");
     }
     const TCli_Run help = Run_Command({"--help"});
+    EXPECT_NE(help.Out.find("checkpoint list"), std::string::npos);
     for (const char* command : {"move", "rotate", "replace"}) {
         EXPECT_NE(help.Out.find(command), std::string::npos) << command;
     }
