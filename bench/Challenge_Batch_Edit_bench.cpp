@@ -1,9 +1,10 @@
 // Move, set and replace of every block of a 1,000,000-block challenge, and the undo of each,
-// beside the block walk of the same image measured in the same run; and the memory that the
-// undo history keeps for a move of every block.
+// beside the block walk of the same image measured in the same run; a selection by name and
+// box beside the walk; and the memory that the undo history keeps for a move of every block.
 
 #include "bench/Bench_Ratios.h"
 #include "bench/Peak_Memory.h"
+#include "challenge/Block_Selection.h"
 #include "challenge/Challenge_Edit_Session.h"
 #include "challenge/Gbx_Challenge_Read.h"
 #include "gbx/Gbx_IO.h"
@@ -189,6 +190,22 @@ void BM_Undo_Replace_Every_Block(benchmark::State& state)
     Run_Edit(state, setup.Selection, setup.Edit, session, true);
 }
 
+// A selection by name and by box, which reads every block's name index and position.
+void BM_Select_Blocks_By_Name_And_Box(benchmark::State& state)
+{
+    const TFlexible_Byte_Array& image = Large_Challenge();
+    const TTMF_Challenge_Block_Address_List list = Challenge_Read_Block_List(image, Mask);
+    TChallenge_Edit_Session session(image, Mask);
+    TBlock_Criteria criteria;
+    criteria.Names = {Replace_Names(session).From};
+    criteria.Boxes = {Grid_Box_Between({0, 0, 0}, {15, 31, 31})};
+    for (auto _ : state) {
+        const TBlock_Selection selection = Select_Blocks(image, list, criteria, Mask);
+        benchmark::DoNotOptimize(selection.data());
+    }
+    Set_Processed(state);
+}
+
 // What the process holds more after a move of every block than before it, once the move's
 // passing allocations are given back: the undo history of that one step.
 void BM_Move_History_Memory(benchmark::State& state)
@@ -221,6 +238,7 @@ BENCHMARK(BM_Set_Every_Block)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Undo_Set_Every_Block)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Replace_Every_Block)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Undo_Replace_Every_Block)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Select_Blocks_By_Name_And_Box)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Move_History_Memory)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 } // namespace
@@ -237,5 +255,6 @@ int main(int argc, char** argv)
          {"BM_Set_Every_Block", "BM_Challenge_Read_Block_List"},
          {"BM_Undo_Set_Every_Block", "BM_Set_Every_Block"},
          {"BM_Replace_Every_Block", "BM_Challenge_Read_Block_List"},
-         {"BM_Undo_Replace_Every_Block", "BM_Replace_Every_Block"}});
+         {"BM_Undo_Replace_Every_Block", "BM_Replace_Every_Block"},
+         {"BM_Select_Blocks_By_Name_And_Box", "BM_Challenge_Read_Block_List"}});
 }
