@@ -104,6 +104,14 @@ std::string Refusal_Text(const TEdit_Result& result, const TBatch_Edit& edit,
     }
 }
 
+TBlock_Field_Bytes Field_Bytes(const TChallenge_Block_View& block)
+{
+    return {block.Rotation,      block.X,
+            block.Z,             block.Y,
+            block.Variations[0], block.Variations[1],
+            block.Variations[2], block.Variations[3]};
+}
+
 // The eight bytes of each selected block, to tell afterwards which ones an edit changed.
 std::vector<TBlock_Field_Bytes> Field_Bytes_Of(const TChallenge_Edit_Session& session,
                                                const TBlock_Selection& selection)
@@ -111,25 +119,43 @@ std::vector<TBlock_Field_Bytes> Field_Bytes_Of(const TChallenge_Edit_Session& se
     std::vector<TBlock_Field_Bytes> bytes;
     bytes.reserve(selection.size());
     for (const std::uint32_t number : selection) {
-        const auto block =
-            Challenge_Read_Block_View(session.Image(), session.Blocks(), number, session.Mask());
-        bytes.push_back({block->Rotation, block->X, block->Z, block->Y, block->Variations[0],
-                         block->Variations[1], block->Variations[2], block->Variations[3]});
+        bytes.push_back(Field_Bytes(*Challenge_Read_Block_View(session.Image(), session.Blocks(),
+                                                               number, session.Mask())));
     }
     return bytes;
 }
 
-// The selected blocks whose bytes are no longer `before`, or that the walk no longer reaches.
+// The selected blocks whose bytes are no longer `before`, or that the walk no longer reaches
+// (forced variations may change how the list is read).
 TBlock_Selection Changed_Blocks(const TChallenge_Edit_Session& session,
                                 const TBlock_Selection& selection,
                                 const std::vector<TBlock_Field_Bytes>& before)
 {
-    const std::vector<TBlock_Field_Bytes> after = Field_Bytes_Of(session, selection);
     TBlock_Selection changed;
     for (std::size_t i = 0; i < selection.size(); ++i) {
-        if (after[i] != before[i]) {
+        const auto block = Challenge_Read_Block_View(session.Image(), session.Blocks(),
+                                                     selection[i], session.Mask());
+        if (!block || Field_Bytes(*block) != before[i]) {
             changed.push_back(selection[i]);
         }
+    }
+    return changed;
+}
+
+// The changed blocks that the walk of the result lists: forced variations may change how the
+// list is read, so that a block no longer reads back. It was written as asked all the same,
+// which one line on `err` says.
+TBlock_Selection Listed_Changed(TBlock_Selection changed, const TListed_Blocks& result,
+                                const TBatch_Edit_Request& request, std::ostream& err)
+{
+    const std::size_t listed = result.List.Block_Offsets.size();
+    if (!changed.empty() && changed.back() >= listed) {
+        Report_Failure(err, request.Map,
+                       std::string(request.Dry_Run ? "would be written" : "written") +
+                           ", but the block list of the written file can no longer be read as "
+                           "far as block " + std::to_string(changed.back()) +
+                           "; the game may not load it either");
+        changed.erase(std::lower_bound(changed.begin(), changed.end(), listed), changed.end());
     }
     return changed;
 }
@@ -199,32 +225,24 @@ void Edit_Blocks(const TBatch_Edit_Request& request, const TMemory_Mask& mask,
     if (result.Status != TEdit_Status::Done) {
         throw ECli_Edit_Failure(Refusal_Text(result, request.Edit, session));
     }
-    TBlock_Selection changed = replaces ? named : Changed_Blocks(session, selection, before);
+    const TBlock_Selection changed =
+        replaces ? named : Changed_Blocks(session, selection, before);
 
     if (request.Dry_Run) {
         std::uint32_t delta = 0;
         Check_Status(Gbx_Packed_Offset_Delta(session.Image(), mask, delta));
-        Print_Changed(request, std::nullopt, {session.Image(), session.Blocks(), mask, delta},
-                      changed, out);
+        const TListed_Blocks edited = {session.Image(), session.Blocks(), mask, delta};
+        Print_Changed(request, std::nullopt, edited,
+                      Listed_Changed(changed, edited, request, err), out);
         return;
     }
     const std::string backup = Make_Backup(request.Map);
     Check_Status(Gbx_Save_File(request.Map, session.Image(), 0, mask));
 
     const TBlock_Listing written = Open_Challenge(request.Map, mask);
-    // Forced variations may change how the list is read, so that a block no longer reads
-    // back: it was written as asked all the same.
-    const std::size_t written_count = written.List.Block_Offsets.size();
-    if (!changed.empty() && changed.back() >= written_count) {
-        const std::uint32_t lost = changed.back();
-        changed.erase(std::lower_bound(changed.begin(), changed.end(), written_count),
-                      changed.end());
-        Report_Failure(err, request.Map,
-                       "written, but the block list of the written file can no longer be read "
-                       "as far as block " + std::to_string(lost) +
-                       "; the game may not load it either");
-    }
-    Print_Changed(request, backup, Listed_Blocks(written), changed, out);
+    const TListed_Blocks read_back = Listed_Blocks(written);
+    Print_Changed(request, backup, read_back, Listed_Changed(changed, read_back, request, err),
+                  out);
 }
 
 CLI::App* Add_Batch_Command(CLI::App& app, const std::string& name, const std::string& what,

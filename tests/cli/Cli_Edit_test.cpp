@@ -244,6 +244,19 @@ TEST_F(Cli_Edit_Test, A_Refused_Edit_Names_The_First_Refusing_Block_And_Writes_N
     EXPECT_EQ(after[1].Name, "StadiumRoad");
     EXPECT_EQ(after[4].Name, "StadiumRoadMain");
     EXPECT_EQ(after[2].X, 32);
+
+    // Forced, variations that drop block 2's author record: the file is written, and the
+    // changed blocks print as the new list reads them, block 3 now being that record.
+    const TBytes before_forced = test::Read_Plain_File(Map());
+    const TCli_Run forced_reading =
+        Edit("set", {"--variations", "4", "0", "6", "7", "--index", "1-3", "--force"});
+    EXPECT_EQ(forced_reading.Exit_Code, Cli_Exit_Ok) << forced_reading.Err;
+    EXPECT_EQ(test::Read_Plain_File(Backup()), before_forced);
+    EXPECT_NE(test::Read_Plain_File(Map()), before_forced);
+    const std::vector<std::string> lines = Lines(forced_reading.Out);
+    ASSERT_EQ(lines.size(), 3U) << forced_reading.Out;
+    EXPECT_EQ(lines[2].rfind("Block 3 (", 0), 0U);
+    EXPECT_NE(lines[2].find(": Nadeo  rotation"), std::string::npos) << lines[2];
 }
 
 TEST_F(Cli_Edit_Test, An_Empty_Selection_Or_No_Change_Says_So_And_Writes_Nothing)
