@@ -1,31 +1,10 @@
 #include "challenge/Block_Columns.h"
 
-#include "memory/Memory_Tools.h"
+#include "challenge/Gbx_Challenge_Read.h"
 
 #include <algorithm>
 
 namespace plotvane {
-
-namespace {
-
-// Where a listed block's eight bytes begin, after its name; 0 when its record does not lie in
-// the image (the image changed since the walk).
-std::uint32_t Fields_Offset(const TFlexible_Byte_Array& image, std::uint32_t offset,
-                            const TMemory_Mask& mask)
-{
-    if (!Bytes_Available(image, offset, 8)) {
-        return 0;
-    }
-    std::uint32_t cursor = offset;
-    std::uint64_t fields = offset + std::uint64_t{4};
-    if (Read_Word(image, cursor, false, mask) == 0) {
-        cursor = offset + 4;
-        fields = offset + 8 + std::uint64_t{Read_DWord(image, cursor, false, mask)};
-    }
-    return Bytes_Available(image, fields, 8) ? static_cast<std::uint32_t>(fields) : 0;
-}
-
-} // namespace
 
 // One pass: each block joins the chain of its column and may become its top. A column's full
 // order is made only when asked for.
@@ -38,11 +17,12 @@ TBlock_Columns::TBlock_Columns(const TFlexible_Byte_Array& image,
     heights_.resize(count);
     std::uint32_t block = 0;
     for (; block < count; ++block) {
-        const std::uint32_t fields = Fields_Offset(image, list.Block_Offsets[block], mask);
-        if (fields == 0) {
+        const std::optional<std::uint32_t> fields =
+            Challenge_Block_Fields_Offset(image, list, block, mask);
+        if (!fields) {
             break;
         }
-        const std::uint8_t* position = image.data() + fields + 1;
+        const std::uint8_t* position = image.data() + *fields + 1;
         TColumn& column = columns_[Column(position[0] ^ mask, position[2] ^ mask)];
         const auto height = static_cast<std::uint8_t>(position[1] ^ mask);
         if (column.Count == 0 || height > column.Top) {

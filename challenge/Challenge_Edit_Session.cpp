@@ -130,33 +130,6 @@ std::uint32_t Little_Endian_Value(const std::uint8_t* bytes)
            std::uint32_t{bytes[3]} << 24;
 }
 
-// Where the eight bytes of a listed block begin, after its name; nothing when the block was
-// not listed or its record does not lie inside the image.
-std::optional<std::uint32_t> Fields_Offset(const TFlexible_Byte_Array& image,
-                                           const TTMF_Challenge_Block_Address_List& list,
-                                           std::uint32_t block, const TMemory_Mask& mask)
-{
-    if (block >= list.Block_Offsets.size()) {
-        return std::nullopt;
-    }
-    // Read through a pointer: every selected block of a batch comes through here.
-    const std::uint32_t offset = list.Block_Offsets[block];
-    if (!Bytes_Available(image, offset, 8)) {
-        return std::nullopt;
-    }
-    const std::uint8_t* const record = image.data() + offset;
-    std::uint64_t fields = offset + std::uint64_t{4};
-    if ((record[0] ^ mask) == 0 && (record[1] ^ mask) == 0) {
-        // A name written in place: its length, then its text.
-        const std::uint32_t length = Little_Endian_Value(record + 4) ^ (0x01010101U * mask);
-        fields = offset + 8 + std::uint64_t{length};
-    }
-    if (!Bytes_Available(image, fields, Block_Field_Count)) {
-        return std::nullopt;
-    }
-    return static_cast<std::uint32_t>(fields);
-}
-
 // The fields of every selected block, or the first block whose fields cannot be found.
 bool Selected_Fields(const TFlexible_Byte_Array& image,
                      const TTMF_Challenge_Block_Address_List& list,
@@ -165,7 +138,8 @@ bool Selected_Fields(const TFlexible_Byte_Array& image,
 {
     fields.resize(selection.size());
     for (std::size_t i = 0; i < selection.size(); ++i) {
-        const std::optional<std::uint32_t> offset = Fields_Offset(image, list, selection[i], mask);
+        const std::optional<std::uint32_t> offset =
+            Challenge_Block_Fields_Offset(image, list, selection[i], mask);
         if (!offset) {
             refusal = {TEdit_Status::Block_Not_Walked, selection[i], 0};
             return false;
@@ -235,8 +209,7 @@ TEdit_Result TChallenge_Edit_Session::Write_Block(std::size_t block_index,
 {
     const auto block = static_cast<std::uint32_t>(block_index);
     const std::optional<std::uint32_t> fields =
-        block_index < list_.Block_Offsets.size() ? Fields_Offset(image_, list_, block, mask_)
-                                                 : std::nullopt;
+        Challenge_Block_Fields_Offset(image_, list_, block_index, mask_);
     if (!fields) {
         return {TEdit_Status::Block_Not_Walked, block_index, 0};
     }
@@ -259,7 +232,7 @@ TEdit_Result TChallenge_Edit_Session::Write_Block(std::size_t block_index,
     case TBlock_Write_Status::Image_Too_Large:
         return {TEdit_Status::Image_Too_Large, block_index, 0};
     }
-    const std::uint32_t new_fields = *Fields_Offset(image_, list_, block, mask_);
+    const std::uint32_t new_fields = *Challenge_Block_Fields_Offset(image_, list_, block, mask_);
     TStep step;
     step.Spans.push_back({offset, old_record,
                           Stored_Bytes(image_, offset, new_fields + Block_Field_Count - offset)});
@@ -566,7 +539,8 @@ TEdit_Result TChallenge_Edit_Session::Replace_Name(const TBlock_Selection& selec
             span.New = Stored_Bytes(image_, offset, 4 + to.size());
             step.Spans.push_back(std::move(span));
         }
-        step.Byte_Changes.push_back(Size_Field_Changes(image_, list_.Size_Fields_Offset, old_sizes));
+        step.Byte_Changes.push_back(
+            Size_Field_Changes(image_, list_.Size_Fields_Offset, old_sizes));
         step.Walk_After = true;
     }
     Finish_Step(std::move(step));

@@ -2,6 +2,7 @@
 
 #include "challenge/Gbx_Challenge_Structure.h"
 #include "memory/Base_Structure.h"
+#include "memory/Memory_Tools.h"
 
 #include <cstdint>
 #include <optional>
@@ -48,5 +49,33 @@ std::optional<TChallenge_Block> Challenge_Read_Block(
 std::optional<TChallenge_Block_View> Challenge_Read_Block_View(
     const TFlexible_Byte_Array& image, const TTMF_Challenge_Block_Address_List& list,
     std::size_t index, const TMemory_Mask& mask);
+
+// Where the eight bytes of block `index` of a walk of the same image begin, after its name;
+// nothing when the walk did not list the block or its record does not lie inside the image.
+// Inline, and read through a pointer: batch edits and the map come through here for every block.
+inline std::optional<std::uint32_t> Challenge_Block_Fields_Offset(
+    const TFlexible_Byte_Array& image, const TTMF_Challenge_Block_Address_List& list,
+    std::size_t index, const TMemory_Mask& mask)
+{
+    if (index >= list.Block_Offsets.size() ||
+        !Bytes_Available(image, list.Block_Offsets[index], 8)) {
+        return std::nullopt;
+    }
+    const std::uint32_t offset = list.Block_Offsets[index];
+    const std::uint8_t* const record = image.data() + offset;
+    std::uint64_t fields = offset + std::uint64_t{4};
+    if ((record[0] ^ mask) == 0 && (record[1] ^ mask) == 0) {
+        // A name written in place: its length, then its text.
+        std::uint32_t length = 0;
+        for (int i = 3; i >= 0; --i) {
+            length = length << 8 | static_cast<std::uint8_t>(record[4 + i] ^ mask);
+        }
+        fields = offset + 8 + std::uint64_t{length};
+    }
+    if (!Bytes_Available(image, fields, 8)) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint32_t>(fields);
+}
 
 } // namespace plotvane
