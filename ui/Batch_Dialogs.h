@@ -61,4 +61,14 @@ public:
     QComboBox* Replace_To_ComboBox = nullptr;
 };
 
+// The number of the block that Go to block selects, from 0 to the last block.
+class TGo_To_Dialog : public QDialog {
+    Q_OBJECT
+
+public:
+    TGo_To_Dialog(std::size_t block_count, int current_block, QWidget* parent);
+
+    QSpinBox* Go_To_Block_SpinEdit = nullptr;
+};
+
 } // namespace plotvane

@@ -3,6 +3,8 @@
 #include "challenge/Challenge_Edit_Session.h"
 #include "challenge/Gbx_Challenge_Read.h"
 
+#include <algorithm>
+
 namespace plotvane {
 
 namespace {
@@ -31,21 +33,79 @@ TBlock_List_Model::TBlock_List_Model(QObject* parent) : QAbstractListModel(paren
 void TBlock_List_Model::Show_List(const TChallenge_Edit_Session& session,
                                   std::int32_t packed_offset_delta)
 {
-    beginResetModel();
     session_ = &session;
     packed_offset_delta_ = packed_offset_delta;
-    const TTMF_Challenge_Block_Address_List& list = session.Blocks();
-    const std::size_t lines = 1 + list.Block_Offsets.size() + (list.Complete ? 0 : 1);
-    row_count_ = static_cast<int>(std::min<std::size_t>(lines, INT32_MAX));
-    endResetModel();
+    narrowed_ = false;
+    shown_blocks_.clear();
+    Count_Rows();
 }
 
 void TBlock_List_Model::Clear()
 {
-    beginResetModel();
     session_ = nullptr;
+    narrowed_ = false;
+    shown_blocks_.clear();
+    Count_Rows();
+}
+
+void TBlock_List_Model::Show_Only(std::vector<std::uint32_t> blocks)
+{
+    narrowed_ = true;
+    shown_blocks_ = std::move(blocks);
+    Count_Rows();
+}
+
+void TBlock_List_Model::Show_All()
+{
+    narrowed_ = false;
+    shown_blocks_.clear();
+    Count_Rows();
+}
+
+void TBlock_List_Model::Count_Rows()
+{
+    beginResetModel();
     row_count_ = 0;
+    if (session_ != nullptr) {
+        const TTMF_Challenge_Block_Address_List& list = session_->Blocks();
+        const std::size_t blocks = narrowed_ ? shown_blocks_.size() : list.Block_Offsets.size();
+        const std::size_t lines = 1 + blocks + (list.Complete ? 0 : 1);
+        row_count_ = static_cast<int>(std::min<std::size_t>(lines, INT32_MAX));
+    }
     endResetModel();
+}
+
+int TBlock_List_Model::Shown_Block_Count() const
+{
+    if (session_ == nullptr) {
+        return 0;
+    }
+    const std::size_t blocks =
+        narrowed_ ? shown_blocks_.size() : session_->Blocks().Block_Offsets.size();
+    // A list of more lines than a table holds shows as many as it can.
+    return std::min(static_cast<int>(std::min<std::size_t>(blocks, INT32_MAX)), row_count_ - 1);
+}
+
+std::optional<std::uint32_t> TBlock_List_Model::Block_At(int row) const
+{
+    if (row < 1 || row > Shown_Block_Count()) {
+        return std::nullopt;
+    }
+    const auto line = static_cast<std::size_t>(row - 1);
+    return narrowed_ ? shown_blocks_[line] : static_cast<std::uint32_t>(line);
+}
+
+int TBlock_List_Model::Row_Of(std::uint32_t block) const
+{
+    if (!narrowed_) {
+        return static_cast<std::int64_t>(block) < Shown_Block_Count() ? static_cast<int>(block) + 1
+                                                                       : -1;
+    }
+    const auto found = std::lower_bound(shown_blocks_.begin(), shown_blocks_.end(), block);
+    if (found == shown_blocks_.end() || *found != block) {
+        return -1;
+    }
+    return static_cast<int>(found - shown_blocks_.begin()) + 1;
 }
 
 int TBlock_List_Model::rowCount(const QModelIndex& parent) const
@@ -79,10 +139,11 @@ QString TBlock_List_Model::Line(int row) const
     if (row == 0) {
         return QStringLiteral("Block Number : %1").arg(block_count);
     }
-    const auto block_index = static_cast<std::size_t>(row - 1);
-    if (block_index >= block_count) {
+    const std::optional<std::uint32_t> shown = Block_At(row);
+    if (!shown) {
         return Incomplete_Block_List_Text(block_count);
     }
+    const std::size_t block_index = *shown;
     const std::optional<TChallenge_Block> block =
         Challenge_Read_Block(session_->Image(), list, block_index, session_->Mask());
     const auto file_offset = static_cast<std::uint32_t>(

@@ -5,6 +5,8 @@
 #include <QAbstractListModel>
 
 #include <cstdint>
+#include <optional>
+#include <vector>
 
 namespace plotvane {
 
@@ -12,7 +14,9 @@ class TChallenge_Edit_Session;
 
 // The lines of the block list, built when the view draws them: a challenge may hold millions
 // of blocks, and a string per block would cost more than the image. Line 0 counts the blocks,
-// line i + 1 shows block i; when the walk stopped inside the image a last line says so.
+// line i + 1 shows block i; when the walk stopped inside the image a last line says so. A find
+// narrows the list to some blocks: line 0 and the last line stay, and each block line keeps
+// its block's number, so rows and blocks are turned into each other through Block_At and Row_Of.
 class TBlock_List_Model : public QAbstractListModel {
     Q_OBJECT
 
@@ -24,6 +28,17 @@ public:
     void Show_List(const TChallenge_Edit_Session& session, std::int32_t packed_offset_delta);
     // Shows no line at all.
     void Clear();
+    // Narrows the list to these blocks (ascending numbers, each below the block count), or
+    // shows every block again. Showing a list shows every block.
+    void Show_Only(std::vector<std::uint32_t> blocks);
+    void Show_All();
+    bool Is_Narrowed() const { return narrowed_; }
+    // How many block lines the list holds: lines 1 to this one.
+    int Shown_Block_Count() const;
+    // The block on a line; nothing for line 0 and a last line that says where the list ends.
+    std::optional<std::uint32_t> Block_At(int row) const;
+    // The line of a block, or -1 when the list does not show it.
+    int Row_Of(std::uint32_t block) const;
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     // The view asks for every row's index when it lays the list out: answered from the count
@@ -39,6 +54,13 @@ private:
     const TChallenge_Edit_Session* session_ = nullptr;
     std::int32_t packed_offset_delta_ = 0;
     int row_count_ = 0;
+    // The shown blocks while narrowed: one number a line, no object per row, so that a
+    // million lines stay one array.
+    bool narrowed_ = false;
+    std::vector<std::uint32_t> shown_blocks_;
+
+    // Resets the view over the shown blocks.
+    void Count_Rows();
 };
 
 // The last line of an incomplete list, also shown in the status bar.

@@ -20,6 +20,7 @@ class QAction;
 class QComboBox;
 class QGroupBox;
 class QLabel;
+class QLineEdit;
 class QListWidget;
 class QMenu;
 class QModelIndex;
@@ -112,6 +113,11 @@ public:
     QAction* EditRotateClockwise_Action = nullptr;
     QAction* EditRotateCounterClockwise_Action = nullptr;
     QAction* EditReplaceName_Action = nullptr;
+    // Finding blocks: the find field narrows the list, these move through what it shows.
+    QAction* EditFind_Action = nullptr;
+    QAction* EditFindNext_Action = nullptr;
+    QAction* EditFindPrevious_Action = nullptr;
+    QAction* EditGoTo_Action = nullptr;
 
     // Controls, named as their objectName.
     QMenu* Challenge_Menu = nullptr;
@@ -124,6 +130,7 @@ public:
     QListWidget* Online_Profiles_ListBox = nullptr;
     QGroupBox* Challenge_Summary_GroupBox = nullptr;
     QWidget* Mapping_TabSheet = nullptr;
+    QLineEdit* Find_Edit = nullptr;
     QTableView* List_Block_ListBox = nullptr;
     QWidget* Block_Panel = nullptr;
     QComboBox* Block_Name_ComboBox = nullptr;
@@ -168,6 +175,10 @@ public slots:
     void EditRotateClockwise_ActionExecute();
     void EditRotateCounterClockwise_ActionExecute();
     void EditReplaceName_ActionExecute();
+    void EditFind_ActionExecute();
+    void EditFindNext_ActionExecute();
+    void EditFindPrevious_ActionExecute();
+    void EditGoTo_ActionExecute();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -176,6 +187,8 @@ protected:
 private:
     void Create_Actions();
     void Create_Edit_Actions();
+    void Create_Find_Actions();
+    QLineEdit* Create_Find_Edit();
     void Create_Menus();
     void Create_Tool_Bar();
     void Create_Pages();
@@ -229,6 +242,15 @@ private:
     std::vector<std::pair<int, int>> Selected_Rows() const;
     TBlock_Selection Selected_Blocks() const;
     void Select_Rows_Quietly(const std::vector<std::pair<int, int>>& rows, int current_row);
+    // Selects the lines of those blocks the list shows, the first of them current.
+    void Select_Blocks_Quietly(const TBlock_Selection& blocks);
+    // Narrows the list to what the find field asks (every block when it is empty or wrong),
+    // keeping the selected blocks that stay in sight, and says how many match.
+    void Apply_Find();
+    // Makes a line current and selected as a click on it does.
+    void Go_To_Line(int row);
+    // The next (or previous) block line after the current one, round the list.
+    void Step_Through_Matches(int step);
     // The panel shows the one block selected, or hides for several.
     void Show_Selection(const TBlock_Selection& blocks);
     void Update_Edit_Actions();

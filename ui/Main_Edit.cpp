@@ -86,13 +86,14 @@ void TMainForm::Create_Edit_Actions()
     Connect_Command(EditRotateCounterClockwise_Action,
                     &TMainForm::EditRotateCounterClockwise_ActionExecute);
     Connect_Command(EditReplaceName_Action, &TMainForm::EditReplaceName_ActionExecute);
+    Create_Find_Actions();
     Update_Edit_Actions();
 }
 
 void TMainForm::Update_Edit_Actions()
 {
-    const auto block_count = static_cast<int>(Block_Address_List().Block_Offsets.size());
     // Before the list exists, no challenge is open.
+    const int block_count = session_ ? Block_List_Model->Shown_Block_Count() : 0;
     const std::vector<std::pair<int, int>> rows =
         session_ ? Selected_Rows() : std::vector<std::pair<int, int>>();
     const bool blocks_selected =
@@ -103,6 +104,7 @@ void TMainForm::Update_Edit_Actions()
                             EditRotateCounterClockwise_Action, EditReplaceName_Action}) {
         action->setEnabled(blocks_selected);
     }
+    EditGoTo_Action->setEnabled(session_ != nullptr);
 }
 
 std::vector<std::pair<int, int>> TMainForm::Selected_Rows() const
@@ -128,11 +130,12 @@ std::vector<std::pair<int, int>> TMainForm::Selected_Rows() const
 TBlock_Selection TMainForm::Selected_Blocks() const
 {
     // Line 0 counts the blocks and a last line may say where the list ends: neither is a block.
-    const auto block_count = static_cast<int>(Block_Address_List().Block_Offsets.size());
+    // A narrowed list shows blocks in ascending order, so the blocks come ascending still.
+    const int block_count = Block_List_Model->Shown_Block_Count();
     TBlock_Selection blocks;
     for (const auto& [top, bottom] : Selected_Rows()) {
         for (int row = std::max(top, 1); row <= std::min(bottom, block_count); ++row) {
-            blocks.push_back(static_cast<std::uint32_t>(row - 1));
+            blocks.push_back(*Block_List_Model->Block_At(row));
         }
     }
     return blocks;
@@ -172,7 +175,7 @@ void TMainForm::Block_List_Selection_Changed()
     const int current_row = List_Block_ListBox->currentIndex().row();
     if (!Settle_Panel_Edits()) {
         // Back to the line of the block whose values the panel keeps.
-        Select_Line_Quietly(Selected_Block_Index + 1);
+        Select_Line_Quietly(Block_List_Model->Row_Of(static_cast<std::uint32_t>(Selected_Block_Index)));
         Update_Edit_Actions();
         return;
     }
@@ -184,7 +187,8 @@ void TMainForm::Block_List_Selection_Changed()
 void TMainForm::Block_List_Clicked(const QModelIndex& index)
 {
     // A click on another line has already run through the selection's change.
-    if (index.row() != row_at_press_ || Selected_Blocks() != TBlock_Selection{static_cast<std::uint32_t>(index.row() - 1)}) {
+    const std::optional<std::uint32_t> block = Block_List_Model->Block_At(index.row());
+    if (index.row() != row_at_press_ || !block || Selected_Blocks() != TBlock_Selection{*block}) {
         return;
     }
     if (Settle_Panel_Edits()) {
@@ -235,18 +239,27 @@ void TMainForm::Show_Step()
     if (blocks.empty()) {
         return;
     }
+    Select_Blocks_Quietly(blocks);
+    List_Block_ListBox->scrollTo(List_Block_ListBox->currentIndex());
+    Show_Selection(blocks);
+}
+
+void TMainForm::Select_Blocks_Quietly(const TBlock_Selection& blocks)
+{
+    // A block the find hides has no line: it stays out of the list's selection.
     std::vector<std::pair<int, int>> rows;
     for (const std::uint32_t block : blocks) {
-        const int row = static_cast<int>(block) + 1;
+        const int row = Block_List_Model->Row_Of(block);
+        if (row < 0) {
+            continue;
+        }
         if (!rows.empty() && rows.back().second + 1 == row) {
             rows.back().second = row;
         } else {
             rows.emplace_back(row, row);
         }
     }
-    Select_Rows_Quietly(rows, rows.front().first);
-    List_Block_ListBox->scrollTo(Block_List_Model->index(rows.front().first));
-    Show_Selection(blocks);
+    Select_Rows_Quietly(rows, rows.empty() ? -1 : rows.front().first);
 }
 
 void TMainForm::Finish_Batch(const TEdit_Result& result, const QString& from, const QString& to)
