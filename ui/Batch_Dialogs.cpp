@@ -152,8 +152,8 @@ TGo_To_Dialog::TGo_To_Dialog(std::size_t block_count, int current_block, QWidget
     QFormLayout* form = Lay_Out(this, "Go_To_Dialog", QStringLiteral("Go to block"),
                                 QStringLiteral("Select the block numbered:"));
     const int last = static_cast<int>(std::min<std::size_t>(block_count, INT32_MAX)) - 1;
-    Go_To_Block_SpinEdit =
-        Add_Spin_Edit(this, form, "Go_To_Block_SpinEdit", QStringLiteral("Block (0 to %1):").arg(last), 0, last);
+    Go_To_Block_SpinEdit = Add_Spin_Edit(this, form, "Go_To_Block_SpinEdit",
+                                         QStringLiteral("Block (0 to %1):").arg(last), 0, last);
     Go_To_Block_SpinEdit->setValue(current_block);
     Add_Buttons(this);
 }

@@ -1208,7 +1208,8 @@ bool TMainForm::Apply_Block_Panel()
         Push_Step();
         List_Block_BitBtnClick();
     }
-    Select_Line_Quietly(Block_List_Model->Row_Of(static_cast<std::uint32_t>(Selected_Block_Index)));
+    Select_Line_Quietly(
+        Block_List_Model->Row_Of(static_cast<std::uint32_t>(Selected_Block_Index)));
     List_Block_ListBox->setFocus();
     return true;
 }

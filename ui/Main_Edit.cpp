@@ -175,7 +175,8 @@ void TMainForm::Block_List_Selection_Changed()
     const int current_row = List_Block_ListBox->currentIndex().row();
     if (!Settle_Panel_Edits()) {
         // Back to the line of the block whose values the panel keeps.
-        Select_Line_Quietly(Block_List_Model->Row_Of(static_cast<std::uint32_t>(Selected_Block_Index)));
+        Select_Line_Quietly(
+            Block_List_Model->Row_Of(static_cast<std::uint32_t>(Selected_Block_Index)));
         Update_Edit_Actions();
         return;
     }

@@ -54,7 +54,8 @@ QLineEdit* TMainForm::Create_Find_Edit()
     Find_Edit->setPlaceholderText(
         QStringLiteral("Find: a part of the name, x=N, z=N, y=N (or N-M), kind=P, kind=@"));
     Find_Edit->setClearButtonEnabled(true);
-    connect(Find_Edit, &QLineEdit::textChanged, this, [this] { Run_Command([this] { Apply_Find(); }); });
+    connect(Find_Edit, &QLineEdit::textChanged, this,
+            [this] { Run_Command([this] { Apply_Find(); }); });
     // Enter goes to the first match.
     connect(Find_Edit, &QLineEdit::returnPressed, this, [this] {
         Run_Command([this] {

@@ -44,7 +44,8 @@ protected:
     std::vector<std::uint32_t> Selected() const
     {
         std::vector<std::uint32_t> blocks;
-        for (const QModelIndex& index : form_.List_Block_ListBox->selectionModel()->selectedRows()) {
+        QItemSelectionModel* selection = form_.List_Block_ListBox->selectionModel();
+        for (const QModelIndex& index : selection->selectedRows()) {
             blocks.push_back(*form_.Block_List_Model->Block_At(index.row()));
         }
         std::sort(blocks.begin(), blocks.end());
