@@ -136,14 +136,18 @@ TEST(TMainForm, Menus_Hold_The_Commands_In_Order_With_Their_Status_Texts)
     EXPECT_EQ(menus[2]->text(), "&Help");
     EXPECT_EQ(menus[2]->statusTip(), "Help topics");
     const QList<QAction*> edit_items = form.Edit_Menu->actions();
-    ASSERT_EQ(edit_items.size(), 8);
+    ASSERT_EQ(edit_items.size(), 13);
     EXPECT_TRUE(edit_items[2]->isSeparator());
+    EXPECT_TRUE(edit_items[8]->isSeparator());
     EXPECT_EQ(edit_items.mid(0, 2), (QList<QAction*>{form.EditUndo_Action, form.EditRedo_Action}));
-    EXPECT_EQ(edit_items.mid(3),
+    EXPECT_EQ(edit_items.mid(3, 5),
               (QList<QAction*>{form.EditMove_Action, form.EditSet_Action,
                                form.EditRotateClockwise_Action,
                                form.EditRotateCounterClockwise_Action,
                                form.EditReplaceName_Action}));
+    EXPECT_EQ(edit_items.mid(9),
+              (QList<QAction*>{form.EditFind_Action, form.EditFindNext_Action,
+                               form.EditFindPrevious_Action, form.EditGoTo_Action}));
     EXPECT_EQ(form.EditRedo_Action->shortcuts(),
               (QList<QKeySequence>{QKeySequence(Qt::CTRL | Qt::Key_Y),
                                    QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)}));
