@@ -20,6 +20,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
@@ -178,6 +179,12 @@ bool Save_Challenge_Pictures(const QDir& folder, const QString& challenge)
     list.scrollTo(main_form.Block_List_Model->index(0));
     saved = Save_Picture_With_Edit_Menu(
                 main_form, folder.filePath(QStringLiteral("main-window-multi-selection.png"))) &&
+            saved;
+
+    // The find box narrowing the list to the checkpoints, the count in the status bar.
+    main_form.Find_Edit->setText(QStringLiteral("checkpoint"));
+    QApplication::processEvents();
+    saved = Save_Picture(main_form, folder.filePath(QStringLiteral("main-window-find.png"))) &&
             saved;
 
     // Any box but the warning (a refused Open, a missing name list) spoils the pictures.
