@@ -292,12 +292,8 @@ TEdit_Result TChallenge_Edit_Session::Move(const TBlock_Selection& selection, in
         return {TEdit_Status::Unchanged, 0, 0};
     }
     TStep step;
-    step.Text = Blocks_Text("Move", selection);
-    step.Blocks = Ranges_Of(selection);
     step.Byte_Changes.push_back(std::move(positions));
-    Xor_Changes(image_, step.Byte_Changes.back());
-    Finish_Step(std::move(step));
-    return {TEdit_Status::Done, selection.size(), 0};
+    return Apply_Batch_Step("Move", selection, std::move(step));
 }
 
 TEdit_Result TChallenge_Edit_Session::Set(const TBlock_Selection& selection,
@@ -370,14 +366,8 @@ TEdit_Result TChallenge_Edit_Session::Set(const TBlock_Selection& selection,
     if (step.Byte_Changes.empty()) {
         return {TEdit_Status::Unchanged, 0, 0};
     }
-    step.Text = Blocks_Text("Set", selection);
-    step.Blocks = Ranges_Of(selection);
     step.Walk_After = reading_changes;
-    for (const TByte_Changes& changes : step.Byte_Changes) {
-        Xor_Changes(image_, changes);
-    }
-    Finish_Step(std::move(step));
-    return {TEdit_Status::Done, selection.size(), 0};
+    return Apply_Batch_Step("Set", selection, std::move(step));
 }
 
 TEdit_Result TChallenge_Edit_Session::Rotate(const TBlock_Selection& selection, int quarter_turns)
@@ -398,12 +388,8 @@ TEdit_Result TChallenge_Edit_Session::Rotate(const TBlock_Selection& selection, 
         return {TEdit_Status::Unchanged, 0, 0};
     }
     TStep step;
-    step.Text = Blocks_Text("Rotate", selection);
-    step.Blocks = Ranges_Of(selection);
     step.Byte_Changes.push_back(std::move(rotations));
-    Xor_Changes(image_, step.Byte_Changes.back());
-    Finish_Step(std::move(step));
-    return {TEdit_Status::Done, selection.size(), 0};
+    return Apply_Batch_Step("Rotate", selection, std::move(step));
 }
 
 TEdit_Result TChallenge_Edit_Session::Replace_Name(const TBlock_Selection& selection,
@@ -601,6 +587,19 @@ TBlock_Selection TChallenge_Edit_Session::Last_Step_Blocks() const
         }
     }
     return blocks;
+}
+
+TEdit_Result TChallenge_Edit_Session::Apply_Batch_Step(const char* action,
+                                                       const TBlock_Selection& selection,
+                                                       TStep step)
+{
+    step.Text = Blocks_Text(action, selection);
+    step.Blocks = Ranges_Of(selection);
+    for (const TByte_Changes& changes : step.Byte_Changes) {
+        Xor_Changes(image_, changes);
+    }
+    Finish_Step(std::move(step));
+    return {TEdit_Status::Done, selection.size(), 0};
 }
 
 void TChallenge_Edit_Session::Apply(const TStep& step, bool forward)

@@ -111,6 +111,9 @@ public:
 private:
     struct TStep;
 
+    // Names a step of byte changes over a selection, writes it and keeps it.
+    TEdit_Result Apply_Batch_Step(const char* action, const TBlock_Selection& selection,
+                                  TStep step);
     void Apply(const TStep& step, bool forward);
     void Finish_Step(TStep step);
     void Walk_Again();

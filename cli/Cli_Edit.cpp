@@ -2,7 +2,6 @@
 
 #include "challenge/Gbx_Challenge_Read.h"
 #include "cli/Cli_Block_Listing.h"
-#include "cli/Cli_Commands.h"
 #include "cli/Cli_Failures.h"
 #include "cli/Cli_Output.h"
 #include "cli/Cli_Own_Challenge.h"
@@ -325,17 +324,7 @@ CLI::App* Add_Replace_Command(CLI::App& app, TBatch_Edit_Request& request)
 int Run_Batch_Edit(const TBatch_Edit_Request& request, const TMemory_Mask& mask,
                    std::ostream& out, std::ostream& err)
 {
-    try {
-        Edit_Blocks(request, mask, out, err);
-        return Cli_Exit_Ok;
-    } catch (const ECli_Edit_Failure& failure) {
-        Report_Failure(err, request.Map, failure.what());
-    } catch (const EInOutError& error) {
-        Report_Failure(err, request.Map, error.what());
-    } catch (const EFile_In_Use& in_use) {
-        Report_Failure(err, request.Map, in_use.what());
-    }
-    return Cli_Exit_Failure;
+    return Run_Edit_Command(request.Map, err, [&] { Edit_Blocks(request, mask, out, err); });
 }
 
 } // namespace plotvane

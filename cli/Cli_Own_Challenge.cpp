@@ -3,10 +3,12 @@
 #include "challenge/Gbx_Challenge_Read.h"
 #include "challenge/Gbx_Profile_Read.h"
 #include "challenge/TMF_Base_Tools.h"
+#include "cli/Cli_Commands.h"
 #include "cli/Cli_Failures.h"
 #include "cli/Cli_Output.h"
 #include "gbx/Gbx_Base_Structure.h"
 #include "gbx/Gbx_IO.h"
+#include "platform/File_Lock.h"
 #include "platform/File_System.h"
 
 namespace plotvane {
@@ -57,6 +59,22 @@ std::string Make_Backup(const std::string& map)
         throw ECli_Edit_Failure("cannot make the backup " + backup + ": " + error.what());
     }
     return backup;
+}
+
+int Run_Edit_Command(const std::string& map, std::ostream& err,
+                     const std::function<void()>& work)
+{
+    try {
+        work();
+        return Cli_Exit_Ok;
+    } catch (const ECli_Edit_Failure& failure) {
+        Report_Failure(err, map, failure.what());
+    } catch (const EInOutError& error) {
+        Report_Failure(err, map, error.what());
+    } catch (const EFile_In_Use& in_use) {
+        Report_Failure(err, map, in_use.what());
+    }
+    return Cli_Exit_Failure;
 }
 
 } // namespace plotvane

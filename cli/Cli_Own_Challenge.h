@@ -4,6 +4,8 @@
 #include "memory/Base_Structure.h"
 
 #include <cstdint>
+#include <functional>
+#include <ostream>
 #include <stdexcept>
 #include <string>
 
@@ -29,6 +31,11 @@ void Check_Author(const TBlock_Listing& challenge, const std::string& game_folde
 
 // Copies the map to MAP.bak, over an older one; returns its path.
 std::string Make_Backup(const std::string& map);
+
+// Runs an editing command's work on `map`: the exit code of the command line, each failure
+// (a refusal, a system error, the map held by another edit) as its one line on `err`.
+int Run_Edit_Command(const std::string& map, std::ostream& err,
+                     const std::function<void()>& work);
 
 // Why a change of variations that the game reads differently is refused.
 extern const char* const Changes_Game_Reading_Text;

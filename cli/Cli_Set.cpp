@@ -3,7 +3,6 @@
 #include "challenge/Gbx_Challenge_Read.h"
 #include "challenge/Gbx_Challenge_Write.h"
 #include "cli/Cli_Block_Listing.h"
-#include "cli/Cli_Commands.h"
 #include "cli/Cli_Failures.h"
 #include "cli/Cli_Output.h"
 #include "cli/Cli_Own_Challenge.h"
@@ -208,17 +207,7 @@ int Run_Set(const TSet_Request& request, const TMemory_Mask& mask, std::ostream&
     if (request.Index_Option->count() == 0) {
         return Run_Batch_Edit(Selection_Set_Request(request), mask, out, err);
     }
-    try {
-        Set_Block(request, mask, out, err);
-        return Cli_Exit_Ok;
-    } catch (const ECli_Edit_Failure& failure) {
-        Report_Failure(err, request.Map, failure.what());
-    } catch (const EInOutError& error) {
-        Report_Failure(err, request.Map, error.what());
-    } catch (const EFile_In_Use& in_use) {
-        Report_Failure(err, request.Map, in_use.what());
-    }
-    return Cli_Exit_Failure;
+    return Run_Edit_Command(request.Map, err, [&] { Set_Block(request, mask, out, err); });
 }
 
 } // namespace plotvane
