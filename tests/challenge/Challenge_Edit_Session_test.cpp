@@ -1,6 +1,8 @@
 #include "challenge/Challenge_Edit_Session.h"
 
+#include "challenge/Gbx_Challenge_Read.h"
 #include "gbx/Gbx_IO.h"
+#include "gbx/Gbx_Memory_Tools.h"
 #include "tests/support/Challenge_Builder.h"
 #include "tests/support/Corpus.h"
 
@@ -9,6 +11,7 @@
 #include <functional>
 #include <numeric>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace plotvane {
@@ -119,6 +122,51 @@ TEST(Challenge_Edit_Session, Each_Operation_And_Its_Undo_Restore_The_Image_Byte_
             ASSERT_EQ(session.Undo().Status, TEdit_Status::Done);
             EXPECT_EQ(session.Image(), original);
         }
+    }
+}
+
+// The game's own challenges of every collection: a quarter turn of every block and an in-place
+// rename of block 0's name, packed as a file would be and expanded again, read back as
+// expected block by block; both undone, the image is the original byte for byte.
+TEST(Challenge_Edit_Session, Campaign_Edits_Round_Trip_Through_A_Packed_Body)
+{
+    PLOTVANE_REQUIRE_CORPUS_FILE(probe, "campaign/Alpine-SnowA5.Challenge.Gbx");
+    for (const char* map : {"Alpine-SnowA5", "Bay-BayA5", "Coast-CoastA5", "Island-IslandA2",
+                            "Rally-RallyA3", "Speed-DesertA5", "Stadium-A01-Race",
+                            "Stadium-B13-Obstacle", "Stadium-C08-Obstacle",
+                            "Stadium-D07-Race"}) {
+        SCOPED_TRACE(map);
+        TFlexible_Byte_Array original;
+        ASSERT_EQ(Gbx_Load_File(test::Corpus_File(std::string("campaign/") + map +
+                                                  ".Challenge.Gbx"),
+                                original, Mask),
+                  0U);
+        TChallenge_Edit_Session session(original, Mask);
+        const std::vector<test::TFile_Block> before = Blocks_Of(session);
+        const std::string old_name = before.front().Block.Name;
+        const std::string new_name = old_name + "Plotvane";
+        ASSERT_EQ(session.Rotate(Every_Block(session), 1).Status, TEdit_Status::Done);
+        ASSERT_EQ(session.Replace_Name(Every_Block(session), old_name, new_name).Status,
+                  TEdit_Status::Done);
+
+        TFlexible_Byte_Array packed;
+        ASSERT_EQ(Gbx_Compress(session.Image(), packed, 0, Mask), 0U);
+        TFlexible_Byte_Array expanded;
+        ASSERT_EQ(Gbx_Uncompress(packed, expanded, Mask), 0U);
+        const std::vector<test::TFile_Block> after = test::Image_Blocks(expanded, Mask);
+        ASSERT_EQ(after.size(), before.size());
+        for (std::size_t i = 0; i < after.size(); ++i) {
+            const TChallenge_Block& old_block = before[i].Block;
+            const TChallenge_Block& new_block = after[i].Block;
+            ASSERT_EQ(new_block.Name, old_block.Name == old_name ? new_name : old_block.Name) << i;
+            ASSERT_EQ(new_block.Rotation, (old_block.Rotation + 1) % 4) << i;
+            ASSERT_EQ(std::tie(new_block.X, new_block.Z, new_block.Y, new_block.Variations),
+                      std::tie(old_block.X, old_block.Z, old_block.Y, old_block.Variations))
+                << i;
+        }
+        session.Undo();
+        session.Undo();
+        EXPECT_EQ(session.Image(), original);
     }
 }
 
