@@ -155,13 +155,6 @@ bool Has_Changes(const std::vector<std::uint8_t>& differences)
                        [](std::uint8_t difference) { return difference != 0; });
 }
 
-// A new rotation above the game's range becomes its highest; one equal to the stored byte
-// keeps it, as a block write does.
-std::uint8_t Rotation_To_Write(std::uint8_t stored, std::uint8_t given)
-{
-    return given == stored ? stored : std::min(given, Block_Rotation_Max);
-}
-
 // The change of the two body size fields at `offset` from `old_sizes` to what they hold now.
 TByte_Changes Size_Field_Changes(const TFlexible_Byte_Array& image, std::uint32_t offset,
                                  const std::vector<std::uint8_t>& old_sizes)

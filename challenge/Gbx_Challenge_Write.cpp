@@ -115,15 +115,12 @@ TBlock_Write_Status Rename_In_Place(TFlexible_Byte_Array& image,
     return TBlock_Write_Status::Written;
 }
 
-// A rotation that is not changed keeps its stored byte, even above Block_Rotation_Max.
 void Write_Field_Bytes(TFlexible_Byte_Array& image, std::uint64_t at,
                        const TBlock_Field_Bytes& bytes, const TMemory_Mask& mask)
 {
     const auto stored_rotation = static_cast<std::uint8_t>(image[at] ^ mask);
     for (std::size_t i = 0; i < bytes.size(); ++i) {
-        const bool new_rotation = i == 0 && bytes[i] != stored_rotation;
-        const std::uint8_t value = new_rotation ? std::min(bytes[i], Block_Rotation_Max)
-                                                : bytes[i];
+        const std::uint8_t value = i == 0 ? Rotation_To_Write(stored_rotation, bytes[i]) : bytes[i];
         image[at + i] = static_cast<std::uint8_t>(value ^ mask);
     }
 }

@@ -16,6 +16,13 @@ using TBlock_Field_Bytes = std::array<std::uint8_t, 8>;
 // The highest rotation; a rotation above it is written as it.
 constexpr std::uint8_t Block_Rotation_Max = 3;
 
+// The rotation byte written for `given` over `stored`: a new rotation above Block_Rotation_Max
+// becomes Block_Rotation_Max; one equal to the stored byte keeps it, whatever it is.
+constexpr std::uint8_t Rotation_To_Write(std::uint8_t stored, std::uint8_t given)
+{
+    return given == stored || given <= Block_Rotation_Max ? given : Block_Rotation_Max;
+}
+
 enum class TBlock_Write_Status {
     Written,
     // The walk did not reach this block, or its record no longer lies inside the image.
