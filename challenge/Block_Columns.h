@@ -3,6 +3,7 @@
 #include "challenge/Gbx_Challenge_Structure.h"
 #include "memory/Base_Structure.h"
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -25,6 +26,8 @@ public:
     std::uint8_t Top_At(std::uint8_t x, std::uint8_t y) const;
     // The first block, in list order, at the column's highest Z: what a click there picks.
     std::optional<std::uint32_t> Top_Block_At(std::uint8_t x, std::uint8_t y) const;
+    // The column (X, Y) of a block; nothing for a block the index does not hold.
+    std::optional<std::array<std::uint8_t, 2>> Column_Of(std::uint32_t block) const;
 
 private:
     static std::uint32_t Column(unsigned x, unsigned y) { return x * 256U + y; }
@@ -41,6 +44,7 @@ private:
     std::vector<TColumn> columns_ = std::vector<TColumn>(Column_Count);
     std::vector<std::uint32_t> previous_in_column_;
     std::vector<std::uint8_t> heights_;
+    std::vector<std::uint16_t> column_of_;
 };
 
 } // namespace plotvane

@@ -17,12 +17,14 @@
 #include "ui/Block_List_Model.h"
 #include "ui/Byte_Spin_Edit.h"
 #include "ui/Command_Line.h"
+#include "ui/Map_View.h"
 #include "ui/Byte_Text.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDockWidget>
 #include <QEvent>
 #include <QCompleter>
 #include <QFile>
@@ -198,6 +200,7 @@ TMainForm::TMainForm(std::vector<std::string> arguments, TGui_Services& gui_serv
     connect(Undo_Stack, &QUndoStack::cleanChanged, this, [this] { Show_File_Place(); });
     Create_Actions();
     Create_Edit_Actions();
+    Create_Map_Dock();
     Create_Menus();
     Create_Tool_Bar();
     Create_Pages();
@@ -252,6 +255,8 @@ TMainForm::~TMainForm()
 {
     // The stack announces its clean state as it goes, which must not reach a window half gone.
     disconnect(Undo_Stack, nullptr, this, nullptr);
+    // The dock hides as it goes, likewise.
+    disconnect(Map_View, nullptr, this, nullptr);
 }
 
 void TMainForm::Create_Actions()
@@ -342,6 +347,15 @@ void TMainForm::Create_Menus()
     Edit_Menu->addAction(EditFindPrevious_Action);
     Edit_Menu->addAction(EditGoTo_Action);
 
+    View_Menu = menuBar()->addMenu(QStringLiteral("&View"));
+    View_Menu->setObjectName(QStringLiteral("View_Menu"));
+    View_Menu->menuAction()->setStatusTip(QStringLiteral("What the window shows"));
+    View_Menu->addAction(ViewMap_Action);
+    View_Menu->addSeparator();
+    View_Menu->addAction(ViewZoomIn_Action);
+    View_Menu->addAction(ViewZoomOut_Action);
+    View_Menu->addAction(ViewFitMap_Action);
+
     Help_Menu = menuBar()->addMenu(QStringLiteral("&Help"));
     Help_Menu->setObjectName(QStringLiteral("Help_Menu"));
     Help_Menu->menuAction()->setStatusTip(QStringLiteral("Help topics"));
@@ -368,6 +382,10 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event)
     if (event->type() == QEvent::ToolTip &&
         watched == Main_ToolBar->widgetForAction(ChallengeReload_Action)) {
         return true;
+    }
+    if (event->type() == QEvent::Close && watched == Map_View) {
+        // Closed by its own button: the player does not want it until they show it again.
+        Remember_Map_Wanted(false);
     }
     if (event->type() == QEvent::MouseButtonPress && watched == List_Block_ListBox->viewport()) {
         row_at_press_ = List_Block_ListBox->currentIndex().row();
@@ -464,7 +482,12 @@ QWidget* TMainForm::Create_Mapping_Page()
     // Key and mouse moves change the current line and the selection in either order: the
     // selection, which comes with every one of them, settles what the panel shows.
     connect(List_Block_ListBox->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            [this] { Run_Command([this] { Block_List_Selection_Changed(); }); });
+            [this] {
+                Run_Command([this] {
+                    Show_Selection_On_Map();
+                    Block_List_Selection_Changed();
+                });
+            });
     connect(List_Block_ListBox, &QAbstractItemView::clicked, this, [this](const QModelIndex& index) {
         Run_Command([this, index] { Block_List_Clicked(index); });
     });
@@ -582,7 +605,7 @@ void TMainForm::Set_Tab_Order()
         Find_Edit, List_Block_ListBox, Block_Name_ComboBox, Block_Name_Unlock_SpeedButton,
         Block_Rotation_SpinEdit, Block_X_SpinEdit, Block_Z_SpinEdit, Block_Y_SpinEdit,
         Block_V1_SpinEdit, Block_V2_SpinEdit, Block_V3_SpinEdit, Block_V4_SpinEdit,
-        Block_Save_BitBtn};
+        Block_Save_BitBtn, Map_Canvas};
     for (std::size_t i = 1; i < std::size(order); ++i) {
         setTabOrder(const_cast<QWidget*>(order[i - 1]), const_cast<QWidget*>(order[i]));
     }
@@ -876,9 +899,13 @@ bool TMainForm::Load_Challenge(const std::string& file_name, bool takes_new_name
         if (ChallengeRead_Item->isChecked()) {
             List_Block_BitBtnClick();
             Block_Panel->hide();
+            if (takes_new_name) {
+                Map_Canvas->Fit();
+            }
         } else {
             Forget_Block_List();
         }
+        Show_Map_As_Wanted();
     }
     FormUpdate();
     return !refusal;
@@ -971,6 +998,7 @@ void TMainForm::List_Block_BitBtnClick()
     // Again at every listing: a rename changes the image's length, and with it the delta.
     Set_Packed_Offset_Delta();
     Block_List_Model->Show_List(*session_, Packed_Offset_Delta);
+    Map_Canvas->Show_Challenge(*session_);
     const TTMF_Challenge_Block_Address_List& list = session_->Blocks();
     if (list.Complete) {
         Main_StatusBar->clearMessage();
@@ -992,6 +1020,8 @@ void TMainForm::Set_Packed_Offset_Delta()
 void TMainForm::Forget_Block_List()
 {
     Block_List_Model->Clear();
+    Map_Canvas->Clear();
+    Show_Map_As_Wanted();
     Block_Panel->hide();
     Selected_Block_Index = -1;
     Show_File_Place();

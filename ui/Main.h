@@ -18,6 +18,7 @@
 
 class QAction;
 class QComboBox;
+class QDockWidget;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -39,6 +40,8 @@ namespace plotvane {
 class EInOutError;
 class TAboutBox;
 class TBlock_List_Model;
+class TMap_Legend;
+class TMap_View;
 class TGui_Services;
 
 // The program's version as its caption and --version show it.
@@ -51,6 +54,11 @@ constexpr int Exit_Load_Failed = 9998;
 constexpr int Exit_Author_Not_Listed = 9997;
 constexpr int Exit_Save_Failed = 9996;
 constexpr int Exit_Backup_Failed = 9995;
+
+// Whether the player wants the map beside the block list (until they hide it, they do), as
+// the window's settings remember it.
+bool Map_Wanted();
+void Remember_Map_Wanted(bool wanted);
 
 // A memory mask from 0 to 254 (never 255), drawn uniformly by a generator seeded with `seed`.
 TMemory_Mask Draw_Memory_Mask(std::uint64_t seed);
@@ -118,10 +126,16 @@ public:
     QAction* EditFindNext_Action = nullptr;
     QAction* EditFindPrevious_Action = nullptr;
     QAction* EditGoTo_Action = nullptr;
+    // The View menu: the map of the challenge seen from above, and its scale.
+    QAction* ViewMap_Action = nullptr;
+    QAction* ViewZoomIn_Action = nullptr;
+    QAction* ViewZoomOut_Action = nullptr;
+    QAction* ViewFitMap_Action = nullptr;
 
     // Controls, named as their objectName.
     QMenu* Challenge_Menu = nullptr;
     QMenu* Edit_Menu = nullptr;
+    QMenu* View_Menu = nullptr;
     QMenu* Help_Menu = nullptr;
     QToolBar* Main_ToolBar = nullptr;
     QTabWidget* Main_PageControl = nullptr;
@@ -145,6 +159,10 @@ public:
     TByte_Spin_Edit* Block_V4_SpinEdit = nullptr;
     QPushButton* Block_Save_BitBtn = nullptr;
     QStatusBar* Main_StatusBar = nullptr;
+    // The map dock beside the block list, its grid and its legend.
+    QDockWidget* Map_View = nullptr;
+    TMap_View* Map_Canvas = nullptr;
+    TMap_Legend* Map_Legend = nullptr;
     // The open file's full path and block count, in the status bar while no hint covers it.
     QLabel* File_Status_Label = nullptr;
 
@@ -189,6 +207,7 @@ private:
     void Create_Edit_Actions();
     void Create_Find_Actions();
     QLineEdit* Create_Find_Edit();
+    void Create_Map_Dock();
     void Create_Menus();
     void Create_Tool_Bar();
     void Create_Pages();
@@ -247,6 +266,15 @@ private:
     // Narrows the list to what the find field asks (every block when it is empty or wrong),
     // keeping the selected blocks that stay in sight, and says how many match.
     void Apply_Find();
+    // The map shows the open challenge when the player wants it, and hides without one.
+    void Show_Map_As_Wanted();
+    void Update_View_Actions();
+    // The list's selection, outlined on the map.
+    void Show_Selection_On_Map();
+    // A click on the map: its block selected as a click on its line selects it, or added.
+    void Pick_Block_On_Map(std::uint32_t block, bool adding);
+    // A rectangle on the map: the blocks in it that the list shows, selected or added.
+    void Pick_Blocks_On_Map(const TBlock_Selection& blocks, bool adding);
     // Makes a line current and selected as a click on it does.
     void Go_To_Line(int row);
     // The next (or previous) block line after the current one, round the list.

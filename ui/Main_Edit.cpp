@@ -159,6 +159,7 @@ void TMainForm::Select_Rows_Quietly(const std::vector<std::pair<int, int>>& rows
     // The view repaints from the selection model's state, which the blocked signals did not
     // announce.
     List_Block_ListBox->viewport()->update();
+    Show_Selection_On_Map();
 }
 
 void TMainForm::Block_List_Selection_Changed()
@@ -206,6 +207,7 @@ void TMainForm::Select_Line_Quietly(int row)
     // The view repaints from the selection model's state, which the blocked signals did not
     // announce.
     List_Block_ListBox->viewport()->update();
+    Show_Selection_On_Map();
     List_Block_ListBox->scrollTo(index);
 }
 

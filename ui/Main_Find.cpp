@@ -7,6 +7,7 @@
 #include "ui/Batch_Dialogs.h"
 #include "ui/Block_List_Model.h"
 #include "ui/Byte_Text.h"
+#include "ui/Map_View.h"
 
 #include <QAction>
 #include <QItemSelectionModel>
@@ -81,9 +82,12 @@ void TMainForm::Apply_Find()
         // The selection is of blocks: those still in sight stay selected on their new lines.
         const TBlock_Selection selected = Selected_Blocks();
         if (find) {
-            Block_List_Model->Show_Only(
-                Find_Blocks(session_->Image(), session_->Blocks(), *find, session_->Mask()));
+            std::vector<std::uint32_t> found =
+                Find_Blocks(session_->Image(), session_->Blocks(), *find, session_->Mask());
+            Map_Canvas->Show_Matches(found);
+            Block_List_Model->Show_Only(std::move(found));
         } else {
+            Map_Canvas->Show_Matches(std::nullopt);
             Block_List_Model->Show_All();
         }
         Select_Blocks_Quietly(selected);

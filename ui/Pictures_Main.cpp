@@ -14,6 +14,7 @@
 #include "ui/About.h"
 #include "ui/Block_List_Model.h"
 #include "ui/Main.h"
+#include "ui/Map_View.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -22,12 +23,14 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QMenuBar>
 #include <QPainter>
 #include <QPixmap>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTableView>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QToolButton>
 
@@ -47,7 +50,7 @@ constexpr int In_Place_Line = 24;
 constexpr int First_Selected_Line = 5;
 constexpr int Last_Selected_Line = 14;
 // Wide enough for the list's lines not to be cut.
-constexpr int Challenge_Window_Width = 440;
+constexpr int Challenge_Window_Width = 860;
 
 bool Save_Pixmap(const QPixmap& pixmap, const QString& path)
 {
@@ -95,6 +98,31 @@ bool Save_Picture_With_Edit_Menu(plotvane::TMainForm& main_form, const QString& 
     painter.end();
     main_form.Edit_Menu->hide();
     return Save_Pixmap(picture, path);
+}
+
+// Clicks the column of the challenge's first checkpoint on the map, as a player would.
+bool Save_Map_Picture(plotvane::TMainForm& main_form, const QString& path)
+{
+    plotvane::TMap_View& map = *main_form.Map_Canvas;
+    const plotvane::TChallenge_Map& columns = map.Map();
+    for (unsigned x = 0; x < columns.Width(); ++x) {
+        for (unsigned y = 0; y < columns.Depth(); ++y) {
+            if ((columns.Marks_At(std::uint8_t(x), std::uint8_t(y)) & plotvane::Mark_Checkpoint) == 0) {
+                continue;
+            }
+            const QPointF centre = map.Cell_Rect(x, y).center();
+            for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+                QMouseEvent click(type, centre, map.viewport()->mapToGlobal(centre), Qt::LeftButton,
+                                  type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
+                                  Qt::NoModifier);
+                QApplication::sendEvent(map.viewport(), &click);
+            }
+            QApplication::processEvents();
+            return Save_Picture(main_form, path);
+        }
+    }
+    std::fprintf(stderr, "plotvane-pictures: the map shows no checkpoint\n");
+    return false;
 }
 
 QString Corpus_Folder()
@@ -187,6 +215,11 @@ bool Save_Challenge_Pictures(const QDir& folder, const QString& challenge)
     saved = Save_Picture(main_form, folder.filePath(QStringLiteral("main-window-find.png"))) &&
             saved;
 
+    // The map beside the whole list, with a click on the column of the first checkpoint.
+    main_form.Find_Edit->clear();
+    saved = Save_Map_Picture(main_form, folder.filePath(QStringLiteral("main-window-map.png"))) &&
+            saved;
+
     // Any box but the warning (a refused Open, a missing name list) spoils the pictures.
     const bool as_expected = gui_services.Boxes.size() == boxes_expected &&
                              main_form.Block_Name_Unlock_SpeedButton->isChecked();
@@ -206,6 +239,8 @@ int main(int argc, char* argv[])
     if (std::getenv("QT_QPA_PLATFORM") == nullptr) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
+    // The pictures show the window as it first opens, whatever this user's settings hold.
+    QStandardPaths::setTestModeEnabled(true);
     QApplication application(argc, argv);
     if (argc != 2) {
         std::fprintf(stderr, "usage: plotvane-pictures FOLDER\n");

@@ -1,6 +1,9 @@
 // Runs GoogleTest suites that need a QApplication, on Qt's offscreen platform unless one is
-// named, so that they run without a display.
+// named, so that they run without a display. The window's settings go to a folder of the run,
+// never to the user's own.
 #include <QApplication>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -9,6 +12,9 @@ int main(int argc, char* argv[])
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
+    const QTemporaryDir settings_folder;
+    qputenv("XDG_CONFIG_HOME", settings_folder.path().toLocal8Bit());
+    QStandardPaths::setTestModeEnabled(true);
     QApplication application(argc, argv);
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -128,13 +128,24 @@ TEST(TMainForm, Menus_Hold_The_Commands_In_Order_With_Their_Status_Texts)
     TWindow_Under_Test under_test;
     const TMainForm& form = *under_test.Window;
     const QList<QAction*> menus = form.menuBar()->actions();
-    ASSERT_EQ(menus.size(), 3);
+    ASSERT_EQ(menus.size(), 4);
     EXPECT_EQ(menus[0]->text(), "&Challenge");
     EXPECT_EQ(menus[0]->statusTip(), "File related commands");
     EXPECT_EQ(menus[1]->text(), "&Edit");
     EXPECT_EQ(menus[1]->statusTip(), "Undo, redo and the commands for the selected blocks");
-    EXPECT_EQ(menus[2]->text(), "&Help");
-    EXPECT_EQ(menus[2]->statusTip(), "Help topics");
+    EXPECT_EQ(menus[2]->text(), "&View");
+    EXPECT_EQ(menus[3]->text(), "&Help");
+    EXPECT_EQ(menus[3]->statusTip(), "Help topics");
+    const QList<QAction*> view_items = form.View_Menu->actions();
+    ASSERT_EQ(view_items.size(), 5);
+    EXPECT_EQ(view_items[0], form.ViewMap_Action);
+    EXPECT_EQ(form.ViewMap_Action->text(), "&Map");
+    EXPECT_TRUE(form.ViewMap_Action->isCheckable());
+    EXPECT_EQ(form.ViewMap_Action->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_M));
+    EXPECT_TRUE(view_items[1]->isSeparator());
+    EXPECT_EQ(view_items.mid(2), (QList<QAction*>{form.ViewZoomIn_Action, form.ViewZoomOut_Action,
+                                                  form.ViewFitMap_Action}));
+    EXPECT_EQ(form.ViewFitMap_Action->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_0));
     const QList<QAction*> edit_items = form.Edit_Menu->actions();
     ASSERT_EQ(edit_items.size(), 13);
     EXPECT_TRUE(edit_items[2]->isSeparator());

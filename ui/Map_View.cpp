@@ -1,0 +1,703 @@
+#include "ui/Map_View.h"
+
+#include "challenge/Gbx_Challenge_Read.h"
+#include "ui/Byte_Text.h"
+
+#include <QApplication>
+#include <QGridLayout>
+#include <QLabel>
+#include <QHelpEvent>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QScrollBar>
+#include <QToolTip>
+#include <QWheelEvent>
+
+#include <algorithm>
+#include <cmath>
+
+namespace plotvane {
+
+namespace {
+
+constexpr double Largest_Cell_Size = 64;
+constexpr double Margin = 4;
+// A tooltip lists this many blocks of a column at most.
+constexpr std::size_t Listed_Blocks = 20;
+
+const QColor Outside_Size_Color(0xD0, 0xD0, 0xD0);
+const QColor Selection_Color(0xFF, 0x40, 0x00);
+
+QColor Blend(const QColor& from, const QColor& to, double share_of_to)
+{
+    const auto mix = [share_of_to](int a, int b) {
+        return static_cast<int>(std::lround(a + (b - a) * share_of_to));
+    };
+    return QColor(mix(from.red(), to.red()), mix(from.green(), to.green()),
+                  mix(from.blue(), to.blue()));
+}
+
+QString Block_Line(const TChallenge_Block_View& block, std::uint32_t number)
+{
+    return QStringLiteral("Block %1: %2 (X %3, Z %4, Y %5)")
+        .arg(number)
+        .arg(From_Bytes(std::string(block.Name)))
+        .arg(block.X)
+        .arg(block.Z)
+        .arg(block.Y);
+}
+
+} // namespace
+
+const QColor Empty_Cell_Color(0xF4, 0xF4, 0xF4);
+
+QColor Height_Color(unsigned z, unsigned height)
+{
+    // Stops of a ramp that stays readable in grey and to colour-blind eyes.
+    static const QColor stops[] = {QColor(0x44, 0x01, 0x54), QColor(0x3B, 0x52, 0x8B),
+                                   QColor(0x21, 0x91, 0x8C), QColor(0x5E, 0xC9, 0x62),
+                                   QColor(0xFD, 0xE7, 0x25)};
+    constexpr int last = int(std::size(stops)) - 1;
+    const double place = height > 1 ? std::min(1.0, double(z) / (height - 1)) * last : 0;
+    const int stop = std::min(static_cast<int>(place), last - 1);
+    return Blend(stops[stop], stops[stop + 1], place - stop);
+}
+
+QColor Dimmed_Color(const QColor& color)
+{
+    return Blend(color, Empty_Cell_Color, 0.75);
+}
+
+void Draw_Marks(QPainter& painter, const QRectF& cell, std::uint8_t marks)
+{
+    if ((marks & (Mark_Start | Mark_Finish | Mark_Checkpoint)) == 0) {
+        return;
+    }
+    const double side = std::min(cell.width(), cell.height()) / 2;
+    const QRectF mark(cell.center() - QPointF(side / 2, side / 2), QSizeF(side, side));
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(Qt::black, 0));
+    if ((marks & Mark_Finish) != 0) {
+        // A chequered flag: four squares, two black and two white.
+        painter.fillRect(mark, Qt::white);
+        const QSizeF quarter(side / 2, side / 2);
+        painter.fillRect(QRectF(mark.topLeft(), quarter), Qt::black);
+        painter.fillRect(QRectF(mark.center(), quarter), Qt::black);
+        painter.drawRect(mark);
+    }
+    if ((marks & Mark_Start) != 0) {
+        // A green arrow; inside the flag when the block is both start and finish.
+        const QRectF arrow = (marks & Mark_Finish) != 0
+                                 ? QRectF(mark.center() - QPointF(side / 3, side / 3),
+                                          QSizeF(side / 1.5, side / 1.5))
+                                 : mark;
+        QPainterPath path;
+        path.moveTo(arrow.topLeft());
+        path.lineTo(arrow.right(), arrow.center().y());
+        path.lineTo(arrow.bottomLeft());
+        path.closeSubpath();
+        painter.setBrush(QColor(0x2E, 0xCC, 0x40));
+        painter.drawPath(path);
+    } else if ((marks & Mark_Finish) == 0) {
+        painter.setBrush(QColor(0x00, 0x74, 0xD9));
+        painter.setPen(QPen(Qt::white, 0));
+        painter.drawEllipse(mark);
+    }
+    painter.restore();
+}
+
+TMap_View::TMap_View(QWidget* parent) : QAbstractScrollArea(parent)
+{
+    setFocusPolicy(Qt::StrongFocus);
+    viewport()->setMouseTracking(false);
+    setAccessibleName(QStringLiteral("Map"));
+    setAccessibleDescription(QStringLiteral("No challenge is open"));
+}
+
+void TMap_View::Show_Challenge(const TChallenge_Edit_Session& session)
+{
+    session_ = &session;
+    map_.reset();
+    selected_.clear();
+    flags_stale_ = true;
+    if (isVisible()) {
+        Bring_Up_To_Date();
+    }
+    viewport()->update();
+}
+
+void TMap_View::Clear()
+{
+    session_ = nullptr;
+    map_.reset();
+    selected_.clear();
+    matches_.reset();
+    flags_stale_ = true;
+    cells_ = QImage();
+    setAccessibleDescription(QStringLiteral("No challenge is open"));
+    viewport()->update();
+}
+
+void TMap_View::Show_Selection(TBlock_Selection blocks)
+{
+    selected_ = std::move(blocks);
+    flags_stale_ = true;
+    viewport()->update();
+}
+
+void TMap_View::Show_Matches(std::optional<std::vector<std::uint32_t>> blocks)
+{
+    matches_ = std::move(blocks);
+    flags_stale_ = true;
+    viewport()->update();
+}
+
+const TChallenge_Map& TMap_View::Map()
+{
+    Bring_Up_To_Date();
+    return *map_;
+}
+
+void TMap_View::Bring_Up_To_Date()
+{
+    if (session_ == nullptr) {
+        if (!map_) {
+            map_.emplace();
+        }
+        return;
+    }
+    if (!map_) {
+        map_.emplace(session_->Image(), session_->Blocks(), session_->Mask());
+        cursor_ = {static_cast<std::uint8_t>(std::min<unsigned>(cursor_[0], map_->Width() - 1)),
+                   static_cast<std::uint8_t>(std::min<unsigned>(cursor_[1], map_->Depth() - 1))};
+        if (fitted_) {
+            cell_size_ = Fitted_Cell_Size();
+        }
+        Update_Scroll_Bars();
+        emit Map_Built(map_->Height());
+        setAccessibleDescription(
+            QStringLiteral("The challenge seen from above, %1 by %2 cells. Arrow keys move the "
+                           "cursor, Enter selects the topmost block under it. %3")
+                .arg(map_->Width())
+                .arg(map_->Depth())
+                .arg(Column_Text(cursor_[0], cursor_[1]).section(QLatin1Char('\n'), 0, 0)));
+    }
+    if (flags_stale_) {
+        Flag_Columns(selected_, selected_columns_);
+        if (matches_) {
+            Flag_Columns(*matches_, matched_columns_);
+        } else {
+            matched_columns_.clear();
+        }
+        Paint_Cells();
+        flags_stale_ = false;
+    }
+}
+
+void TMap_View::Flag_Columns(const std::vector<std::uint32_t>& blocks,
+                             std::vector<std::uint8_t>& flags)
+{
+    flags.assign(256 * 256, 0);
+    for (const std::uint32_t block : blocks) {
+        if (const auto column = map_->Columns().Column_Of(block)) {
+            flags[(*column)[0] * 256U + (*column)[1]] = 1;
+        }
+    }
+}
+
+void TMap_View::Paint_Cells()
+{
+    const TChallenge_Map& map = *map_;
+    const TBlock_Columns& columns = map.Columns();
+    const std::array<std::uint32_t, 3> size = map.Size().value_or(std::array<std::uint32_t, 3>{
+        map.Width(), map.Height(), map.Depth()});
+    cells_ = QImage(static_cast<int>(map.Width()), static_cast<int>(map.Depth()),
+                    QImage::Format_RGB32);
+    const QRgb empty = Empty_Cell_Color.rgb();
+    const QRgb outside = Outside_Size_Color.rgb();
+    for (unsigned y = 0; y < map.Depth(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(cells_.scanLine(static_cast<int>(y)));
+        for (unsigned x = 0; x < map.Width(); ++x) {
+            const auto cx = static_cast<std::uint8_t>(x);
+            const auto cy = static_cast<std::uint8_t>(y);
+            if (columns.Count_At(cx, cy) == 0) {
+                line[x] = x < size[0] && y < size[2] ? empty : outside;
+                continue;
+            }
+            const QColor color = Height_Color(columns.Top_At(cx, cy), map.Height());
+            const bool dimmed = !matched_columns_.empty() && matched_columns_[x * 256U + y] == 0;
+            line[x] = (dimmed ? Dimmed_Color(color) : color).rgb();
+        }
+    }
+}
+
+QSizeF TMap_View::Grid_Size() const
+{
+    if (!map_) {
+        return {};
+    }
+    return {map_->Width() * cell_size_, map_->Depth() * cell_size_};
+}
+
+QPointF TMap_View::Origin() const
+{
+    const QSizeF grid = Grid_Size();
+    const QSize room = viewport()->size();
+    return {grid.width() < room.width() ? (room.width() - grid.width()) / 2
+                                        : -double(horizontalScrollBar()->value()),
+            grid.height() < room.height() ? (room.height() - grid.height()) / 2
+                                          : -double(verticalScrollBar()->value())};
+}
+
+QRectF TMap_View::Cell_Rect(unsigned x, unsigned y) const
+{
+    return {Origin() + QPointF(x * cell_size_, y * cell_size_), QSizeF(cell_size_, cell_size_)};
+}
+
+std::optional<std::array<std::uint8_t, 2>> TMap_View::Column_At(const QPointF& point) const
+{
+    if (!map_ || session_ == nullptr) {
+        return std::nullopt;
+    }
+    const QPointF cell = (point - Origin()) / cell_size_;
+    if (cell.x() < 0 || cell.y() < 0 || cell.x() >= map_->Width() || cell.y() >= map_->Depth()) {
+        return std::nullopt;
+    }
+    return std::array<std::uint8_t, 2>{static_cast<std::uint8_t>(cell.x()),
+                                       static_cast<std::uint8_t>(cell.y())};
+}
+
+double TMap_View::Fitted_Cell_Size() const
+{
+    if (!map_) {
+        return cell_size_;
+    }
+    const QSize room = viewport()->size();
+    const double across = (room.width() - 2 * Margin) / map_->Width();
+    const double down = (room.height() - 2 * Margin) / map_->Depth();
+    return std::clamp(std::min(across, down), 0.25, Largest_Cell_Size);
+}
+
+void TMap_View::Update_Scroll_Bars()
+{
+    const QSizeF grid = Grid_Size();
+    const QSize room = viewport()->size();
+    horizontalScrollBar()->setRange(0, std::max(0, int(std::ceil(grid.width())) - room.width()));
+    verticalScrollBar()->setRange(0, std::max(0, int(std::ceil(grid.height())) - room.height()));
+    horizontalScrollBar()->setPageStep(room.width());
+    verticalScrollBar()->setPageStep(room.height());
+    const int step = std::max(1, int(cell_size_));
+    horizontalScrollBar()->setSingleStep(step);
+    verticalScrollBar()->setSingleStep(step);
+}
+
+void TMap_View::Zoom(double factor, const QPointF& around)
+{
+    Bring_Up_To_Date();
+    const QPointF place = (around - Origin()) / cell_size_;
+    const double smallest = std::min(Fitted_Cell_Size(), 4.0);
+    cell_size_ = std::clamp(cell_size_ * factor, smallest, Largest_Cell_Size);
+    fitted_ = false;
+    Update_Scroll_Bars();
+    horizontalScrollBar()->setValue(int(std::lround(place.x() * cell_size_ - around.x())));
+    verticalScrollBar()->setValue(int(std::lround(place.y() * cell_size_ - around.y())));
+    viewport()->update();
+}
+
+void TMap_View::Zoom_In()
+{
+    const QPoint pointer = viewport()->mapFromGlobal(QCursor::pos());
+    Zoom(1.25, viewport()->rect().contains(pointer) ? QPointF(pointer)
+                                                    : QRectF(viewport()->rect()).center());
+}
+
+void TMap_View::Zoom_Out()
+{
+    const QPoint pointer = viewport()->mapFromGlobal(QCursor::pos());
+    Zoom(1 / 1.25, viewport()->rect().contains(pointer) ? QPointF(pointer)
+                                                        : QRectF(viewport()->rect()).center());
+}
+
+void TMap_View::Fit()
+{
+    fitted_ = true;
+    cell_size_ = Fitted_Cell_Size();
+    Update_Scroll_Bars();
+    viewport()->update();
+}
+
+void TMap_View::resizeEvent(QResizeEvent* event)
+{
+    QAbstractScrollArea::resizeEvent(event);
+    if (fitted_) {
+        cell_size_ = Fitted_Cell_Size();
+    }
+    Update_Scroll_Bars();
+}
+
+void TMap_View::showEvent(QShowEvent* event)
+{
+    QAbstractScrollArea::showEvent(event);
+    Bring_Up_To_Date();
+}
+
+void TMap_View::focusInEvent(QFocusEvent* event)
+{
+    QAbstractScrollArea::focusInEvent(event);
+    if (session_ != nullptr) {
+        Bring_Up_To_Date();
+        Set_Cursor(cursor_[0], cursor_[1]);
+    }
+}
+
+void TMap_View::focusOutEvent(QFocusEvent* event)
+{
+    QAbstractScrollArea::focusOutEvent(event);
+    viewport()->update();
+}
+
+void TMap_View::scrollContentsBy(int /*dx*/, int /*dy*/)
+{
+    viewport()->update();
+}
+
+void TMap_View::paintEvent(QPaintEvent* /*event*/)
+{
+    QPainter painter(viewport());
+    painter.fillRect(viewport()->rect(), palette().color(QPalette::Window));
+    if (session_ == nullptr) {
+        painter.drawText(viewport()->rect(), Qt::AlignCenter | Qt::TextWordWrap,
+                         QStringLiteral("Open a challenge to see its blocks from above."));
+        return;
+    }
+    Bring_Up_To_Date();
+    const QPointF origin = Origin();
+    const QSize room = viewport()->size();
+    const auto first = [this](double from, unsigned count) {
+        return static_cast<unsigned>(std::clamp(std::floor(from / cell_size_), 0.0, double(count)));
+    };
+    const auto last = [this](double to, unsigned count) {
+        return static_cast<unsigned>(std::clamp(std::ceil(to / cell_size_), 0.0, double(count)));
+    };
+    const unsigned x0 = first(-origin.x(), map_->Width());
+    const unsigned y0 = first(-origin.y(), map_->Depth());
+    const unsigned x1 = last(room.width() - origin.x(), map_->Width());
+    const unsigned y1 = last(room.height() - origin.y(), map_->Depth());
+    if (x1 <= x0 || y1 <= y0) {
+        return;
+    }
+    const QRectF target(Cell_Rect(x0, y0).topLeft(),
+                        QSizeF((x1 - x0) * cell_size_, (y1 - y0) * cell_size_));
+    painter.drawImage(target, cells_, QRectF(x0, y0, x1 - x0, y1 - y0));
+    Draw_Outlines(painter, x0, y0, x1, y1);
+}
+
+void TMap_View::Draw_Outlines(QPainter& painter, unsigned x0, unsigned y0, unsigned x1,
+                              unsigned y1)
+{
+    if (cell_size_ >= 6) {
+        painter.setPen(QPen(QColor(0, 0, 0, 24), 0));
+        for (unsigned x = x0; x <= x1; ++x) {
+            painter.drawLine(Cell_Rect(x, y0).topLeft(), Cell_Rect(x, y1).topLeft());
+        }
+        for (unsigned y = y0; y <= y1; ++y) {
+            painter.drawLine(Cell_Rect(x0, y).topLeft(), Cell_Rect(x1, y).topLeft());
+        }
+    }
+    const TBlock_Columns& columns = map_->Columns();
+    QVector<QRectF> selected;
+    for (unsigned x = x0; x < x1; ++x) {
+        for (unsigned y = y0; y < y1; ++y) {
+            const unsigned column = x * 256U + y;
+            const auto cx = static_cast<std::uint8_t>(x);
+            const auto cy = static_cast<std::uint8_t>(y);
+            if (cell_size_ >= 5 && columns.Count_At(cx, cy) > 0 &&
+                (matched_columns_.empty() || matched_columns_[column] != 0)) {
+                Draw_Marks(painter, Cell_Rect(x, y), map_->Marks_At(cx, cy));
+            }
+            if (selected_columns_[column] != 0) {
+                selected.push_back(Cell_Rect(x, y));
+            }
+        }
+    }
+    const double width = std::clamp(cell_size_ / 6, 1.0, 3.0);
+    painter.setPen(QPen(Selection_Color, width));
+    painter.setBrush(Qt::NoBrush);
+    for (QRectF& rect : selected) {
+        rect.adjust(width / 2, width / 2, -width / 2, -width / 2);
+    }
+    painter.drawRects(selected);
+    if (hasFocus()) {
+        const QRectF cursor = Cell_Rect(cursor_[0], cursor_[1]).adjusted(-1, -1, 1, 1);
+        painter.setPen(QPen(Qt::white, 1));
+        painter.drawRect(cursor);
+        painter.setPen(QPen(Qt::black, 1, Qt::DashLine));
+        painter.drawRect(cursor);
+    }
+    if (press_point_ && drag_point_) {
+        const QColor highlight = palette().color(QPalette::Highlight);
+        painter.setPen(QPen(highlight, 1));
+        painter.setBrush(QColor(highlight.red(), highlight.green(), highlight.blue(), 48));
+        painter.drawRect(QRectF(*press_point_, *drag_point_).normalized());
+    }
+}
+
+QString TMap_View::Column_Text(std::uint8_t x, std::uint8_t y) const
+{
+    const QString place = QStringLiteral("X %1, Y %2").arg(x).arg(y);
+    if (!map_ || session_ == nullptr || map_->Columns().Count_At(x, y) == 0) {
+        return place + QStringLiteral(": no block");
+    }
+    const std::vector<std::uint32_t> blocks = map_->Columns().Blocks_At(x, y);
+    QString text = place + (blocks.size() == 1 ? QStringLiteral(": 1 block")
+                                                : QStringLiteral(": %1 blocks").arg(blocks.size()));
+    for (std::size_t i = 0; i < std::min(blocks.size(), Listed_Blocks); ++i) {
+        if (const auto block = Challenge_Read_Block_View(session_->Image(), session_->Blocks(),
+                                                         blocks[i], session_->Mask())) {
+            text += QLatin1Char('\n') + Block_Line(*block, blocks[i]);
+        }
+    }
+    if (blocks.size() > Listed_Blocks) {
+        text += QStringLiteral("\nand %1 more").arg(blocks.size() - Listed_Blocks);
+    }
+    return text;
+}
+
+bool TMap_View::viewportEvent(QEvent* event)
+{
+    if (event->type() == QEvent::ToolTip) {
+        const auto* help = static_cast<QHelpEvent*>(event);
+        const auto column = Column_At(help->pos());
+        if (column && map_->Columns().Count_At((*column)[0], (*column)[1]) > 0) {
+            QToolTip::showText(help->globalPos(), Column_Text((*column)[0], (*column)[1]),
+                               viewport(), Cell_Rect((*column)[0], (*column)[1]).toRect());
+        } else {
+            QToolTip::hideText();
+            event->ignore();
+        }
+        return true;
+    }
+    return QAbstractScrollArea::viewportEvent(event);
+}
+
+void TMap_View::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton) {
+        QAbstractScrollArea::mousePressEvent(event);
+        return;
+    }
+    press_point_ = event->position();
+    drag_point_.reset();
+}
+
+void TMap_View::mouseMoveEvent(QMouseEvent* event)
+{
+    if (!press_point_ || (event->buttons() & Qt::LeftButton) == 0) {
+        return;
+    }
+    if (drag_point_ ||
+        (event->position() - *press_point_).manhattanLength() >= QApplication::startDragDistance()) {
+        drag_point_ = event->position();
+        viewport()->update();
+    }
+}
+
+void TMap_View::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton || !press_point_) {
+        QAbstractScrollArea::mouseReleaseEvent(event);
+        return;
+    }
+    const QPointF from = *press_point_;
+    const bool dragged = drag_point_.has_value();
+    press_point_.reset();
+    drag_point_.reset();
+    viewport()->update();
+    const bool adding = (event->modifiers() & Qt::ControlModifier) != 0;
+    if (dragged) {
+        Pick_Rectangle(from, event->position(), adding);
+    } else if (const auto column = Column_At(from)) {
+        Set_Cursor((*column)[0], (*column)[1]);
+        Pick_Column((*column)[0], (*column)[1], adding);
+    }
+}
+
+void TMap_View::wheelEvent(QWheelEvent* event)
+{
+    if (session_ == nullptr || event->angleDelta().y() == 0) {
+        QAbstractScrollArea::wheelEvent(event);
+        return;
+    }
+    Zoom(std::pow(1.25, event->angleDelta().y() / 120.0), event->position());
+    event->accept();
+}
+
+void TMap_View::keyPressEvent(QKeyEvent* event)
+{
+    if (session_ == nullptr) {
+        QAbstractScrollArea::keyPressEvent(event);
+        return;
+    }
+    Bring_Up_To_Date();
+    const int x = cursor_[0];
+    const int y = cursor_[1];
+    switch (event->key()) {
+    case Qt::Key_Left:
+        Set_Cursor(x - 1, y);
+        break;
+    case Qt::Key_Right:
+        Set_Cursor(x + 1, y);
+        break;
+    case Qt::Key_Up:
+        Set_Cursor(x, y - 1);
+        break;
+    case Qt::Key_Down:
+        Set_Cursor(x, y + 1);
+        break;
+    case Qt::Key_Home:
+        Set_Cursor(0, (event->modifiers() & Qt::ControlModifier) != 0 ? 0 : y);
+        break;
+    case Qt::Key_End:
+        Set_Cursor(int(map_->Width()) - 1,
+                   (event->modifiers() & Qt::ControlModifier) != 0 ? int(map_->Depth()) - 1 : y);
+        break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        Pick_Column(cursor_[0], cursor_[1], (event->modifiers() & Qt::ControlModifier) != 0);
+        break;
+    default:
+        QAbstractScrollArea::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+}
+
+void TMap_View::Set_Cursor(int x, int y)
+{
+    cursor_ = {static_cast<std::uint8_t>(std::clamp(x, 0, int(map_->Width()) - 1)),
+               static_cast<std::uint8_t>(std::clamp(y, 0, int(map_->Depth()) - 1))};
+    // Scrolled into sight, with the cells around it where there is room.
+    const QRectF cell = Cell_Rect(cursor_[0], cursor_[1]);
+    const QRectF room(viewport()->rect());
+    if (cell.left() < room.left()) {
+        horizontalScrollBar()->setValue(horizontalScrollBar()->value() + int(std::floor(cell.left())));
+    } else if (cell.right() > room.right()) {
+        horizontalScrollBar()->setValue(horizontalScrollBar()->value() +
+                                        int(std::ceil(cell.right() - room.right())));
+    }
+    if (cell.top() < room.top()) {
+        verticalScrollBar()->setValue(verticalScrollBar()->value() + int(std::floor(cell.top())));
+    } else if (cell.bottom() > room.bottom()) {
+        verticalScrollBar()->setValue(verticalScrollBar()->value() +
+                                      int(std::ceil(cell.bottom() - room.bottom())));
+    }
+    const QString text = Column_Text(cursor_[0], cursor_[1]);
+    const QString summary = text.section(QLatin1Char('\n'), 0, 1).replace(QLatin1Char('\n'),
+                                                                         QStringLiteral("; "));
+    setAccessibleDescription(summary);
+    emit Cursor_Moved(summary);
+    viewport()->update();
+}
+
+void TMap_View::Pick_Column(std::uint8_t x, std::uint8_t y, bool adding)
+{
+    if (const auto block = map_->Columns().Top_Block_At(x, y)) {
+        emit Block_Picked(*block, adding);
+    }
+}
+
+void TMap_View::Pick_Rectangle(const QPointF& from, const QPointF& to, bool adding)
+{
+    // Each column the rectangle touches, the grid's edges holding it inside.
+    const QRectF area = QRectF(from, to).normalized();
+    const QPointF origin = Origin();
+    if (!area.intersects(QRectF(origin, Grid_Size()))) {
+        return;
+    }
+    const auto cell = [this](double offset, unsigned count) {
+        return static_cast<unsigned>(std::clamp(std::floor(offset / cell_size_), 0.0, count - 1.0));
+    };
+    const unsigned x0 = cell(area.left() - origin.x(), map_->Width());
+    const unsigned x1 = cell(area.right() - origin.x(), map_->Width());
+    const unsigned y0 = cell(area.top() - origin.y(), map_->Depth());
+    const unsigned y1 = cell(area.bottom() - origin.y(), map_->Depth());
+    TBlock_Selection blocks;
+    for (unsigned x = x0; x <= x1; ++x) {
+        for (unsigned y = y0; y <= y1; ++y) {
+            const std::vector<std::uint32_t> column =
+                map_->Columns().Blocks_At(static_cast<std::uint8_t>(x), static_cast<std::uint8_t>(y));
+            blocks.insert(blocks.end(), column.begin(), column.end());
+        }
+    }
+    std::sort(blocks.begin(), blocks.end());
+    emit Blocks_Picked(blocks, adding);
+}
+
+} // namespace plotvane
+
+namespace plotvane {
+
+namespace {
+
+QPixmap Mark_Picture(std::uint8_t marks, int side)
+{
+    QPixmap picture(side, side);
+    picture.fill(Empty_Cell_Color);
+    QPainter painter(&picture);
+    Draw_Marks(painter, QRectF(0, 0, side, side), marks);
+    return picture;
+}
+
+} // namespace
+
+TMap_Legend::TMap_Legend(QWidget* parent) : QWidget(parent)
+{
+    setObjectName(QStringLiteral("Map_Legend"));
+    auto* layout = new QGridLayout(this);
+    layout->setContentsMargins(4, 2, 4, 2);
+    layout->setVerticalSpacing(2);
+    const int side = fontMetrics().height() * 2;
+    layout->addWidget(new QLabel(QStringLiteral("Height of the topmost block:"), this), 0, 0, 1, 6);
+    layout->addWidget(new QLabel(QStringLiteral("Z 0"), this), 1, 0);
+    ramp_ = new QLabel(this);
+    ramp_->setObjectName(QStringLiteral("Map_Legend_Ramp"));
+    layout->addWidget(ramp_, 1, 1, 1, 4);
+    highest_ = new QLabel(this);
+    layout->addWidget(highest_, 1, 5);
+    const std::pair<std::uint8_t, const char*> marks[] = {
+        {Mark_Start, "Start"}, {Mark_Finish, "Finish"}, {Mark_Checkpoint, "Checkpoint"}};
+    int column = 0;
+    for (const auto& [mark, text] : marks) {
+        auto* picture = new QLabel(this);
+        picture->setPixmap(Mark_Picture(mark, side));
+        layout->addWidget(picture, 2, column++);
+        layout->addWidget(new QLabel(QString::fromLatin1(text), this), 2, column++);
+    }
+    auto* note = new QLabel(QStringLiteral("A square is a block's own cell: how far a block "
+                                           "reaches beyond it is not known."),
+                            this);
+    note->setWordWrap(true);
+    layout->addWidget(note, 3, 0, 1, 6);
+    layout->setColumnStretch(4, 1);
+    Show_Height(32);
+}
+
+void TMap_Legend::Show_Height(unsigned height)
+{
+    const int steps = static_cast<int>(std::max(height, 1U));
+    const int step_width = std::max(1, 128 / steps);
+    QPixmap ramp(step_width * steps, fontMetrics().height());
+    QPainter painter(&ramp);
+    for (int z = 0; z < steps; ++z) {
+        painter.fillRect(z * step_width, 0, step_width, ramp.height(),
+                         Height_Color(static_cast<unsigned>(z), height));
+    }
+    painter.end();
+    ramp_->setPixmap(ramp);
+    highest_->setText(QStringLiteral("Z %1").arg(steps - 1));
+}
+
+} // namespace plotvane
