@@ -72,6 +72,8 @@ constexpr int Design_Top = 102;
 // A usual frame takes 8 of the width and 34 of the height (borders and caption).
 constexpr int Frame_Width = 8;
 constexpr int Frame_Height = 34;
+// The width the map first takes beside the list.
+constexpr int Map_Width = 420;
 constexpr int Profiles_Group_Height = 55;
 constexpr int Spin_Edit_Width = 60;
 // Most logins a refusal names; the rest are counted.
@@ -223,6 +225,7 @@ void TMainForm::Set_Window_Sizes()
     // the smallest size is taken with it shown.
     Block_Panel->show();
     setMinimumSize(minimumSizeHint());
+    list_minimum_size_ = minimumSize();
     Block_Panel->hide();
     const QRect available = screen()->availableGeometry();
     const QSize room = available.size() - QSize(Frame_Width, Frame_Height);
@@ -233,6 +236,33 @@ void TMainForm::Set_Window_Sizes()
     const int top = std::max(available.top(),
                              std::min(Design_Top, available.bottom() + 1 - Frame_Height - size.height()));
     move(left, top);
+}
+
+void TMainForm::Fit_Window_To_Map(bool map_appeared)
+{
+    if (Map_View->isHidden() || Map_View->isFloating()) {
+        setMinimumSize(list_minimum_size_);
+        return;
+    }
+    // The list keeps the room it has alone: the window grows for the map, as far as the
+    // screen allows.
+    const QSize map_minimum = Map_View->minimumSizeHint();
+    setMinimumSize(list_minimum_size_.width() + map_minimum.width(),
+                   std::max(list_minimum_size_.height(), map_minimum.height()));
+    if (!map_appeared) {
+        return;
+    }
+    const int map_width = std::max(map_minimum.width(), Map_Width);
+    const QRect available = screen()->availableGeometry();
+    const int wanted = std::min(available.width() - Frame_Width,
+                                std::max(width(), list_minimum_size_.width() + map_width));
+    if (wanted > width()) {
+        resize(wanted, height());
+        move(std::max(available.left(),
+                      std::min(x(), available.right() + 1 - Frame_Width - wanted)),
+             y());
+    }
+    resizeDocks({Map_View}, {map_width}, Qt::Horizontal);
 }
 
 void TMainForm::Run_Command(const std::function<void()>& command)
@@ -386,6 +416,7 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event)
     if (event->type() == QEvent::Close && watched == Map_View) {
         // Closed by its own button: the player does not want it until they show it again.
         Remember_Map_Wanted(false);
+        setMinimumSize(list_minimum_size_);
     }
     if (event->type() == QEvent::MouseButtonPress && watched == List_Block_ListBox->viewport()) {
         row_at_press_ = List_Block_ListBox->currentIndex().row();

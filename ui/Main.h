@@ -269,6 +269,9 @@ private:
     // The map shows the open challenge when the player wants it, and hides without one.
     void Show_Map_As_Wanted();
     void Update_View_Actions();
+    // The window's smallest size holds the map docked beside the list; when the map has just
+    // appeared, the window also grows to give it room.
+    void Fit_Window_To_Map(bool map_appeared);
     // The list's selection, outlined on the map.
     void Show_Selection_On_Map();
     // A click on the map: its block selected as a click on its line selects it, or added.
@@ -323,6 +326,8 @@ private:
     std::optional<TShown_Block> shown_block_;
     // The list's current line when the mouse button went down on it.
     int row_at_press_ = -1;
+    // The window's smallest size without the map.
+    QSize list_minimum_size_;
     // The open file's stamp when it was loaded or last saved; nothing when it was missing.
     std::optional<TFile_Stamp> loaded_stamp_;
 };

@@ -75,7 +75,11 @@ void TMainForm::Create_Map_Dock()
     ViewMap_Action->setStatusTip(
         QStringLiteral("Show or hide the map of the challenge seen from above"));
     ViewMap_Action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
-    connect(ViewMap_Action, &QAction::triggered, this, [](bool shown) { Remember_Map_Wanted(shown); });
+    connect(ViewMap_Action, &QAction::triggered, this, [this](bool shown) {
+        Remember_Map_Wanted(shown);
+        Fit_Window_To_Map(shown);
+    });
+    connect(Map_View, &QDockWidget::topLevelChanged, this, [this] { Fit_Window_To_Map(false); });
     const auto make = [this](const char* name, const QString& caption, const QString& status_text,
                              const QList<QKeySequence>& shortcuts) {
         auto* action = new QAction(caption, this);
@@ -111,14 +115,17 @@ void TMainForm::Update_View_Actions()
 
 void TMainForm::Show_Map_As_Wanted()
 {
+    const bool was_shown = !Map_View->isHidden();
     Map_View->setVisible(Map_Canvas->Has_Challenge() && Map_Wanted());
+    Fit_Window_To_Map(!was_shown);
     Update_View_Actions();
 }
 
 void TMainForm::Show_Selection_On_Map()
 {
     if (session_) {
-        Map_Canvas->Show_Selection(Selected_Blocks());
+        Map_Canvas->Show_Selection(
+            Selected_Blocks(), Block_List_Model->Block_At(List_Block_ListBox->currentIndex().row()));
     }
 }
 

@@ -4,7 +4,7 @@
 #include "ui/Byte_Text.h"
 
 #include <QApplication>
-#include <QGridLayout>
+#include <QBoxLayout>
 #include <QLabel>
 #include <QHelpEvent>
 #include <QKeyEvent>
@@ -141,9 +141,10 @@ void TMap_View::Clear()
     viewport()->update();
 }
 
-void TMap_View::Show_Selection(TBlock_Selection blocks)
+void TMap_View::Show_Selection(TBlock_Selection blocks, std::optional<std::uint32_t> current)
 {
     selected_ = std::move(blocks);
+    current_block_ = current;
     flags_stale_ = true;
     viewport()->update();
 }
@@ -186,6 +187,11 @@ void TMap_View::Bring_Up_To_Date()
                 .arg(Column_Text(cursor_[0], cursor_[1]).section(QLatin1Char('\n'), 0, 0)));
     }
     if (flags_stale_) {
+        if (const auto column = current_block_ ? map_->Columns().Column_Of(*current_block_)
+                                               : std::nullopt) {
+            cursor_ = *column;
+        }
+        current_block_.reset();
         Flag_Columns(selected_, selected_columns_);
         if (matches_) {
             Flag_Columns(*matches_, matched_columns_);
@@ -423,7 +429,7 @@ void TMap_View::Draw_Outlines(QPainter& painter, unsigned x0, unsigned y0, unsig
             }
         }
     }
-    const double width = std::clamp(cell_size_ / 6, 1.0, 3.0);
+    const double width = std::clamp(cell_size_ / 5, 2.0, 3.0);
     painter.setPen(QPen(Selection_Color, width));
     painter.setBrush(Qt::NoBrush);
     for (QRectF& rect : selected) {
@@ -656,32 +662,37 @@ QPixmap Mark_Picture(std::uint8_t marks, int side)
 TMap_Legend::TMap_Legend(QWidget* parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("Map_Legend"));
-    auto* layout = new QGridLayout(this);
+    auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 2, 4, 2);
-    layout->setVerticalSpacing(2);
-    const int side = fontMetrics().height() * 2;
-    layout->addWidget(new QLabel(QStringLiteral("Height of the topmost block:"), this), 0, 0, 1, 6);
-    layout->addWidget(new QLabel(QStringLiteral("Z 0"), this), 1, 0);
+    layout->setSpacing(2);
+    layout->addWidget(new QLabel(QStringLiteral("Height of the topmost block:"), this));
+    auto* heights = new QHBoxLayout;
+    heights->addWidget(new QLabel(QStringLiteral("Z 0"), this));
     ramp_ = new QLabel(this);
     ramp_->setObjectName(QStringLiteral("Map_Legend_Ramp"));
-    layout->addWidget(ramp_, 1, 1, 1, 4);
+    heights->addWidget(ramp_);
     highest_ = new QLabel(this);
-    layout->addWidget(highest_, 1, 5);
+    heights->addWidget(highest_);
+    heights->addStretch();
+    layout->addLayout(heights);
+    auto* symbols = new QHBoxLayout;
+    const int side = fontMetrics().height() * 3 / 2;
     const std::pair<std::uint8_t, const char*> marks[] = {
         {Mark_Start, "Start"}, {Mark_Finish, "Finish"}, {Mark_Checkpoint, "Checkpoint"}};
-    int column = 0;
     for (const auto& [mark, text] : marks) {
         auto* picture = new QLabel(this);
         picture->setPixmap(Mark_Picture(mark, side));
-        layout->addWidget(picture, 2, column++);
-        layout->addWidget(new QLabel(QString::fromLatin1(text), this), 2, column++);
+        symbols->addWidget(picture);
+        symbols->addWidget(new QLabel(QString::fromLatin1(text), this));
+        symbols->addSpacing(side / 2);
     }
+    symbols->addStretch();
+    layout->addLayout(symbols);
     auto* note = new QLabel(QStringLiteral("A square is a block's own cell: how far a block "
                                            "reaches beyond it is not known."),
                             this);
     note->setWordWrap(true);
-    layout->addWidget(note, 3, 0, 1, 6);
-    layout->setColumnStretch(4, 1);
+    layout->addWidget(note);
     Show_Height(32);
 }
 
@@ -697,6 +708,8 @@ void TMap_Legend::Show_Height(unsigned height)
     }
     painter.end();
     ramp_->setPixmap(ramp);
+    ramp_->setAccessibleName(
+        QStringLiteral("Heights from Z 0, dark blue, to Z %1, yellow").arg(steps - 1));
     highest_->setText(QStringLiteral("Z %1").arg(steps - 1));
 }
 

@@ -40,8 +40,9 @@ public:
     void Show_Challenge(const TChallenge_Edit_Session& session);
     void Clear();
     bool Has_Challenge() const { return session_ != nullptr; }
-    // Outlines the columns of these blocks.
-    void Show_Selection(TBlock_Selection blocks);
+    // Outlines the columns of these blocks; the keyboard cursor goes to the column of the
+    // current one, where the player was working.
+    void Show_Selection(TBlock_Selection blocks, std::optional<std::uint32_t> current);
     // Dims the columns where none of these blocks stand; nothing: no find, nothing dimmed.
     void Show_Matches(std::optional<std::vector<std::uint32_t>> blocks);
 
@@ -109,6 +110,7 @@ private:
     const TChallenge_Edit_Session* session_ = nullptr;
     std::optional<TChallenge_Map> map_;
     TBlock_Selection selected_;
+    std::optional<std::uint32_t> current_block_;
     std::optional<std::vector<std::uint32_t>> matches_;
     bool flags_stale_ = true;
     // Per column (x * 256 + y): whether a selected block stands there, and whether a block the

@@ -100,14 +100,16 @@ bool Save_Picture_With_Edit_Menu(plotvane::TMainForm& main_form, const QString& 
     return Save_Pixmap(picture, path);
 }
 
-// Clicks the column of the challenge's first checkpoint on the map, as a player would.
+// Clicks the first column that holds a checkpoint alone on the map, as a player would.
 bool Save_Map_Picture(plotvane::TMainForm& main_form, const QString& path)
 {
     plotvane::TMap_View& map = *main_form.Map_Canvas;
     const plotvane::TChallenge_Map& columns = map.Map();
     for (unsigned x = 0; x < columns.Width(); ++x) {
         for (unsigned y = 0; y < columns.Depth(); ++y) {
-            if ((columns.Marks_At(std::uint8_t(x), std::uint8_t(y)) & plotvane::Mark_Checkpoint) == 0) {
+            const auto top = columns.Columns().Top_Block_At(std::uint8_t(x), std::uint8_t(y));
+            if ((columns.Marks_At(std::uint8_t(x), std::uint8_t(y)) & plotvane::Mark_Checkpoint) == 0 ||
+                columns.Columns().Count_At(std::uint8_t(x), std::uint8_t(y)) != 1 || !top) {
                 continue;
             }
             const QPointF centre = map.Cell_Rect(x, y).center();
