@@ -67,7 +67,12 @@ void TMainForm::Create_Map_Dock()
             [this](const TBlock_Selection& blocks, bool adding) {
                 Run_Command([this, &blocks, adding] { Pick_Blocks_On_Map(blocks, adding); });
             });
-    connect(Map_View, &QDockWidget::visibilityChanged, this, [this] { Update_View_Actions(); });
+    connect(Map_View, &QDockWidget::visibilityChanged, this, [this](bool visible) {
+        Update_View_Actions();
+        if (visible) {
+            Show_Selection_On_Map();
+        }
+    });
 
     ViewMap_Action = Map_View->toggleViewAction();
     ViewMap_Action->setText(QStringLiteral("&Map"));
@@ -123,7 +128,8 @@ void TMainForm::Show_Map_As_Wanted()
 
 void TMainForm::Show_Selection_On_Map()
 {
-    if (session_) {
+    // A hidden map is given the selection when it shows.
+    if (session_ && !Map_View->isHidden()) {
         Map_Canvas->Show_Selection(
             Selected_Blocks(), Block_List_Model->Block_At(List_Block_ListBox->currentIndex().row()));
     }

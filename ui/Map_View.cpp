@@ -570,6 +570,16 @@ void TMap_View::keyPressEvent(QKeyEvent* event)
         Set_Cursor(int(map_->Width()) - 1,
                    (event->modifiers() & Qt::ControlModifier) != 0 ? int(map_->Depth()) - 1 : y);
         break;
+    case Qt::Key_Escape:
+        if (!drag_point_) {
+            QAbstractScrollArea::keyPressEvent(event);
+            return;
+        }
+        // The rectangle being dragged is dropped.
+        press_point_.reset();
+        drag_point_.reset();
+        viewport()->update();
+        break;
     case Qt::Key_Return:
     case Qt::Key_Enter:
         Pick_Column(cursor_[0], cursor_[1], (event->modifiers() & Qt::ControlModifier) != 0);
@@ -610,9 +620,19 @@ void TMap_View::Set_Cursor(int x, int y)
 
 void TMap_View::Pick_Column(std::uint8_t x, std::uint8_t y, bool adding)
 {
-    if (const auto block = map_->Columns().Top_Block_At(x, y)) {
-        emit Block_Picked(*block, adding);
+    // While a find narrows the list, the topmost block it shows; in a dimmed column, the
+    // topmost block.
+    const std::vector<std::uint32_t> blocks = map_->Columns().Blocks_At(x, y);
+    if (blocks.empty()) {
+        return;
     }
+    const auto shown = matches_ ? std::find_if(blocks.begin(), blocks.end(),
+                                               [this](std::uint32_t block) {
+                                                   return std::binary_search(
+                                                       matches_->begin(), matches_->end(), block);
+                                               })
+                                : blocks.begin();
+    emit Block_Picked(shown != blocks.end() ? *shown : blocks.front(), adding);
 }
 
 void TMap_View::Pick_Rectangle(const QPointF& from, const QPointF& to, bool adding)

@@ -43,7 +43,8 @@ public:
     // Outlines the columns of these blocks; the keyboard cursor goes to the column of the
     // current one, where the player was working.
     void Show_Selection(TBlock_Selection blocks, std::optional<std::uint32_t> current);
-    // Dims the columns where none of these blocks stand; nothing: no find, nothing dimmed.
+    // Dims the columns where none of these blocks (ascending) stand; nothing: no find,
+    // nothing dimmed.
     void Show_Matches(std::optional<std::vector<std::uint32_t>> blocks);
 
     // The side of a cell in pixels.
@@ -67,8 +68,8 @@ public:
     const TChallenge_Map& Map();
 
 signals:
-    // A click or Enter on a column picked its topmost block, alone or (with Ctrl) added to the
-    // selection.
+    // A click or Enter on a column picked its topmost block (of those a find matches, when it
+    // matches any), alone or (with Ctrl) added to the selection.
     void Block_Picked(std::uint32_t block, bool adding);
     // A dragged rectangle picked every block in its columns, in ascending order.
     void Blocks_Picked(const TBlock_Selection& blocks, bool adding);
