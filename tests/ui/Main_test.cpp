@@ -5,6 +5,7 @@
 #include "tests/support/Scratch_Folder.h"
 #include "ui/Block_List_Model.h"
 #include "ui/Command_Line.h"
+#include "ui/Map_View.h"
 #include "tests/ui/Game_Folder.h"
 
 #include <QAccessible>
@@ -311,7 +312,7 @@ TEST(TMainForm, Every_Control_Has_A_Name_For_Assistive_Technology_And_A_Place_In
         form.List_Block_ListBox, form.Block_Name_ComboBox, form.Block_Name_Unlock_SpeedButton,
         form.Block_Rotation_SpinEdit, form.Block_X_SpinEdit, form.Block_Z_SpinEdit,
         form.Block_Y_SpinEdit, form.Block_V1_SpinEdit, form.Block_V2_SpinEdit,
-        form.Block_V3_SpinEdit, form.Block_V4_SpinEdit, form.Block_Save_BitBtn};
+        form.Block_V3_SpinEdit, form.Block_V4_SpinEdit, form.Block_Save_BitBtn, form.Map_Canvas};
     for (int i = 0; i < order.size(); ++i) {
         SCOPED_TRACE(order[i]->objectName().toStdString());
         QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(order[i]);
