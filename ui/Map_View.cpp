@@ -640,7 +640,11 @@ void TMap_View::Pick_Rectangle(const QPointF& from, const QPointF& to, bool addi
     // Each column the rectangle touches, the grid's edges holding it inside.
     const QRectF area = QRectF(from, to).normalized();
     const QPointF origin = Origin();
-    if (!area.intersects(QRectF(origin, Grid_Size()))) {
+    const QRectF grid(origin, Grid_Size());
+    // A drag along a row or a column has no height or width, yet touches the cells on its
+    // line, which QRectF::intersects does not count.
+    if (area.right() < grid.left() || area.left() >= grid.right() || area.bottom() < grid.top() ||
+        area.top() >= grid.bottom()) {
         return;
     }
     const auto cell = [this](double offset, unsigned count) {
