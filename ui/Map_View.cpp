@@ -541,6 +541,20 @@ void TMap_View::wheelEvent(QWheelEvent* event)
     event->accept();
 }
 
+bool TMap_View::event(QEvent* event)
+{
+    // Enter and Ctrl+Enter pick on the map while it has the focus: no window shortcut (the
+    // block panel applies its values on Ctrl+Enter) takes them first.
+    if (event->type() == QEvent::ShortcutOverride && session_ != nullptr) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            event->accept();
+            return true;
+        }
+    }
+    return QAbstractScrollArea::event(event);
+}
+
 void TMap_View::keyPressEvent(QKeyEvent* event)
 {
     if (session_ == nullptr) {
