@@ -1,10 +1,12 @@
 // The block walk of a 1,000,000-block challenge beside a pass that reads every byte of the same
 // image once, measured in the same run; then what the map and the find box build over a walk
-// (the column index, the blocks matching a name part), each beside the walk.
+// (the column index, the whole map with its marks and extent, the blocks matching a name part),
+// each beside the walk.
 
 #include "bench/Bench_Ratios.h"
 #include "challenge/Block_Columns.h"
 #include "challenge/Block_Find.h"
+#include "challenge/Challenge_Map.h"
 #include "challenge/Gbx_Challenge_Read.h"
 #include "tests/support/Challenge_Builder.h"
 
@@ -107,6 +109,18 @@ void BM_Block_Columns(benchmark::State& state)
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * image.size()));
 }
 
+// The column index, then the marks and the extent: what the map builds at every change.
+void BM_Challenge_Map(benchmark::State& state)
+{
+    const TFlexible_Byte_Array& image = Large_Challenge();
+    const TTMF_Challenge_Block_Address_List& list = Large_Challenge_Walk();
+    for (auto _ : state) {
+        const TChallenge_Map map(image, list, Mask);
+        benchmark::DoNotOptimize(map.Width());
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * image.size()));
+}
+
 // A part of one name in three, as typed in the find box.
 void BM_Find_Blocks_By_Name_Part(benchmark::State& state)
 {
@@ -123,6 +137,7 @@ void BM_Find_Blocks_By_Name_Part(benchmark::State& state)
 
 BENCHMARK(BM_Challenge_Read_Block_List)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Block_Columns)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Challenge_Map)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Find_Blocks_By_Name_Part)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Unmasked_Byte_Sum)->Unit(benchmark::kMillisecond);
 
@@ -135,5 +150,6 @@ int main(int argc, char** argv)
         argc, argv,
         {{"BM_Challenge_Read_Block_List", "BM_Unmasked_Byte_Sum"},
          {"BM_Block_Columns", "BM_Challenge_Read_Block_List"},
+         {"BM_Challenge_Map", "BM_Challenge_Read_Block_List"},
          {"BM_Find_Blocks_By_Name_Part", "BM_Challenge_Read_Block_List"}});
 }

@@ -1,11 +1,13 @@
 // The editor window's own work, each figure beside its reference measured in the same run:
 // the one-argument conversion of a 64 MiB image beside its parts run alone (load, copy, save),
 // start-up with 1,000 profiles beside the profile search alone, and on a 1,000,000-block
-// challenge the listing, a block save and a batch command (every block turned, the list shown
-// again with them selected) beside the block walk alone. Peak memory figures are
-// multiples of the image's size (Linux: VmHWM, reset through /proc/self/clear_refs). The
-// conversion is timed by the clock (it is mostly file work); the rest in CPU time, which a busy
-// machine disturbs less.
+// challenge the listing, a block save, a batch command (every block turned, the list shown
+// again with them selected) and the map (built and drawn whole after a change, built alone,
+// drawn alone; also with the blocks spread over every column of the grid) beside the block
+// walk alone. Peak memory figures are multiples of the image's size (Linux: VmHWM, reset
+// through /proc/self/clear_refs). The conversion is timed by the clock (it is mostly file
+// work); the rest in CPU time, which a busy machine disturbs less: the thread's own, but the
+// whole process's for the map, which Qt draws with several threads.
 
 #include "bench/Bench_Ratios.h"
 #include "bench/Peak_Memory.h"
@@ -21,11 +23,13 @@
 #include "tests/support/Profile_Builder.h"
 #include "tests/ui/Game_Folder.h"
 #include "ui/Main.h"
+#include "ui/Map_View.h"
 
 #include <QApplication>
 #include <QAction>
 #include <QTableView>
 #include <QPushButton>
+#include <QImage>
 #include <QUndoStack>
 
 #include <benchmark/benchmark.h>
@@ -324,6 +328,131 @@ void BM_Session_Rotate_Every_Block_1M(benchmark::State& state)
         static_cast<std::int64_t>(state.iterations() * session.Image().size()));
 }
 
+// The million blocks of the large challenge spread over the whole 256 x 256 grid of columns:
+// the copies of its last block take the columns in turn (X fastest, then Y), one Z up at each
+// round; the challenge's own blocks stay where they are.
+TFlexible_Byte_Array Spread_Over_Every_Column(const TMainForm& form)
+{
+    TFlexible_Byte_Array image = form.Expanded_Image();
+    const TTMF_Challenge_Block_Address_List& list = form.Block_Address_List();
+    const TMemory_Mask mask = form.Memory_Mask;
+    for (std::uint32_t block = test::Large_Challenge_Real_Blocks;
+         block < list.Block_Offsets.size(); ++block) {
+        const std::optional<std::uint32_t> fields =
+            Challenge_Block_Fields_Offset(image, list, block, mask);
+        if (!fields) {
+            throw std::runtime_error("a block of the large challenge lies outside its image");
+        }
+        const std::uint32_t copy = block - test::Large_Challenge_Real_Blocks;
+        // After the rotation byte: X, Z (the height), Y.
+        std::uint8_t* const position = image.data() + *fields + 1;
+        position[0] = static_cast<std::uint8_t>((copy % 256) ^ mask);
+        position[1] = static_cast<std::uint8_t>((copy / (256 * 256)) ^ mask);
+        position[2] = static_cast<std::uint8_t>((copy / 256 % 256) ^ mask);
+    }
+    return image;
+}
+
+// A map of 600 x 600 pixels on a session of its own, shown (offscreen) and fitted to its
+// viewport, with a picture of the viewport's size to draw into.
+struct TMap_Setup {
+    TMap_Setup(TFlexible_Byte_Array image, TMemory_Mask mask)
+        : Mask(mask), Session(std::move(image), Mask)
+    {
+        View.resize(600, 600);
+        View.show();
+        View.Show_Challenge(Session);
+        View.Fit();
+        Picture = QImage(View.viewport()->size(), QImage::Format_RGB32);
+    }
+    TMemory_Mask Mask;
+    TChallenge_Edit_Session Session;
+    TMap_View View;
+    QImage Picture;
+};
+
+// Made by the first benchmark that needs them, on the large challenge as it stands and spread.
+std::unique_ptr<TMap_Setup> Map_Setup_Storage;
+std::unique_ptr<TMap_Setup> Spread_Map_Setup_Storage;
+
+// The map of the large challenge, spread over every column or not; nothing (the benchmark
+// skipped) when the map does not span the grid expected.
+TMap_Setup* Map_Setup(benchmark::State& state, bool spread)
+{
+    TLarge_Setup* large = Large_Setup(state);
+    if (large == nullptr) {
+        return nullptr;
+    }
+    std::unique_ptr<TMap_Setup>& setup = spread ? Spread_Map_Setup_Storage : Map_Setup_Storage;
+    if (!setup) {
+        const TMainForm& form = *large->Form;
+        try {
+            setup = std::make_unique<TMap_Setup>(
+                spread ? Spread_Over_Every_Column(form) : form.Expanded_Image(), form.Memory_Mask);
+        } catch (const std::exception& error) {
+            state.SkipWithError(error.what());
+            return nullptr;
+        }
+    }
+    const unsigned side = spread ? 256 : 32;
+    if (setup->View.Map().Width() != side || setup->View.Map().Depth() != side) {
+        state.SkipWithError("the map does not span the grid expected");
+        return nullptr;
+    }
+    return setup.get();
+}
+
+// What a change costs with the map in sight: the map built again for the session, then the
+// whole fitted map drawn once.
+void Map_Draw(benchmark::State& state, bool spread)
+{
+    TMap_Setup* setup = Map_Setup(state, spread);
+    if (setup == nullptr) {
+        return;
+    }
+    for (auto _ : state) {
+        setup->View.Show_Challenge(setup->Session);
+        setup->View.viewport()->render(&setup->Picture);
+    }
+    state.SetBytesProcessed(
+        static_cast<std::int64_t>(state.iterations() * setup->Session.Image().size()));
+}
+
+// The map built for the session alone, its picture of a pixel per column included.
+void Map_Build(benchmark::State& state, bool spread)
+{
+    TMap_Setup* setup = Map_Setup(state, spread);
+    if (setup == nullptr) {
+        return;
+    }
+    for (auto _ : state) {
+        setup->View.Show_Challenge(setup->Session);
+    }
+    state.SetBytesProcessed(
+        static_cast<std::int64_t>(state.iterations() * setup->Session.Image().size()));
+}
+
+// The whole fitted map drawn, already built: a repaint with nothing changed.
+void Map_Paint(benchmark::State& state, bool spread)
+{
+    TMap_Setup* setup = Map_Setup(state, spread);
+    if (setup == nullptr) {
+        return;
+    }
+    for (auto _ : state) {
+        setup->View.viewport()->render(&setup->Picture);
+    }
+    state.SetBytesProcessed(
+        static_cast<std::int64_t>(state.iterations() * setup->Session.Image().size()));
+}
+
+void BM_Map_Draw_1M(benchmark::State& state) { Map_Draw(state, false); }
+void BM_Map_Build_1M(benchmark::State& state) { Map_Build(state, false); }
+void BM_Map_Paint_1M(benchmark::State& state) { Map_Paint(state, false); }
+void BM_Map_Draw_1M_Every_Column(benchmark::State& state) { Map_Draw(state, true); }
+void BM_Map_Build_1M_Every_Column(benchmark::State& state) { Map_Build(state, true); }
+void BM_Map_Paint_1M_Every_Column(benchmark::State& state) { Map_Paint(state, true); }
+
 void BM_Open_1M_Peak_Memory(benchmark::State& state)
 {
     TLarge_Setup* setup = Large_Setup(state);
@@ -349,6 +478,14 @@ BENCHMARK(BM_Listing_1M)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Block_Save_Referenced_1M)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Rotate_Every_Block_1M)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Session_Rotate_Every_Block_1M)->Unit(benchmark::kMillisecond);
+// The process's CPU time: the raster engine hands large fills to Qt's thread pool, whose work
+// the drawing thread's own clock leaves out.
+BENCHMARK(BM_Map_Draw_1M)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
+BENCHMARK(BM_Map_Build_1M)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
+BENCHMARK(BM_Map_Paint_1M)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
+BENCHMARK(BM_Map_Draw_1M_Every_Column)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
+BENCHMARK(BM_Map_Build_1M_Every_Column)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
+BENCHMARK(BM_Map_Paint_1M_Every_Column)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 
 } // namespace
 } // namespace plotvane
@@ -366,7 +503,15 @@ int main(int argc, char** argv)
          {"BM_Listing_1M", "BM_Block_Walk_1M"},
          {"BM_Block_Save_Referenced_1M", "BM_Block_Walk_1M"},
          {"BM_Rotate_Every_Block_1M", "BM_Block_Walk_1M"},
-         {"BM_Session_Rotate_Every_Block_1M", "BM_Block_Walk_1M"}});
+         {"BM_Session_Rotate_Every_Block_1M", "BM_Block_Walk_1M"},
+         {"BM_Map_Draw_1M", "BM_Block_Walk_1M"},
+         {"BM_Map_Build_1M", "BM_Block_Walk_1M"},
+         {"BM_Map_Paint_1M", "BM_Block_Walk_1M"},
+         {"BM_Map_Draw_1M_Every_Column", "BM_Block_Walk_1M"},
+         {"BM_Map_Build_1M_Every_Column", "BM_Block_Walk_1M"},
+         {"BM_Map_Paint_1M_Every_Column", "BM_Block_Walk_1M"}});
+    plotvane::Map_Setup_Storage.reset();
+    plotvane::Spread_Map_Setup_Storage.reset();
     plotvane::Large_Setup_Storage.reset();
     return result;
 }
