@@ -224,6 +224,14 @@ void TMap_View::Paint_Cells()
                     QImage::Format_RGB32);
     const QRgb empty = Empty_Cell_Color.rgb();
     const QRgb outside = Outside_Size_Color.rgb();
+    // A colour per height, plain and dimmed: 65,536 columns, but 256 heights.
+    std::array<QRgb, 256> plain{};
+    std::array<QRgb, 256> dimmed{};
+    for (unsigned z = 0; z < 256; ++z) {
+        const QColor color = Height_Color(z, map.Height());
+        plain[z] = color.rgb();
+        dimmed[z] = Dimmed_Color(color).rgb();
+    }
     for (unsigned y = 0; y < map.Depth(); ++y) {
         auto* line = reinterpret_cast<QRgb*>(cells_.scanLine(static_cast<int>(y)));
         for (unsigned x = 0; x < map.Width(); ++x) {
@@ -233,9 +241,8 @@ void TMap_View::Paint_Cells()
                 line[x] = x < size[0] && y < size[2] ? empty : outside;
                 continue;
             }
-            const QColor color = Height_Color(columns.Top_At(cx, cy), map.Height());
-            const bool dimmed = !matched_columns_.empty() && matched_columns_[x * 256U + y] == 0;
-            line[x] = (dimmed ? Dimmed_Color(color) : color).rgb();
+            const bool is_dimmed = !matched_columns_.empty() && matched_columns_[x * 256U + y] == 0;
+            line[x] = (is_dimmed ? dimmed : plain)[columns.Top_At(cx, cy)];
         }
     }
 }
@@ -373,13 +380,14 @@ void TMap_View::scrollContentsBy(int /*dx*/, int /*dy*/)
 void TMap_View::paintEvent(QPaintEvent* /*event*/)
 {
     QPainter painter(viewport());
-    painter.fillRect(viewport()->rect(), palette().color(QPalette::Window));
     if (session_ == nullptr) {
+        painter.fillRect(viewport()->rect(), palette().color(QPalette::Window));
         painter.drawText(viewport()->rect(), Qt::AlignCenter | Qt::TextWordWrap,
                          QStringLiteral("Open a challenge to see its blocks from above."));
         return;
     }
     Bring_Up_To_Date();
+    Draw_Cells(painter);
     const QPointF origin = Origin();
     const QSize room = viewport()->size();
     const auto first = [this](double from, unsigned count) {
@@ -392,27 +400,87 @@ void TMap_View::paintEvent(QPaintEvent* /*event*/)
     const unsigned y0 = first(-origin.y(), map_->Depth());
     const unsigned x1 = last(room.width() - origin.x(), map_->Width());
     const unsigned y1 = last(room.height() - origin.y(), map_->Depth());
-    if (x1 <= x0 || y1 <= y0) {
-        return;
+    if (x1 > x0 && y1 > y0) {
+        Draw_Marks_And_Outlines(painter, x0, y0, x1, y1);
     }
-    const QRectF target(Cell_Rect(x0, y0).topLeft(),
-                        QSizeF((x1 - x0) * cell_size_, (y1 - y0) * cell_size_));
-    painter.drawImage(target, cells_, QRectF(x0, y0, x1 - x0, y1 - y0));
-    Draw_Outlines(painter, x0, y0, x1, y1);
 }
 
-void TMap_View::Draw_Outlines(QPainter& painter, unsigned x0, unsigned y0, unsigned x1,
-                              unsigned y1)
+namespace {
+
+// Which grid column (or row) each pixel across (or down) the viewport shows, -1 for none, and
+// whether a grid line runs along it: on the first pixel of each cell, when cells are large
+// enough to show lines.
+struct TPixel_Places {
+    std::vector<int> Cell;
+    std::vector<char> On_Line;
+};
+
+TPixel_Places Pixel_Places(int pixels, double grid_start, double cell, unsigned cells, bool lines)
 {
-    if (cell_size_ >= 6) {
-        painter.setPen(QPen(QColor(0, 0, 0, 24), 0));
-        for (unsigned x = x0; x <= x1; ++x) {
-            painter.drawLine(Cell_Rect(x, y0).topLeft(), Cell_Rect(x, y1).topLeft());
+    TPixel_Places places{std::vector<int>(static_cast<std::size_t>(pixels)),
+                         std::vector<char>(static_cast<std::size_t>(pixels))};
+    int previous = -1;
+    for (int pixel = 0; pixel < pixels; ++pixel) {
+        const double place = std::floor((pixel + 0.5 - grid_start) / cell);
+        const int shown = place < 0 || place >= cells ? -1 : static_cast<int>(place);
+        const auto at = static_cast<std::size_t>(pixel);
+        places.Cell[at] = shown;
+        places.On_Line[at] = lines && shown >= 0 && pixel > 0 && shown != previous;
+        previous = shown;
+    }
+    return places;
+}
+
+QRgb On_Grid_Line(QRgb color)
+{
+    const auto darker = [](int channel) { return channel * 29 / 32; };
+    return qRgb(darker(qRed(color)), darker(qGreen(color)), darker(qBlue(color)));
+}
+
+} // namespace
+
+void TMap_View::Draw_Cells(QPainter& painter)
+{
+    // Pixel by pixel, in the screen's own pixels: one pass whatever the zoom, where scaling
+    // the cell picture and drawing lines over it cost the raster engine many times more.
+    const qreal ratio = viewport()->devicePixelRatioF();
+    const QSize pixels(static_cast<int>(std::ceil(viewport()->width() * ratio)),
+                       static_cast<int>(std::ceil(viewport()->height() * ratio)));
+    QImage picture(pixels, QImage::Format_RGB32);
+    picture.setDevicePixelRatio(ratio);
+    const QPointF origin = Origin() * ratio;
+    const double cell = cell_size_ * ratio;
+    const bool lines = cell_size_ >= 6;
+    const TPixel_Places across = Pixel_Places(pixels.width(), origin.x(), cell, map_->Width(), lines);
+    const TPixel_Places down = Pixel_Places(pixels.height(), origin.y(), cell, map_->Depth(), lines);
+    const QRgb background = palette().color(QPalette::Window).rgb();
+    for (int y = 0; y < pixels.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(picture.scanLine(y));
+        const int row = down.Cell[static_cast<std::size_t>(y)];
+        if (row < 0) {
+            std::fill(line, line + pixels.width(), background);
+            continue;
         }
-        for (unsigned y = y0; y <= y1; ++y) {
-            painter.drawLine(Cell_Rect(x0, y).topLeft(), Cell_Rect(x1, y).topLeft());
+        const auto* cells = reinterpret_cast<const QRgb*>(cells_.constScanLine(row));
+        const bool row_on_line = down.On_Line[static_cast<std::size_t>(y)] != 0;
+        for (int x = 0; x < pixels.width(); ++x) {
+            const auto at = static_cast<std::size_t>(x);
+            const int column = across.Cell[at];
+            if (column < 0) {
+                line[x] = background;
+            } else if (row_on_line || across.On_Line[at] != 0) {
+                line[x] = On_Grid_Line(cells[column]);
+            } else {
+                line[x] = cells[column];
+            }
         }
     }
+    painter.drawImage(QPointF(0, 0), picture);
+}
+
+void TMap_View::Draw_Marks_And_Outlines(QPainter& painter, unsigned x0, unsigned y0, unsigned x1,
+                                        unsigned y1)
+{
     const TBlock_Columns& columns = map_->Columns();
     QVector<QRectF> selected;
     for (unsigned x = x0; x < x1; ++x) {
@@ -688,7 +756,10 @@ namespace {
 
 QPixmap Mark_Picture(std::uint8_t marks, int side)
 {
-    QPixmap picture(side, side);
+    // Drawn in the screen's own pixels, so that it stays sharp on a scaled screen.
+    const qreal ratio = qApp->devicePixelRatio();
+    QPixmap picture(QSize(side, side) * ratio);
+    picture.setDevicePixelRatio(ratio);
     picture.fill(Empty_Cell_Color);
     QPainter painter(&picture);
     Draw_Marks(painter, QRectF(0, 0, side, side), marks);
@@ -738,10 +809,12 @@ void TMap_Legend::Show_Height(unsigned height)
 {
     const int steps = static_cast<int>(std::max(height, 1U));
     const int step_width = std::max(1, 128 / steps);
-    QPixmap ramp(step_width * steps, fontMetrics().height());
+    const qreal ratio = qApp->devicePixelRatio();
+    QPixmap ramp(QSize(step_width * steps, fontMetrics().height()) * ratio);
+    ramp.setDevicePixelRatio(ratio);
     QPainter painter(&ramp);
     for (int z = 0; z < steps; ++z) {
-        painter.fillRect(z * step_width, 0, step_width, ramp.height(),
+        painter.fillRect(z * step_width, 0, step_width, fontMetrics().height(),
                          Height_Color(static_cast<unsigned>(z), height));
     }
     painter.end();

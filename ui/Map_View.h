@@ -99,7 +99,9 @@ private:
     void Bring_Up_To_Date();
     void Flag_Columns(const std::vector<std::uint32_t>& blocks, std::vector<std::uint8_t>& flags);
     void Paint_Cells();
-    void Draw_Outlines(QPainter& painter, unsigned x0, unsigned y0, unsigned x1, unsigned y1);
+    void Draw_Cells(QPainter& painter);
+    void Draw_Marks_And_Outlines(QPainter& painter, unsigned x0, unsigned y0, unsigned x1,
+                                 unsigned y1);
     // The grid's top left corner in the viewport: centred while it is smaller, else scrolled.
     QPointF Origin() const;
     QSizeF Grid_Size() const;
