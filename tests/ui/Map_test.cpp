@@ -338,6 +338,31 @@ TEST_F(Map_Test, Arrows_Move_The_Cursor_And_Enter_Picks_The_Topmost_Block_Under_
     EXPECT_EQ(Selected(), (TBlocks{0, 5}));
 }
 
+TEST_F(Map_Test, At_Its_Smallest_The_Window_Holds_The_Panel_And_The_Whole_Map)
+{
+    editor_.Open(editor_.Write_Challenge("Stacked.Challenge.Gbx", Stacked_Fixture()));
+    editor_.Select(1);
+    ASSERT_FALSE(form_.Block_Panel->isHidden());
+    ASSERT_TRUE(form_.Map_View->isVisible());
+    form_.resize(form_.minimumSize());
+    QApplication::processEvents();
+    const QRect page = form_.Mapping_TabSheet->rect();
+    for (const QWidget* widget : form_.Block_Panel->findChildren<QWidget*>()) {
+        if (widget->isHidden() || widget->parentWidget() != form_.Block_Panel) {
+            continue;
+        }
+        SCOPED_TRACE(widget->objectName().toStdString());
+        EXPECT_TRUE(page.contains(QRect(widget->mapTo(form_.Mapping_TabSheet, QPoint(0, 0)),
+                                        widget->size())));
+    }
+    EXPECT_GE(map_.width(), map_.minimumWidth());
+    EXPECT_GE(map_.height(), map_.minimumHeight());
+    const QWidget* legend = form_.Map_Legend;
+    EXPECT_TRUE(form_.Map_View->rect().contains(
+        QRect(legend->mapTo(form_.Map_View, QPoint(0, 0)), legend->size())));
+    EXPECT_GE(legend->height(), legend->minimumSizeHint().height());
+}
+
 TEST_F(Map_Test, The_Dock_Shows_With_A_Challenge_Unless_The_Player_Hid_It)
 {
     EXPECT_TRUE(form_.Map_View->isHidden());
