@@ -3,8 +3,10 @@
 // with the image: one offset and one last string index per block record, as many counted
 // records as the block count says when complete, each block record inside the
 // image, string indexes inside String_Table and never decreasing, "null" first, and the same
-// list under another mask.
+// list under another mask. The map built on the walk places every block in its own column,
+// under its column's top, inside the grid, with its name's marks.
 
+#include "challenge/Challenge_Map.h"
 #include "challenge/Gbx_Challenge_Read.h"
 #include "fuzz/Fuzz_Support.h"
 
@@ -95,6 +97,36 @@ void Check_Blocks(const TTMF_Challenge_Block_Address_List& list, const std::uint
     }
 }
 
+void Check_Map(const TTMF_Challenge_Block_Address_List& list, const TFlexible_Byte_Array& image,
+               TMemory_Mask mask)
+{
+    const TChallenge_Map map(image, list, mask);
+    const TBlock_Columns& columns = map.Columns();
+    PLOTVANE_FUZZ_CHECK(map.Width() >= 1 && map.Width() <= 256 && map.Height() >= 1 &&
+                        map.Height() <= 256 && map.Depth() >= 1 && map.Depth() <= 256);
+    std::vector<std::uint8_t> marks(256 * 256);
+    for (std::uint32_t i = 0; i < list.Block_Offsets.size(); ++i) {
+        const std::optional<TChallenge_Block> block = Challenge_Read_Block(image, list, i, mask);
+        const auto column = columns.Column_Of(i);
+        PLOTVANE_FUZZ_CHECK(block && column && (*column)[0] == block->X &&
+                            (*column)[1] == block->Y);
+        PLOTVANE_FUZZ_CHECK(block->X < map.Width() && block->Z < map.Height() &&
+                            block->Y < map.Depth());
+        PLOTVANE_FUZZ_CHECK(columns.Top_At(block->X, block->Y) >= block->Z);
+        marks[block->X * 256U + block->Y] |= Block_Marks_Of(block->Name);
+    }
+    std::size_t placed = 0;
+    for (unsigned x = 0; x < 256; ++x) {
+        for (unsigned y = 0; y < 256; ++y) {
+            const auto cx = static_cast<std::uint8_t>(x);
+            const auto cy = static_cast<std::uint8_t>(y);
+            placed += columns.Count_At(cx, cy);
+            PLOTVANE_FUZZ_CHECK(map.Marks_At(cx, cy) == marks[x * 256 + y]);
+        }
+    }
+    PLOTVANE_FUZZ_CHECK(placed == list.Block_Offsets.size());
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -118,5 +150,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     Check_Strings(list, size);
     Check_Blocks(list, data, size, image, mask);
+    Check_Map(list, image, mask);
     return 0;
 }
