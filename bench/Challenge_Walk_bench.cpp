@@ -1,7 +1,7 @@
 // The block walk of a 1,000,000-block challenge beside a pass that reads every byte of the same
 // image once, measured in the same run; then what the map and the find box build over a walk
 // (the column index, the whole map with its marks and extent, the blocks matching a name part),
-// each beside the walk.
+// each beside the walk; and a click's hit test on that map beside the same on 1,000 blocks.
 
 #include "bench/Bench_Ratios.h"
 #include "challenge/Block_Columns.h"
@@ -47,19 +47,23 @@ test::TFixture_Block Bench_Block(std::uint32_t i, std::uint16_t first_name_index
     return block;
 }
 
+// The blocks stand at X = i, Z = i >> 8, Y = i >> 16 (each byte wrapping).
+TFlexible_Byte_Array Challenge_Of(std::uint32_t block_count)
+{
+    test::TChallenge_Description description;
+    // "Nadeo" is string 1; the strings up to the blocks take 2 to 5, names start at 6.
+    description.Entries = {test::In_Place("Nadeo")};
+    const std::uint16_t first_name_index = 6;
+    description.Blocks.reserve(block_count);
+    for (std::uint32_t i = 0; i < block_count; ++i) {
+        description.Blocks.push_back(Bench_Block(i, first_name_index));
+    }
+    return test::Build_Challenge(description, Mask).Image;
+}
+
 const TFlexible_Byte_Array& Large_Challenge()
 {
-    static const TFlexible_Byte_Array image = [] {
-        test::TChallenge_Description description;
-        // "Nadeo" is string 1; the strings up to the blocks take 2 to 5, names start at 6.
-        description.Entries = {test::In_Place("Nadeo")};
-        const std::uint16_t first_name_index = 6;
-        description.Blocks.reserve(Block_Count);
-        for (std::uint32_t i = 0; i < Block_Count; ++i) {
-            description.Blocks.push_back(Bench_Block(i, first_name_index));
-        }
-        return test::Build_Challenge(description, Mask).Image;
-    }();
+    static const TFlexible_Byte_Array image = Challenge_Of(Block_Count);
     return image;
 }
 
@@ -121,6 +125,29 @@ void BM_Challenge_Map(benchmark::State& state)
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * image.size()));
 }
 
+// A click on the map: the topmost block of a column, for each of the 256 columns of Y = 0,
+// which every challenge of 256 blocks or more fills; per click, whatever the block count.
+void Hit_Test(benchmark::State& state, const TBlock_Columns& columns)
+{
+    for (auto _ : state) {
+        for (unsigned x = 0; x < 256; ++x) {
+            benchmark::DoNotOptimize(columns.Top_Block_At(static_cast<std::uint8_t>(x), 0));
+        }
+    }
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * 256);
+}
+
+void BM_Hit_Test_1M(benchmark::State& state)
+{
+    Hit_Test(state, TBlock_Columns(Large_Challenge(), Large_Challenge_Walk(), Mask));
+}
+
+void BM_Hit_Test_1K(benchmark::State& state)
+{
+    const TFlexible_Byte_Array image = Challenge_Of(1000);
+    Hit_Test(state, TBlock_Columns(image, Challenge_Read_Block_List(image, Mask), Mask));
+}
+
 // A part of one name in three, as typed in the find box.
 void BM_Find_Blocks_By_Name_Part(benchmark::State& state)
 {
@@ -139,6 +166,8 @@ BENCHMARK(BM_Challenge_Read_Block_List)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Block_Columns)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Challenge_Map)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Find_Blocks_By_Name_Part)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Hit_Test_1M);
+BENCHMARK(BM_Hit_Test_1K);
 BENCHMARK(BM_Unmasked_Byte_Sum)->Unit(benchmark::kMillisecond);
 
 } // namespace
@@ -151,5 +180,6 @@ int main(int argc, char** argv)
         {{"BM_Challenge_Read_Block_List", "BM_Unmasked_Byte_Sum"},
          {"BM_Block_Columns", "BM_Challenge_Read_Block_List"},
          {"BM_Challenge_Map", "BM_Challenge_Read_Block_List"},
-         {"BM_Find_Blocks_By_Name_Part", "BM_Challenge_Read_Block_List"}});
+         {"BM_Find_Blocks_By_Name_Part", "BM_Challenge_Read_Block_List"},
+         {"BM_Hit_Test_1M", "BM_Hit_Test_1K"}});
 }
