@@ -9,14 +9,18 @@ namespace plotvane::bench {
 
 namespace {
 
-// The console reporter, remembering each run's throughput (the median when repeated).
+// The console reporter, remembering each run's throughput (the median when repeated): bytes
+// a second, or items a second for a figure that counts items.
 class TRatio_Reporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override
     {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs) {
-            const auto bytes = run.counters.find("bytes_per_second");
+            auto bytes = run.counters.find("bytes_per_second");
+            if (bytes == run.counters.end()) {
+                bytes = run.counters.find("items_per_second");
+            }
             if (bytes == run.counters.end()) {
                 continue;
             }
