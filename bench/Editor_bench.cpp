@@ -29,7 +29,6 @@
 #include <QApplication>
 #include <QImage>
 #include <QPushButton>
-#include <QStandardPaths>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QUndoStack>
@@ -503,7 +502,6 @@ int main(int argc, char** argv)
     // The window's settings go to a folder of the run, never to the user's own.
     const QTemporaryDir settings_folder;
     qputenv("XDG_CONFIG_HOME", settings_folder.path().toLocal8Bit());
-    QStandardPaths::setTestModeEnabled(true);
     QApplication application(argc, argv);
     const int result = plotvane::bench::Run_With_Ratios(
         argc, argv,

@@ -30,7 +30,6 @@
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTableView>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QToolButton>
 
@@ -242,7 +241,8 @@ int main(int argc, char* argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     // The pictures show the window as it first opens, whatever this user's settings hold.
-    QStandardPaths::setTestModeEnabled(true);
+    const QTemporaryDir settings_folder;
+    qputenv("XDG_CONFIG_HOME", settings_folder.path().toLocal8Bit());
     QApplication application(argc, argv);
     if (argc != 2) {
         std::fprintf(stderr, "usage: plotvane-pictures FOLDER\n");

@@ -2,7 +2,6 @@
 // named, so that they run without a display. The window's settings go to a folder of the run,
 // never to the user's own.
 #include <QApplication>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -14,7 +13,6 @@ int main(int argc, char* argv[])
     }
     const QTemporaryDir settings_folder;
     qputenv("XDG_CONFIG_HOME", settings_folder.path().toLocal8Bit());
-    QStandardPaths::setTestModeEnabled(true);
     QApplication application(argc, argv);
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
