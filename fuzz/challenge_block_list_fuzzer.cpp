@@ -11,6 +11,8 @@
 #include "fuzz/Fuzz_Support.h"
 
 #include <algorithm>
+#include <array>
+#include <map>
 
 namespace {
 
@@ -100,11 +102,15 @@ void Check_Blocks(const TTMF_Challenge_Block_Address_List& list, const std::uint
 void Check_Map(const TTMF_Challenge_Block_Address_List& list, const TFlexible_Byte_Array& image,
                TMemory_Mask mask)
 {
+    if (list.Block_Offsets.empty()) {
+        return;
+    }
     const TChallenge_Map map(image, list, mask);
     const TBlock_Columns& columns = map.Columns();
     PLOTVANE_FUZZ_CHECK(map.Width() >= 1 && map.Width() <= 256 && map.Height() >= 1 &&
                         map.Height() <= 256 && map.Depth() >= 1 && map.Depth() <= 256);
-    std::vector<std::uint8_t> marks(256 * 256);
+    // The marks of each column that holds blocks, from the names read block by block.
+    std::map<std::array<std::uint8_t, 2>, std::uint8_t> marks;
     for (std::uint32_t i = 0; i < list.Block_Offsets.size(); ++i) {
         const std::optional<TChallenge_Block> block = Challenge_Read_Block(image, list, i, mask);
         const auto column = columns.Column_Of(i);
@@ -113,16 +119,12 @@ void Check_Map(const TTMF_Challenge_Block_Address_List& list, const TFlexible_By
         PLOTVANE_FUZZ_CHECK(block->X < map.Width() && block->Z < map.Height() &&
                             block->Y < map.Depth());
         PLOTVANE_FUZZ_CHECK(columns.Top_At(block->X, block->Y) >= block->Z);
-        marks[block->X * 256U + block->Y] |= Block_Marks_Of(block->Name);
+        marks[*column] |= Block_Marks_Of(block->Name);
     }
     std::size_t placed = 0;
-    for (unsigned x = 0; x < 256; ++x) {
-        for (unsigned y = 0; y < 256; ++y) {
-            const auto cx = static_cast<std::uint8_t>(x);
-            const auto cy = static_cast<std::uint8_t>(y);
-            placed += columns.Count_At(cx, cy);
-            PLOTVANE_FUZZ_CHECK(map.Marks_At(cx, cy) == marks[x * 256 + y]);
-        }
+    for (const auto& [column, column_marks] : marks) {
+        placed += columns.Count_At(column[0], column[1]);
+        PLOTVANE_FUZZ_CHECK(map.Marks_At(column[0], column[1]) == column_marks);
     }
     PLOTVANE_FUZZ_CHECK(placed == list.Block_Offsets.size());
 }
