@@ -7,7 +7,6 @@
 
 #include <QAction>
 #include <QDockWidget>
-#include <QEvent>
 #include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QSettings>
@@ -16,6 +15,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <iterator>
 
 namespace plotvane {
 
