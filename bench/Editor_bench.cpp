@@ -30,6 +30,7 @@
 #include <QImage>
 #include <QPushButton>
 #include <QTableView>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QUndoStack>
 
@@ -501,7 +502,7 @@ int main(int argc, char** argv)
     }
     // The window's settings go to a folder of the run, never to the user's own.
     const QTemporaryDir settings_folder;
-    qputenv("XDG_CONFIG_HOME", settings_folder.path().toLocal8Bit());
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings_folder.path());
     QApplication application(argc, argv);
     const int result = plotvane::bench::Run_With_Ratios(
         argc, argv,

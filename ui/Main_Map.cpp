@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <memory>
 
 namespace plotvane {
 
@@ -24,18 +25,24 @@ namespace {
 // Whether the player wants the map beside the list; it is, until they hide it.
 const QString Map_Shown_Key = QStringLiteral("Map/Shown");
 
+// An INI file in the user's settings folder on every system (on Windows too, rather than the
+// registry), which tests and benchmarks move with QSettings::setPath.
+std::unique_ptr<QSettings> Window_Settings()
+{
+    return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
+                                       QStringLiteral("Plotvane"), QStringLiteral("Plotvane"));
+}
+
 } // namespace
 
 bool Map_Wanted()
 {
-    return QSettings(QStringLiteral("Plotvane"), QStringLiteral("Plotvane"))
-        .value(Map_Shown_Key, true)
-        .toBool();
+    return Window_Settings()->value(Map_Shown_Key, true).toBool();
 }
 
 void Remember_Map_Wanted(bool wanted)
 {
-    QSettings(QStringLiteral("Plotvane"), QStringLiteral("Plotvane")).setValue(Map_Shown_Key, wanted);
+    Window_Settings()->setValue(Map_Shown_Key, wanted);
 }
 
 void TMainForm::Create_Map_Dock()

@@ -30,6 +30,7 @@
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTableView>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QToolButton>
 
@@ -242,7 +243,7 @@ int main(int argc, char* argv[])
     }
     // The pictures show the window as it first opens, whatever this user's settings hold.
     const QTemporaryDir settings_folder;
-    qputenv("XDG_CONFIG_HOME", settings_folder.path().toLocal8Bit());
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings_folder.path());
     QApplication application(argc, argv);
     if (argc != 2) {
         std::fprintf(stderr, "usage: plotvane-pictures FOLDER\n");

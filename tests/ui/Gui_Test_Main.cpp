@@ -2,6 +2,7 @@
 // named, so that they run without a display. The window's settings go to a folder of the run,
 // never to the user's own.
 #include <QApplication>
+#include <QSettings>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -12,7 +13,7 @@ int main(int argc, char* argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     const QTemporaryDir settings_folder;
-    qputenv("XDG_CONFIG_HOME", settings_folder.path().toLocal8Bit());
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings_folder.path());
     QApplication application(argc, argv);
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
