@@ -128,6 +128,8 @@ TMainForm::TMainForm(std::vector<std::string> arguments, TGui_Services& gui_serv
     Main_StatusBar->addWidget(File_Status_Label, 1);
     setStatusBar(Main_StatusBar);
     Set_Tab_Order();
+    // The window opens with the keyboard in the find field, the first in the tab order.
+    Find_Edit->setFocus(Qt::OtherFocusReason);
     Set_Window_Sizes();
     FormCreate();
 }

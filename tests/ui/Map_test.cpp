@@ -369,6 +369,10 @@ TEST_F(Map_Test, The_Dock_Shows_With_A_Challenge_Unless_The_Player_Hid_It)
     EXPECT_FALSE(form_.ViewMap_Action->isEnabled());
     Open_Stacked_Fixture();
     EXPECT_TRUE(form_.Map_View->isVisible());
+    // The keyboard stays in the find field, first in the tab order, not on the map shown.
+    form_.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form_));
+    EXPECT_EQ(QApplication::focusWidget(), form_.Find_Edit);
     EXPECT_TRUE(form_.ViewMap_Action->isChecked());
     EXPECT_TRUE(form_.ViewFitMap_Action->isEnabled());
 
