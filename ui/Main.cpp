@@ -200,8 +200,9 @@ TMainForm::~TMainForm()
 {
     // The stack announces its clean state as it goes, which must not reach a window half gone.
     disconnect(Undo_Stack, nullptr, this, nullptr);
-    // The dock hides as it goes, likewise.
+    // The dock hides and the map loses the keyboard as they go, likewise.
     disconnect(Map_View, nullptr, this, nullptr);
+    disconnect(Map_Canvas, nullptr, this, nullptr);
 }
 
 void TMainForm::Create_Actions()

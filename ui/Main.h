@@ -328,6 +328,8 @@ private:
     int row_at_press_ = -1;
     // The window's smallest size without the map.
     QSize list_minimum_size_;
+    // What the map's cursor last put in the status bar.
+    QString map_cursor_text_;
     // The open file's stamp when it was loaded or last saved; nothing when it was missing.
     std::optional<TFile_Stamp> loaded_stamp_;
 };

@@ -65,8 +65,15 @@ void TMainForm::Create_Map_Dock()
     Map_View->installEventFilter(this);
 
     connect(Map_Canvas, &TMap_View::Map_Built, Map_Legend, &TMap_Legend::Show_Height);
-    connect(Map_Canvas, &TMap_View::Cursor_Moved, this,
-            [this](const QString& text) { Main_StatusBar->showMessage(text); });
+    connect(Map_Canvas, &TMap_View::Cursor_Moved, this, [this](const QString& text) {
+        // What the map said goes with its cursor, but not a message said since.
+        if (!text.isEmpty()) {
+            Main_StatusBar->showMessage(text);
+        } else if (Main_StatusBar->currentMessage() == map_cursor_text_) {
+            Main_StatusBar->clearMessage();
+        }
+        map_cursor_text_ = text;
+    });
     connect(Map_Canvas, &TMap_View::Block_Picked, this, [this](std::uint32_t block, bool adding) {
         Run_Command([this, block, adding] { Pick_Block_On_Map(block, adding); });
     });

@@ -369,6 +369,7 @@ void TMap_View::focusInEvent(QFocusEvent* event)
 void TMap_View::focusOutEvent(QFocusEvent* event)
 {
     QAbstractScrollArea::focusOutEvent(event);
+    emit Cursor_Moved(QString());
     viewport()->update();
 }
 

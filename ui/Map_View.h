@@ -73,7 +73,8 @@ signals:
     void Block_Picked(std::uint32_t block, bool adding);
     // A dragged rectangle picked every block in its columns, in ascending order.
     void Blocks_Picked(const TBlock_Selection& blocks, bool adding);
-    // The keyboard cursor moved to a column: its text, for the status bar.
+    // The keyboard cursor moved to a column: its text, for the status bar; an empty text when
+    // the map lost the keyboard, so that the text goes.
     void Cursor_Moved(const QString& text);
     // The map of a challenge, or of a change to it, was built: the legend's heights follow.
     void Map_Built(unsigned height);

@@ -336,6 +336,10 @@ TEST_F(Map_Test, Arrows_Move_The_Cursor_And_Enter_Picks_The_Topmost_Block_Under_
               "X 10, Y 3: 1 block; Block 0: StadiumRoadMain (X 10, Z 2, Y 3)");
     QTest::keyClick(&map_, Qt::Key_Return, Qt::ControlModifier);
     EXPECT_EQ(Selected(), (TBlocks{0, 5}));
+    // Its text goes with the keyboard.
+    QTest::keyClick(&map_, Qt::Key_Left);
+    form_.List_Block_ListBox->setFocus();
+    EXPECT_EQ(form_.Main_StatusBar->currentMessage(), "");
 }
 
 TEST_F(Map_Test, At_Its_Smallest_The_Window_Holds_The_Panel_And_The_Whole_Map)
