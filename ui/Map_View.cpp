@@ -112,7 +112,6 @@ void Draw_Marks(QPainter& painter, const QRectF& cell, std::uint8_t marks)
 TMap_View::TMap_View(QWidget* parent) : QAbstractScrollArea(parent)
 {
     setFocusPolicy(Qt::StrongFocus);
-    viewport()->setMouseTracking(false);
     setAccessibleName(QStringLiteral("Map"));
     setAccessibleDescription(QStringLiteral("No challenge is open"));
 }
