@@ -13,6 +13,16 @@ namespace plotvane {
 // The eight single bytes of a block record, in record order: rotation, X, Z, Y, variation 1 to 4.
 using TBlock_Field_Bytes = std::array<std::uint8_t, 8>;
 
+// The eight bytes of a block as read.
+template <typename TName>
+TBlock_Field_Bytes Field_Bytes_Of(const TChallenge_Block_Of<TName>& block)
+{
+    return {block.Rotation,      block.X,
+            block.Z,             block.Y,
+            block.Variations[0], block.Variations[1],
+            block.Variations[2], block.Variations[3]};
+}
+
 // The highest rotation; a rotation above it is written as it.
 constexpr std::uint8_t Block_Rotation_Max = 3;
 

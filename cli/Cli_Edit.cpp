@@ -1,6 +1,7 @@
 #include "cli/Cli_Edit.h"
 
 #include "challenge/Gbx_Challenge_Read.h"
+#include "challenge/Gbx_Challenge_Write.h"
 #include "cli/Cli_Block_Listing.h"
 #include "cli/Cli_Failures.h"
 #include "cli/Cli_Output.h"
@@ -103,14 +104,6 @@ std::string Refusal_Text(const TEdit_Result& result, const TBatch_Edit& edit,
     }
 }
 
-TBlock_Field_Bytes Field_Bytes(const TChallenge_Block_View& block)
-{
-    return {block.Rotation,      block.X,
-            block.Z,             block.Y,
-            block.Variations[0], block.Variations[1],
-            block.Variations[2], block.Variations[3]};
-}
-
 // The eight bytes of each selected block, to tell afterwards which ones an edit changed.
 std::vector<TBlock_Field_Bytes> Field_Bytes_Of(const TChallenge_Edit_Session& session,
                                                const TBlock_Selection& selection)
@@ -118,7 +111,7 @@ std::vector<TBlock_Field_Bytes> Field_Bytes_Of(const TChallenge_Edit_Session& se
     std::vector<TBlock_Field_Bytes> bytes;
     bytes.reserve(selection.size());
     for (const std::uint32_t number : selection) {
-        bytes.push_back(Field_Bytes(*Challenge_Read_Block_View(session.Image(), session.Blocks(),
+        bytes.push_back(Field_Bytes_Of(*Challenge_Read_Block_View(session.Image(), session.Blocks(),
                                                                number, session.Mask())));
     }
     return bytes;
@@ -134,7 +127,7 @@ TBlock_Selection Changed_Blocks(const TChallenge_Edit_Session& session,
     for (std::size_t i = 0; i < selection.size(); ++i) {
         const auto block = Challenge_Read_Block_View(session.Image(), session.Blocks(),
                                                      selection[i], session.Mask());
-        if (!block || Field_Bytes(*block) != before[i]) {
+        if (!block || Field_Bytes_Of(*block) != before[i]) {
             changed.push_back(selection[i]);
         }
     }

@@ -21,14 +21,6 @@ namespace plotvane {
 
 namespace {
 
-TBlock_Field_Bytes Field_Bytes_Of(const TChallenge_Block& block)
-{
-    return {block.Rotation,      block.X,
-            block.Z,             block.Y,
-            block.Variations[0], block.Variations[1],
-            block.Variations[2], block.Variations[3]};
-}
-
 QString Refusal_Text(TEdit_Status status, const std::string& name)
 {
     switch (status) {
