@@ -321,16 +321,20 @@ void TMap_View::Zoom(double factor, const QPointF& around)
 
 void TMap_View::Zoom_In()
 {
-    const QPoint pointer = viewport()->mapFromGlobal(QCursor::pos());
-    Zoom(1.25, viewport()->rect().contains(pointer) ? QPointF(pointer)
-                                                    : QRectF(viewport()->rect()).center());
+    Zoom_Around_Pointer(1.25);
 }
 
 void TMap_View::Zoom_Out()
 {
+    Zoom_Around_Pointer(1 / 1.25);
+}
+
+void TMap_View::Zoom_Around_Pointer(double factor)
+{
+    // From the menu or a shortcut: around the pointer when it is over the map, else its centre.
     const QPoint pointer = viewport()->mapFromGlobal(QCursor::pos());
-    Zoom(1 / 1.25, viewport()->rect().contains(pointer) ? QPointF(pointer)
-                                                        : QRectF(viewport()->rect()).center());
+    Zoom(factor, viewport()->rect().contains(pointer) ? QPointF(pointer)
+                                                      : QRectF(viewport()->rect()).center());
 }
 
 void TMap_View::Fit()

@@ -107,6 +107,7 @@ private:
     QPointF Origin() const;
     QSizeF Grid_Size() const;
     void Update_Scroll_Bars();
+    void Zoom_Around_Pointer(double factor);
     double Fitted_Cell_Size() const;
     void Set_Cursor(int x, int y);
     void Pick_Column(std::uint8_t x, std::uint8_t y, bool adding);
