@@ -48,11 +48,12 @@ std::optional<std::uint32_t> Name_Index_Of(const TFlexible_Byte_Array& image,
     return entry;
 }
 
-// What the column index holds: how many blocks, from the first, and one past the highest X, Z
-// and Y among them.
+// What the column index holds: how many blocks, from the first, one past the highest X, Z and
+// Y among them, and the lowest and highest of the columns' tops.
 struct TColumns_Summary {
     std::size_t Blocks = 0;
     std::array<unsigned, 3> Highest{0, 0, 0};
+    std::array<unsigned, 2> Tops{0, 0};
 };
 
 TColumns_Summary Summary_Of(const TBlock_Columns& columns)
@@ -65,6 +66,8 @@ TColumns_Summary Summary_Of(const TBlock_Columns& columns)
             const std::uint32_t count = columns.Count_At(cx, cy);
             if (count != 0) {
                 const unsigned top = columns.Top_At(cx, cy);
+                summary.Tops = {summary.Blocks == 0 ? top : std::min(summary.Tops[0], top),
+                                std::max(summary.Tops[1], top)};
                 summary.Blocks += count;
                 summary.Highest = {std::max(summary.Highest[0], x + 1U),
                                    std::max(summary.Highest[1], top + 1U),
@@ -133,6 +136,7 @@ TChallenge_Map::TChallenge_Map(const TFlexible_Byte_Array& image,
         entry_marks[entry] = Block_Marks_Of(table[entry]);
     }
     const TColumns_Summary indexed = Summary_Of(columns_);
+    tops_ = indexed.Tops;
     const std::size_t walked = std::min(indexed.Blocks, list.Last_String_Indexes.size());
     std::size_t block = 0;
     for (; block < walked; ++block) {

@@ -40,6 +40,10 @@ public:
     unsigned Width() const { return extent_[0]; }
     unsigned Height() const { return extent_[1]; }
     unsigned Depth() const { return extent_[2]; }
+    // The lowest and the highest of the columns' topmost blocks: the heights the map shows
+    // (0 and 0 without a block). A block under another never shows, whatever its height.
+    unsigned Lowest_Top() const { return tops_[0]; }
+    unsigned Highest_Top() const { return tops_[1]; }
     // The marks of the blocks in column (x, y), or-ed together.
     std::uint8_t Marks_At(std::uint8_t x, std::uint8_t y) const { return marks_[x * 256U + y]; }
 
@@ -47,6 +51,7 @@ private:
     TBlock_Columns columns_;
     std::optional<std::array<std::uint32_t, 3>> size_;
     std::array<unsigned, 3> extent_{1, 1, 1};
+    std::array<unsigned, 2> tops_{0, 0};
     std::vector<std::uint8_t> marks_ = std::vector<std::uint8_t>(256 * 256);
 };
 

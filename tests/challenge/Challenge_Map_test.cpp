@@ -60,12 +60,14 @@ TChallenge_Map Map_Of(const std::array<std::uint32_t, 3>& size,
 
 TEST(Challenge_Map, The_Grid_Spans_The_Size_Widened_To_Every_Block_And_Marks_Add_Up_By_Column)
 {
+    // The tops span the lowest and highest of the columns' topmost blocks.
     using TColumn_Marks = std::map<std::pair<unsigned, unsigned>, int>;
     struct TCase {
         std::array<std::uint32_t, 3> Size; // X, Z, Y
         std::vector<TPlaced_Block> Blocks;
         std::array<unsigned, 3> Extent; // width, height, depth
         TColumn_Marks Marks;            // every other column has none
+        std::array<unsigned, 2> Tops;   // lowest, highest
     };
     const std::vector<TCase> cases = {
         // A start under a checkpoint, on a pillar; a multilap start outside the size's X, a
@@ -80,13 +82,21 @@ TEST(Challenge_Map, The_Grid_Spans_The_Size_Widened_To_Every_Block_And_Marks_Add
          {41, 41, 32},
          {{{1, 1}, Mark_Start | Mark_Checkpoint},
           {{2, 4}, Mark_Finish},
-          {{40, 2}, Mark_Start | Mark_Finish}}},
+          {{40, 2}, Mark_Start | Mark_Finish}},
+         {1, 40}},
         {{2, 2, 2},
          {{"StadiumRoadMainCheckpoint", 5, 0, 7}},
          {6, 2, 8},
-         {{{5, 7}, Mark_Checkpoint}}},
-        {{0, 0, 0}, {}, {1, 1, 1}, {}},
-        {{300, 300, 300}, {}, {256, 256, 256}, {}},
+         {{{5, 7}, Mark_Checkpoint}},
+         {0, 0}},
+        // A pillar under a road: the lowest top is the road's.
+        {{32, 32, 32},
+         {{"StadiumRoadMain", 4, 3, 4}, {"StadiumPillar", 4, 1, 4}, {"StadiumRoadMain", 9, 6, 9}},
+         {32, 32, 32},
+         {},
+         {3, 6}},
+        {{0, 0, 0}, {}, {1, 1, 1}, {}, {0, 0}},
+        {{300, 300, 300}, {}, {256, 256, 256}, {}, {0, 0}},
     };
     for (const TCase& map_case : cases) {
         SCOPED_TRACE(testing::Message() << map_case.Blocks.size() << " blocks in a size of "
@@ -104,6 +114,7 @@ TEST(Challenge_Map, The_Grid_Spans_The_Size_Widened_To_Every_Block_And_Marks_Add
             }
         }
         EXPECT_EQ(marks, map_case.Marks);
+        EXPECT_EQ((std::array<unsigned, 2>{map.Lowest_Top(), map.Highest_Top()}), map_case.Tops);
     }
 }
 
