@@ -50,12 +50,20 @@ constexpr int Decoration_Strings = 3;
 constexpr std::uint32_t Fixed_Block_Before_Count = 20;
 
 // A cursor over a masked image that tests every read and skip against what is left before
-// making it. A step that does not fit answers false and leaves the cursor where it was.
+// making it, up to `end` (the whole image unless told). A step that does not fit answers false
+// and leaves the cursor where it was.
 class TImage_Cursor {
 public:
     TImage_Cursor(const TFlexible_Byte_Array& image, std::uint32_t position,
                   const TMemory_Mask& mask)
-        : image_(image), position_(position), mask_(mask)
+        : TImage_Cursor(image, position, mask, image.size())
+    {
+    }
+
+    TImage_Cursor(const TFlexible_Byte_Array& image, std::uint32_t position,
+                  const TMemory_Mask& mask, std::uint64_t end)
+        : image_(image), position_(position), end_(std::min<std::uint64_t>(end, image.size())),
+          mask_(mask)
     {
     }
 
@@ -63,13 +71,12 @@ public:
 
     std::uint32_t Remaining() const
     {
-        return position_ < image_.size() ? static_cast<std::uint32_t>(image_.size() - position_)
-                                         : 0;
+        return position_ < end_ ? static_cast<std::uint32_t>(end_ - position_) : 0;
     }
 
     bool Skip(std::uint64_t count)
     {
-        if (!Bytes_Available(image_, position_, count)) {
+        if (!Fits(position_, count)) {
             return false;
         }
         position_ += static_cast<std::uint32_t>(count);
@@ -78,7 +85,7 @@ public:
 
     bool Peek_Value(std::uint32_t& value) const
     {
-        if (!Bytes_Available(image_, position_, 4)) {
+        if (!Fits(position_, 4)) {
             return false;
         }
         value = Value_At(position_);
@@ -90,7 +97,7 @@ public:
     // `count` bytes, unmasked, after one bound test.
     bool Read_Bytes(std::uint8_t* bytes, std::uint32_t count)
     {
-        if (!Bytes_Available(image_, position_, count)) {
+        if (!Fits(position_, count)) {
             return false;
         }
         const std::uint8_t* stored = image_.data() + position_;
@@ -119,13 +126,14 @@ public:
             string = {value & 0xFFFF, value >> 16, {}};
             return true;
         }
-        if (!Bytes_Available(image_, std::uint64_t{position_} + 4, 4)) {
+        if (!Fits(std::uint64_t{position_} + 4, 4)) {
             return false;
         }
         const std::uint32_t length = Value_At(position_ + 4);
         size = 8 + std::uint64_t{length};
         // Read_Chars gives a text only when it ends before the image's last byte.
-        if (!Bytes_Available(image_, position_, size + (length != 0 ? 1 : 0))) {
+        if (!Fits(position_, size) ||
+            !Bytes_Available(image_, position_, size + (length != 0 ? 1 : 0))) {
             return false;
         }
         std::uint32_t at = position_;
@@ -143,6 +151,11 @@ public:
     static bool Is_Reference(std::uint32_t value) { return (value & 0xFFFF) != 0; }
 
 private:
+    bool Fits(std::uint64_t position, std::uint64_t count) const
+    {
+        return position <= end_ && count <= end_ - position;
+    }
+
     // A 32-bit value, after the caller's bound test.
     std::uint32_t Value_At(std::uint32_t position) const
     {
@@ -151,8 +164,19 @@ private:
 
     const TFlexible_Byte_Array& image_;
     std::uint32_t position_;
+    std::uint64_t end_;
     const TMemory_Mask& mask_;
 };
+
+// Where an expanded image's body ends: before the stream's end marker that follows it, so that
+// a body cut short is never read on into the marker. The whole image when the header does not
+// say where the body lies inside it.
+std::uint64_t Body_End(const TFlexible_Byte_Array& image, const TMemory_Mask& mask)
+{
+    const TGbx_Compression_Info info = Gbx_Get_Compression_Info(image, mask);
+    const std::uint64_t end = std::uint64_t{info.Data_Offset} + info.Uncompressed_Size;
+    return info.Data_Offset != 0 && end <= image.size() ? end : image.size();
+}
 
 std::uint32_t Last_String_Index(const TTMF_Challenge_Block_Address_List& list)
 {
@@ -528,7 +552,7 @@ TTMF_Challenge_Block_Address_List Challenge_Read_Block_List(const TFlexible_Byte
                                                             const TMemory_Mask& mask)
 {
     TTMF_Challenge_Block_Address_List list;
-    TImage_Cursor cursor(image, User_Data_Size_Offset, mask);
+    TImage_Cursor cursor(image, User_Data_Size_Offset, mask, Body_End(image, mask));
     list.Complete = Walk_To_Block_Count(cursor, list) && Walk_Blocks(cursor, list);
     return list;
 }

@@ -405,8 +405,24 @@ TEST(Challenge_Read_Block_List, Stops_Without_Reading_Past_Hostile_Counts_And_Le
     EXPECT_EQ(list.String_Table, TStrings{"null"});
 }
 
+// The image of a file whose body was cut after `body_end`: the header's sizes say so, and the
+// stream's end marker follows, as the expansion of such a file gives it.
+TFlexible_Byte_Array Body_Cut_Image(const TFlexible_Byte_Array& image, std::uint32_t body_end,
+                                    const TMemory_Mask& mask)
+{
+    const std::uint32_t body = Gbx_Get_Compression_Info(image, mask).Data_Offset;
+    TFlexible_Byte_Array cut(image.begin(), image.begin() + body_end);
+    for (const std::uint8_t marker_byte : {0x11, 0x00, 0x00}) {
+        cut.push_back(static_cast<std::uint8_t>(marker_byte ^ mask));
+    }
+    Patch_DWord(cut, body - 8, body_end - body, mask);     // uncompressed size
+    Patch_DWord(cut, body - 4, body_end - body + 3, mask); // compressed size
+    return cut;
+}
+
 // Cut anywhere, the walk agrees with the whole walk as far as it goes and lists exactly the
-// blocks whose whole record is there.
+// blocks whose whole record is there; a body cut short never reads on into the end marker
+// that follows it.
 TEST(Challenge_Read_Block_List, Truncated_Image_Yields_A_Prefix_Of_The_Whole_Walk)
 {
     const TMemory_Mask mask = 0xC3;
@@ -414,10 +430,16 @@ TEST(Challenge_Read_Block_List, Truncated_Image_Yields_A_Prefix_Of_The_Whole_Wal
     const auto whole = Challenge_Read_Block_List(fixture.Image, mask);
     ASSERT_TRUE(whole.Complete);
     const std::uint32_t complete_from = fixture.Block_Ends.back();
+    const std::uint32_t body = Gbx_Get_Compression_Info(fixture.Image, mask).Data_Offset;
     for (std::uint32_t length = 0; length <= fixture.Image.size(); ++length) {
         SCOPED_TRACE(length);
         const TFlexible_Byte_Array part(fixture.Image.begin(), fixture.Image.begin() + length);
         const auto list = Challenge_Read_Block_List(part, mask);
+        if (length >= body && length + 3 <= fixture.Image.size()) {
+            const auto sealed = Challenge_Read_Block_List(Body_Cut_Image(part, length, mask), mask);
+            ASSERT_EQ(sealed.Block_Offsets, list.Block_Offsets);
+            ASSERT_EQ(sealed.Complete, list.Complete);
+        }
         const std::size_t walked = list.Block_Offsets.size();
         const auto present = static_cast<std::size_t>(
             std::count_if(fixture.Block_Ends.begin(), fixture.Block_Ends.end(),
