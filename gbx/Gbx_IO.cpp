@@ -4,6 +4,9 @@
 #include "gbx/Gbx_Memory_Tools.h"
 #include "memory/Memory_IO.h"
 #include "platform/File_System.h"
+#include "platform/Numbered_Backups.h"
+
+#include <vector>
 
 namespace plotvane {
 
@@ -30,6 +33,36 @@ std::uint32_t Read_Whole_File(const std::string& file_name, TFlexible_Byte_Array
     }
     Apply_Mask(buffer, mask);
     return Status_Ok;
+}
+
+// Writes packed bytes, masked, to `target`; the buffer ends up plain. Returns 0, or 1102 for
+// a short write.
+std::uint32_t Write_Packed(const std::string& target, TFlexible_Byte_Array& packed,
+                           const TMemory_Mask& mask)
+{
+    // The private buffer is the only array that ever holds plain bytes.
+    Apply_Mask(packed, mask);
+    return Replace_File_Contents(target, packed.data(), packed.size()) == packed.size()
+               ? Status_Ok
+               : Status_Gbx_Save_Short_Write;
+}
+
+std::string Backup_Name(const std::string& file_name, TGbx_Backup_Kind kind)
+{
+    return kind == TGbx_Backup_Kind::Single
+               ? file_name + ".bak"
+               : Numbered_Backup_Name(file_name, Next_Backup_Number(file_name));
+}
+
+// Every name a temporary file of a save of `file_name` may be named after: the file's and
+// those of its backups.
+std::vector<std::string> Save_Targets(const std::string& file_name)
+{
+    std::vector<std::string> targets = {file_name, file_name + ".bak"};
+    for (std::uint32_t number = 1; number <= Numbered_Backup_Count; ++number) {
+        targets.push_back(Numbered_Backup_Name(file_name, number));
+    }
+    return targets;
 }
 
 } // namespace
@@ -60,16 +93,44 @@ std::uint32_t Gbx_Save_File(const std::string& file_name, const TFlexible_Byte_A
                             std::uint32_t method, const TMemory_Mask& mask)
 {
     TFlexible_Byte_Array packed;
-    std::uint32_t status = Gbx_Compress(image, packed, method, mask);
+    const std::uint32_t status = Gbx_Compress(image, packed, method, mask);
     // A file that failed to pack is never touched: what packing left goes beside it.
-    const std::string target =
-        status == Status_Ok ? file_name : Gbx_Failure_File_Name(file_name);
-    // The private buffer is the only array that ever holds plain bytes.
-    Apply_Mask(packed, mask);
-    if (Replace_File_Contents(target, packed.data(), packed.size()) != packed.size()) {
-        status = Status_Gbx_Save_Short_Write;
+    if (status != Status_Ok) {
+        Write_Packed(Gbx_Failure_File_Name(file_name), packed, mask);
+        return status;
     }
-    return status;
+    return Write_Packed(file_name, packed, mask);
+}
+
+TGbx_Save_Result Gbx_Save_Over_File(const std::string& file_name,
+                                    const TFlexible_Byte_Array& image, TGbx_Backup_Kind backup,
+                                    const TMemory_Mask& mask,
+                                    const TGbx_Backup_Failure_Handler& on_backup_failure)
+{
+    TGbx_Save_Result result;
+    TFlexible_Byte_Array packed;
+    result.Status = Gbx_Compress(image, packed, 0, mask);
+    if (result.Status != Status_Ok) {
+        // An empty failure file would tell nothing.
+        if (!packed.empty()) {
+            Write_Packed(Gbx_Failure_File_Name(file_name), packed, mask);
+        }
+        return result;
+    }
+    Remove_Stale_Temporaries(Save_Targets(file_name));
+    if (backup != TGbx_Backup_Kind::None && File_Exists(file_name)) {
+        const std::string backup_name = Backup_Name(file_name, backup);
+        try {
+            Copy_File(file_name, backup_name);
+            result.Backup = backup_name;
+        } catch (const EInOutError& error) {
+            if (!on_backup_failure || !on_backup_failure(backup_name, error)) {
+                throw;
+            }
+        }
+    }
+    result.Status = Write_Packed(file_name, packed, mask);
+    return result;
 }
 
 std::string Status_Meaning(std::uint32_t status)

@@ -16,6 +16,7 @@
 #include <share.h>
 #include <windows.h>
 #else
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <unistd.h>
 #endif
@@ -151,12 +152,67 @@ std::string Resolve_Link(const std::string& path)
     }
 }
 
-// A short name beside the target, so that a target whose own name is as long as the system
-// allows can still be replaced. The dot keeps it out of ordinary folder listings.
+// A temporary file's name ends in this mark and six drawn letters.
+constexpr char Temporary_Mark[] = ".plotvane-";
+constexpr std::size_t Temporary_Letters = 6;
+// The longest file name that the common file systems take, in bytes.
+constexpr std::size_t Longest_File_Name = 255;
+
+// The target's own name, cut short where needed, so that a temporary file named after a target
+// whose name is as long as the system allows still fits.
+std::string Temporary_Stem(const std::filesystem::path& target)
+{
+    const std::string name = target.filename().string();
+    return name.substr(0, Longest_File_Name - 1 - (sizeof Temporary_Mark - 1) - Temporary_Letters);
+}
+
+// ".NAME.plotvane-XXXXXX" beside the target: named after it, so that the next save of the same
+// file finds what a killed one left. The dot keeps it out of ordinary folder listings.
 std::string Temporary_Name_Template(const std::string& target)
 {
-    return (std::filesystem::path(target).parent_path() / ".plotvane-XXXXXX").string();
+    const std::filesystem::path path(target);
+    return (path.parent_path() /
+            ("." + Temporary_Stem(path) + Temporary_Mark + std::string(Temporary_Letters, 'X')))
+        .string();
 }
+
+// Whether `name` is a temporary file name made by Temporary_Name_Template for a target whose
+// stem is `stem`.
+bool Is_Temporary_Of(const std::string& name, const std::string& stem)
+{
+    const std::string prefix = "." + stem + Temporary_Mark;
+    return name.size() == prefix.size() + Temporary_Letters && name.compare(0, prefix.size(), prefix) == 0;
+}
+
+#ifndef _WIN32
+// A temporary file is locked while its save runs: one that no lock holds was left by a save
+// that was killed.
+void Hold_Temporary_Lock(int descriptor)
+{
+    static_cast<void>(::flock(descriptor, LOCK_EX | LOCK_NB));
+}
+
+// Removes the temporary file `path` unless a running save holds it.
+void Remove_If_Unheld(const std::string& path)
+{
+    const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (descriptor < 0) {
+        return;
+    }
+    struct stat status {};
+    if (::fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode) &&
+        ::flock(descriptor, LOCK_EX | LOCK_NB) == 0) {
+        ::unlink(path.c_str());
+    }
+    ::close(descriptor);
+}
+#else
+// Windows keeps a file that is open for writing from being removed.
+void Remove_If_Unheld(const std::string& path)
+{
+    static_cast<void>(std::remove(path.c_str()));
+}
+#endif
 
 #ifndef _WIN32
 // An existing target that may not be written is refused, as opening it for writing would be,
@@ -305,6 +361,7 @@ public:
                 return;
             }
         }
+        Hold_Temporary_Lock(descriptor_);
         try {
             Take_Attributes(descriptor_, has_model ? &model : nullptr);
         } catch (const EInOutError&) {
@@ -632,6 +689,28 @@ void Copy_File(const std::string& source_path, const std::string& target_path)
         }
     }
     replacement.Replace();
+}
+
+void Remove_Stale_Temporaries(const std::vector<std::string>& targets)
+{
+    for (const std::string& target_path : targets) {
+        std::filesystem::path target;
+        try {
+            target = Resolve_Link(target_path);
+        } catch (const EInOutError&) {
+            continue; // a link that leads nowhere usable has no temporary file beside its end
+        }
+        const std::string stem = Temporary_Stem(target);
+        const std::filesystem::path folder =
+            target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
+        std::error_code error;
+        for (std::filesystem::directory_iterator entry(folder, error), end; !error && entry != end;
+             entry.increment(error)) {
+            if (Is_Temporary_Of(entry->path().filename().string(), stem)) {
+                Remove_If_Unheld(entry->path().string());
+            }
+        }
+    }
 }
 
 void Ignore_File_Size_Limit_Signal()

@@ -7,6 +7,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace plotvane {
 
@@ -106,5 +107,12 @@ std::size_t Replace_File_Contents(const std::string& path, const std::uint8_t* d
 // included, raises EInOutError and leaves the source and the target as they were; a target
 // written in place, as above, may be left part-written.
 void Copy_File(const std::string& source_path, const std::string& target_path);
+
+// The two calls above write through a temporary file beside the target, named after it
+// (".NAME.plotvane-XXXXXX") and locked while they run. A process killed between naming that
+// file and renaming it leaves it behind: this removes the ones left beside each of `targets`
+// (links followed as the two calls follow them) that no running call holds. Failures to list or
+// remove are ignored: a temporary file that stays costs room, not data.
+void Remove_Stale_Temporaries(const std::vector<std::string>& targets);
 
 } // namespace plotvane
