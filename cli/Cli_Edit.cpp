@@ -228,8 +228,8 @@ void Edit_Blocks(const TBatch_Edit_Request& request, const TMemory_Mask& mask,
                       Listed_Changed(changed, edited, request, err), out);
         return;
     }
-    const std::string backup = Make_Backup(request.Map);
-    Check_Status(Gbx_Save_File(request.Map, session.Image(), 0, mask));
+    const std::optional<std::string> backup =
+        Save_Edited_Challenge(request.Map, session.Image(), mask);
 
     const TBlock_Listing written = Open_Challenge(request.Map, mask);
     const TListed_Blocks read_back = Listed_Blocks(written);
@@ -242,7 +242,7 @@ CLI::App* Add_Batch_Command(CLI::App& app, const std::string& name, const std::s
 {
     CLI::App* command = app.add_subcommand(
         name, what + ". Only on a challenge by one of the local online profiles; one edit, the "
-                     "file first copied to MAP.bak");
+                     "file first copied to its next numbered backup, MAP.bak1 to MAP.bak9");
     request.Edit.Kind = kind;
     Add_Batch_Edit_Options(*command, request);
     return command;

@@ -47,7 +47,7 @@ CLI::App* Add_Replace_Command(CLI::App& app, TBatch_Edit_Request& request);
 
 // Makes the edit on the selected blocks of a challenge by the local player as one step of an
 // edit session, refused whole when any selected block cannot take it. Unless it is a dry run,
-// the file is first copied to MAP.bak and then written once; the changed blocks are printed
+// the file is first copied to its next numbered backup and then written once; the changed blocks are printed
 // as read back from the written file (a dry run: as a save would write them). Returns the exit
 // code; each failure is one line on `err`, nothing written.
 int Run_Batch_Edit(const TBatch_Edit_Request& request, const TMemory_Mask& mask,

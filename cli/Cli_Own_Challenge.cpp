@@ -50,15 +50,26 @@ void Check_Author(const TBlock_Listing& challenge, const std::string& game_folde
     }
 }
 
-std::string Make_Backup(const std::string& map)
+std::optional<std::string> Save_Edited_Challenge(const std::string& map,
+                                                 const TFlexible_Byte_Array& image,
+                                                 const TMemory_Mask& mask)
 {
-    const std::string backup = map + ".bak";
+    const auto backup_failed = [](const std::string& backup, const EInOutError& error) -> bool {
+        throw ECli_Edit_Failure("cannot make the backup " + backup + ": " + error.what() +
+                                "; nothing was written");
+    };
+    TGbx_Save_Result saved;
     try {
-        Copy_File(map, backup);
+        saved = Gbx_Save_Over_File(map, image, TGbx_Backup_Kind::Numbered, mask, backup_failed);
     } catch (const EInOutError& error) {
-        throw ECli_Edit_Failure("cannot make the backup " + backup + ": " + error.what());
+        throw ECli_Edit_Failure(std::string("cannot save: ") + error.what() +
+                                "; the map and its backups are as they were");
     }
-    return backup;
+    if (saved.Status != Status_Ok) {
+        throw ECli_Edit_Failure("error " + Status_Text(saved.Status) +
+                                "; the map and its backups are as they were");
+    }
+    return saved.Backup;
 }
 
 int Run_Edit_Command(const std::string& map, std::ostream& err,

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <ostream>
 #include <stdexcept>
 #include <string>
@@ -29,8 +30,13 @@ TBlock_Listing Open_Challenge(const std::string& path, const TMemory_Mask& mask)
 void Check_Author(const TBlock_Listing& challenge, const std::string& game_folder,
                   const TMemory_Mask& mask);
 
-// Copies the map to MAP.bak, over an older one; returns its path.
-std::string Make_Backup(const std::string& map);
+// Writes the edited image over the map: packed and checked first, then the map copied to its
+// next numbered backup (MAP.bak1 to MAP.bak9, after its newest), then written. Returns the
+// backup made (none when the map no longer exists). Fails, the map and every backup kept,
+// when any step does. The caller holds the map's lock.
+std::optional<std::string> Save_Edited_Challenge(const std::string& map,
+                                                 const TFlexible_Byte_Array& image,
+                                                 const TMemory_Mask& mask);
 
 // Runs an editing command's work on `map`: the exit code of the command line, each failure
 // (a refusal, a system error, the map held by another edit) as its one line on `err`.

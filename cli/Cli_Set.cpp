@@ -93,8 +93,7 @@ void Set_Block(const TSet_Request& request, const TMemory_Mask& mask, std::ostre
     if (status != TBlock_Write_Status::Written) {
         throw ECli_Edit_Failure(Refusal_Text(status, name, request.Index));
     }
-    Make_Backup(request.Map);
-    Check_Status(Gbx_Save_File(request.Map, challenge.Image, 0, mask));
+    Save_Edited_Challenge(request.Map, challenge.Image, mask);
 
     const TBlock_Listing written = Open_Challenge(request.Map, mask);
     // Forced variations may change how the list is read, so that the block no longer reads
@@ -148,7 +147,7 @@ CLI::App* Add_Set_Command(CLI::App& app, TSet_Request& request)
     CLI::App* set = app.add_subcommand(
         "set", "Change one block of a challenge by one of the local online profiles, as the "
                "editor does, or the rotation and variations of every selected block; the file is "
-               "first copied to MAP.bak");
+               "first copied to its next numbered backup, MAP.bak1 to MAP.bak9");
     set->add_option("MAP", request.Map, "A challenge file (*.Challenge.Gbx)")->required();
     request.Index_Option = set->add_option(
         "INDEX", request.Index, "The block's number, from 0; without it, the selected blocks");

@@ -40,9 +40,9 @@ struct TSet_Request {
 // Adds the `set` subcommand to `app`; parsing fills `request`.
 CLI::App* Add_Set_Command(CLI::App& app, TSet_Request& request);
 
-// Changes one block of a challenge by the local player, as the block editor does: the file is
-// first copied to MAP.bak, then written whole; the block is then shown as read back from the
-// written file. Without INDEX, sets the selected blocks as Run_Batch_Edit does. Returns the
+// Changes one block of a challenge by the local player, as the block editor does: the new file
+// is packed and checked, the file copied to its next numbered backup (MAP.bak1 to MAP.bak9),
+// then written whole; the block is then shown as read back from the written file. Without INDEX, sets the selected blocks as Run_Batch_Edit does. Returns the
 // exit code; each failure is one line on `err`, nothing written.
 int Run_Set(const TSet_Request& request, const TMemory_Mask& mask, std::ostream& out,
             std::ostream& err);

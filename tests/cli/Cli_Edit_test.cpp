@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -44,7 +45,19 @@ protected:
 
     std::string Game_Folder() const { return folder_.Path() + "/TrackMania"; }
     std::string Map() const { return folder_.Path() + "/Map.Challenge.Gbx"; }
-    std::string Backup() const { return Map() + ".bak"; }
+    std::string Backup(int number = 1) const { return Map() + ".bak" + std::to_string(number); }
+
+    // The numbered backups there are, with their contents.
+    std::map<int, TBytes> Backups() const
+    {
+        std::map<int, TBytes> backups;
+        for (int number = 1; number <= 9; ++number) {
+            if (File_Exists(Backup(number))) {
+                backups[number] = test::Read_Plain_File(Backup(number));
+            }
+        }
+        return backups;
+    }
 
     // Runs `command` on the map with the arguments after it.
     TCli_Run Edit(const std::string& command, std::vector<std::string> arguments) const
@@ -59,13 +72,11 @@ protected:
                                   const std::vector<std::string>& arguments) const
     {
         const TBytes map = test::Read_Plain_File(Map());
-        const bool had_backup = File_Exists(Backup());
-        const TBytes backup = test::Read_Plain_File(Backup());
+        const std::map<int, TBytes> backups = Backups();
         TCli_Run run = Edit(command, arguments);
         const std::string what = command + " " + testing::PrintToString(arguments);
         EXPECT_EQ(test::Read_Plain_File(Map()), map) << what;
-        EXPECT_EQ(File_Exists(Backup()), had_backup) << what;
-        EXPECT_EQ(test::Read_Plain_File(Backup()), backup) << what;
+        EXPECT_EQ(Backups(), backups) << what;
         return run;
     }
 
@@ -148,10 +159,11 @@ TEST_F(Cli_Edit_Test, Each_Command_Edits_The_Selected_Blocks_Of_A_Real_Challenge
              return changes;
          }},
     };
+    // Each edit keeps the map before it in the backup after the newest.
+    int backup = 1;
     for (const TCase& test_case : cases) {
         SCOPED_TRACE(test_case.Command);
         test::Write_Plain_File(Map(), original);
-        std::remove(Backup().c_str());
         std::vector<TChallenge_Block> expected = Blocks_Expanded_By_Liblzo2(Map());
         std::vector<std::size_t> changed;
         for (std::size_t i = 0; i < expected.size(); ++i) {
@@ -171,7 +183,7 @@ TEST_F(Cli_Edit_Test, Each_Command_Edits_The_Selected_Blocks_Of_A_Real_Challenge
         const TCli_Run run = Edit(test_case.Command, arguments);
         ASSERT_EQ(run.Exit_Code, Cli_Exit_Ok) << run.Err;
         EXPECT_EQ(run.Err, "");
-        EXPECT_EQ(test::Read_Plain_File(Backup()), original);
+        EXPECT_EQ(test::Read_Plain_File(Backup(backup)), original);
 
         const std::vector<TChallenge_Block> after = Blocks_Expanded_By_Liblzo2(Map());
         ASSERT_EQ(after.size(), expected.size());
@@ -184,7 +196,7 @@ TEST_F(Cli_Edit_Test, Each_Command_Edits_The_Selected_Blocks_Of_A_Real_Challenge
         const json listing = json::parse(Run_Command({"blocks", "--json", Map()}).Out);
         const std::vector<std::string> lines = Block_Lines(Run_Command({"blocks", Map()}).Out);
         EXPECT_EQ(report["file"], Map());
-        EXPECT_EQ(report["backup"], Backup());
+        EXPECT_EQ(report["backup"], Backup(backup++));
         ASSERT_EQ(report["changed"].size(), changed.size());
         ASSERT_EQ(Lines(dry_run.Out).size(), changed.size());
         for (std::size_t k = 0; k < changed.size(); ++k) {
@@ -251,7 +263,8 @@ TEST_F(Cli_Edit_Test, A_Refused_Edit_Names_The_First_Refusing_Block_And_Writes_N
     const TCli_Run forced_reading =
         Edit("set", {"--variations", "4", "0", "6", "7", "--index", "1-3", "--force"});
     EXPECT_EQ(forced_reading.Exit_Code, Cli_Exit_Ok) << forced_reading.Err;
-    EXPECT_EQ(test::Read_Plain_File(Backup()), before_forced);
+    // .bak1 was there; the two edits before made .bak2 and .bak3.
+    EXPECT_EQ(test::Read_Plain_File(Backup(4)), before_forced);
     EXPECT_NE(test::Read_Plain_File(Map()), before_forced);
     const std::vector<std::string> lines = Lines(forced_reading.Out);
     ASSERT_EQ(lines.size(), 3U) << forced_reading.Out;

@@ -15,6 +15,7 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <sstream>
@@ -41,7 +42,7 @@ protected:
 
     std::string Game_Folder() const { return folder_.Path() + "/TrackMania"; }
     std::string Map() const { return folder_.Path() + "/Map.Challenge.Gbx"; }
-    std::string Backup() const { return Map() + ".bak"; }
+    std::string Backup(int number = 1) const { return Map() + ".bak" + std::to_string(number); }
 
     TCli_Run Set(std::vector<std::string> arguments) const
     {
@@ -95,7 +96,8 @@ TEST_F(Cli_Set_Test, Edits_A_Real_Challenge_Keeping_A_Backup_And_Every_Other_Blo
                                    std::to_string(variations[0]), std::to_string(variations[1]),
                                    std::to_string(variations[2]), std::to_string(variations[3])});
     ASSERT_EQ(retarget.Exit_Code, Cli_Exit_Ok) << retarget.Err;
-    EXPECT_EQ(test::Read_Plain_File(Backup()), after_rename);
+    EXPECT_EQ(test::Read_Plain_File(Backup(2)), after_rename);
+    EXPECT_EQ(test::Read_Plain_File(Backup(1)), original);
     EXPECT_EQ(retarget.Out.rfind("Block " + std::to_string(referenced) + " (", 0), 0U)
         << retarget.Out;
     // The line of the block in the text listing of the written file.
@@ -264,11 +266,15 @@ TEST_F(Cli_Set_Test, Refuses_A_Backup_That_Is_A_Link_To_The_Map)
 {
     Write_Own_Challenge(Map());
     const TBytes before = test::Read_Plain_File(Map());
-    std::filesystem::create_symlink(Map(), Backup());
+    // The newest backup is .bak9, so the next one is .bak1: a link to the map.
+    std::filesystem::create_symlink(Map(), Backup(1));
+    test::Write_Plain_File(Backup(9), {1});
+    std::filesystem::last_write_time(Backup(9), std::filesystem::last_write_time(Map()) +
+                                                     std::chrono::hours(1));
     const TCli_Run run = Set({"0", "--x", "9"});
     EXPECT_EQ(run.Exit_Code, Cli_Exit_Failure);
     EXPECT_EQ(run.Err, "plotvane-cli: " + Map() + ": cannot make the backup " + Backup() +
-                           ": The copy would overwrite its own source\n");
+                           ": The copy would overwrite its own source; nothing was written\n");
     EXPECT_EQ(test::Read_Plain_File(Map()), before);
     EXPECT_TRUE(std::filesystem::is_symlink(Backup()));
 }
