@@ -13,7 +13,10 @@
 #include <filesystem>
 #include <vector>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace plotvane {
 namespace {
@@ -159,6 +162,43 @@ TEST_F(Gbx_IO, Packing_Failures_Go_To_The_Failure_File_And_Leave_The_File)
     EXPECT_EQ(test::Read_Plain_File(file_), original);
     EXPECT_EQ(Names(),
               (std::vector<std::string>{"Track.Challenge.Gbx", "Track.Challenge.Gbx.bad"}));
+}
+
+TEST_F(Gbx_IO, Save_Over_A_File_Backs_It_Up_Only_Once_Packed_And_Clears_Stale_Temporaries)
+{
+    const test::TBytes original = Small_Challenge(User_Data, Body);
+    test::Write_Plain_File(file_, original);
+    // An image whose end marker is damaged does not pack: neither the file nor a backup changes,
+    // and no empty failure file is left.
+    test::TBytes damaged = Small_Challenge_Image(User_Data, Body);
+    damaged.back() = 1;
+    const TGbx_Save_Result refused = Gbx_Save_Over_File(
+        file_, test::Masked(damaged, Mask), TGbx_Backup_Kind::Numbered, Mask);
+    EXPECT_EQ(refused.Status, 2101U);
+    EXPECT_FALSE(refused.Backup);
+    EXPECT_EQ(Names(), std::vector<std::string>{"Track.Challenge.Gbx"});
+
+    // What killed saves of the file and of a backup left; one that a running save holds stays,
+    // as does another file's.
+    const std::vector<std::string> left = {".Track.Challenge.Gbx.plotvane-abc123",
+                                           ".Track.Challenge.Gbx.bak2.plotvane-XYZ789",
+                                           ".Track.Challenge.Gbx.plotvane-held00",
+                                           ".Other.Challenge.Gbx.plotvane-abc123"};
+    for (const std::string& name : left) {
+        test::Write_Plain_File(Path(name), {1});
+    }
+    const int held = ::open(Path(left[2]).c_str(), O_RDONLY);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    const TGbx_Save_Result saved =
+        Gbx_Save_Over_File(file_, image_, TGbx_Backup_Kind::Numbered, Mask);
+    ::close(held);
+    EXPECT_EQ(saved.Status, 0U);
+    EXPECT_EQ(saved.Backup, Path("Track.Challenge.Gbx.bak1"));
+    EXPECT_EQ(test::Read_Plain_File(*saved.Backup), original);
+    EXPECT_EQ(Names(), (std::vector<std::string>{left[3], left[2], "Track.Challenge.Gbx",
+                                                 "Track.Challenge.Gbx.bak1"}));
+    EXPECT_EQ(Gbx_Save_Over_File(file_, image_, TGbx_Backup_Kind::Single, Mask).Backup,
+              Path("Track.Challenge.Gbx.bak"));
 }
 
 TEST_F(Gbx_IO, Save_Keeps_The_Permissions_Of_The_File_And_The_Failure_File)
