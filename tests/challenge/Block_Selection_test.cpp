@@ -47,6 +47,8 @@ TEST(Block_Selection, Kinds_Narrow_Each_Other_And_Repeats_Add_Blocks)
         {"none", {}, {0, 1, 2, 3, 4, 5, 6, 7}},
         {"ranges joined, sorted and cut at the last block", {{{6, 100}, {0, 0}, {5, 6}}, {}, {}},
          {0, 5, 6, 7}},
+        {"a later range inside an earlier one", {{{0, 6}, {2, 3}}, {}, {}},
+         {0, 1, 2, 3, 4, 5, 6}},
         {"past the last block", {{{8, 9}}, {}, {}}, {}},
         {"a name, in place and by reference", {{}, {"StadiumRoadMain"}, {}}, {0, 1, 4, 5}},
         {"two names", {{}, {"StadiumPlatform", "Stadium"}, {}}, {6, 7}},
