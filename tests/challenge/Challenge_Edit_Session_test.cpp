@@ -232,11 +232,19 @@ TEST(Challenge_Edit_Session, Refusals_Name_The_First_Refusing_Block_And_Write_No
 // other reference at the lowest entry of the new name defined before it, renamed ones included.
 TEST(Challenge_Edit_Session, Replace_Keeps_Each_Record_In_Place_Or_By_Reference)
 {
-    TChallenge_Edit_Session session(test::Build_Challenge(test::Fixture_Challenge(), Mask).Image,
-                                    Mask);
+    const TFlexible_Byte_Array original =
+        test::Build_Challenge(test::Fixture_Challenge(), Mask).Image;
+    TChallenge_Edit_Session session(original, Mask);
     // Blocks 0 and 1 share entry 6; block 5 refers to entry 9, whose block 4 is not selected.
     ASSERT_EQ(session.Replace_Name({0, 1, 5}, "StadiumRoadMain", "StadiumCircuitBase").Status,
               TEdit_Status::Done);
+    // One step renamed a name in place, to a longer one, and re-pointed a reference after it:
+    // undone, every byte is back; made again, every byte of the edit.
+    const TFlexible_Byte_Array replaced = session.Image();
+    ASSERT_EQ(session.Undo().Status, TEdit_Status::Done);
+    EXPECT_EQ(session.Image(), original);
+    ASSERT_EQ(session.Redo().Status, TEdit_Status::Done);
+    EXPECT_EQ(session.Image(), replaced);
     const std::vector<test::TFile_Block> blocks = Blocks_Of(session);
     EXPECT_EQ(blocks[0].Block.Name, "StadiumCircuitBase");
     EXPECT_TRUE(blocks[0].Block.Name_In_Place);
