@@ -33,7 +33,7 @@ std::optional<std::uint8_t> Byte_Value(std::string_view text)
 }
 
 // `N` or `N-M`, low to high.
-std::optional<std::array<std::uint8_t, 2>> Byte_Range(std::string_view text)
+std::optional<TByte_Range> Byte_Range(std::string_view text)
 {
     const std::size_t dash = text.find('-');
     const std::optional<std::uint8_t> low = Byte_Value(text.substr(0, dash));
@@ -42,7 +42,7 @@ std::optional<std::array<std::uint8_t, 2>> Byte_Range(std::string_view text)
     if (!low || !high || *low > *high) {
         return std::nullopt;
     }
-    return std::array<std::uint8_t, 2>{*low, *high};
+    return TByte_Range{*low, *high};
 }
 
 // Reads one `field=value` term into `find`; false when the value is not one the field takes.
@@ -51,12 +51,15 @@ bool Read_Field_Term(std::string_view field, std::string_view value, TBlock_Find
     constexpr std::array<std::string_view, 3> position_fields = {"x", "z", "y"};
     for (std::size_t axis = 0; axis < position_fields.size(); ++axis) {
         if (field == position_fields[axis]) {
-            find.Positions[axis] = Byte_Range(value);
-            return find.Positions[axis].has_value();
+            const std::optional<TByte_Range> range = Byte_Range(value);
+            if (range) {
+                find.Positions[axis].push_back(*range);
+            }
+            return range.has_value();
         }
     }
     if (value == "P" || value == "p" || value == "@") {
-        find.Name_In_Place = value != "@";
+        find.Name_In_Place.push_back(value != "@");
         return true;
     }
     return false;
@@ -73,6 +76,13 @@ bool Contains_Ignoring_Case(std::string_view text, const std::string& lowered_pa
                                    lowered_part.end(),
                                    [](char stored, char part) { return Lower(stored) == part; });
     return found != text.end() || lowered_part.empty();
+}
+
+// True when the field has no terms or one of them takes the value.
+template <typename TTerm, typename TTakes>
+bool Any_Term_Takes(const std::vector<TTerm>& terms, TTakes takes)
+{
+    return terms.empty() || std::any_of(terms.begin(), terms.end(), takes);
 }
 
 bool Name_Matches(std::string_view name, const TBlock_Find& find)
@@ -134,11 +144,13 @@ std::vector<std::uint32_t> Find_Blocks(const TFlexible_Byte_Array& image,
                                       ? entry_matches[block->Name_Index] != 0
                                       : unknown_name_matches;
         const std::array<std::uint8_t, 3> position = {block->X, block->Z, block->Y};
-        bool matches = name_matches && (!find.Name_In_Place ||
-                                        *find.Name_In_Place == block->Name_In_Place);
+        bool matches = name_matches && Any_Term_Takes(find.Name_In_Place, [&](bool in_place) {
+                           return in_place == block->Name_In_Place;
+                       });
         for (std::size_t axis = 0; axis < 3 && matches; ++axis) {
-            const auto& range = find.Positions[axis];
-            matches = !range || (position[axis] >= (*range)[0] && position[axis] <= (*range)[1]);
+            matches = Any_Term_Takes(find.Positions[axis], [&](const TByte_Range& range) {
+                return position[axis] >= range[0] && position[axis] <= range[1];
+            });
         }
         if (matches) {
             found.push_back(static_cast<std::uint32_t>(i));

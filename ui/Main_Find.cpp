@@ -33,7 +33,8 @@ void TMainForm::Create_Find_Actions()
     EditFind_Action = make("EditFind_Action", QStringLiteral("&Find"),
                            QStringLiteral("Narrow the block list to the blocks that match: a "
                                           "part of the name, x=N, z=N, y=N, x=N-M, kind=P or "
-                                          "kind=@"),
+                                          "kind=@; terms of one field add blocks, different "
+                                          "fields narrow"),
                            QKeySequence(Qt::CTRL | Qt::Key_F), &TMainForm::EditFind_ActionExecute);
     EditFindNext_Action = make("EditFindNext_Action", QStringLiteral("Find &next"),
                                QStringLiteral("Select the next block the list shows"),
@@ -54,6 +55,14 @@ QLineEdit* TMainForm::Create_Find_Edit()
     Find_Edit->setAccessibleName(QStringLiteral("Find blocks"));
     Find_Edit->setPlaceholderText(
         QStringLiteral("Find: a part of the name, x=N, z=N, y=N (or N-M), kind=P, kind=@"));
+    Find_Edit->setToolTip(QStringLiteral(
+        "Terms, separated by spaces:\n"
+        "  a part of the name (letter case ignored)\n"
+        "  x=N, z=N (the height), y=N, or a range such as x=3-12\n"
+        "  kind=P (name written in place) or kind=@ (by reference)\n"
+        "Terms of one field add blocks: x=3 x=9 finds X 3 or X 9.\n"
+        "Different fields narrow: x=3 z=1 finds X 3 and Z 1.\n"
+        "Every part of the name must occur: road turbo finds the names holding both."));
     Find_Edit->setClearButtonEnabled(true);
     connect(Find_Edit, &QLineEdit::textChanged, this,
             [this] { Run_Command([this] { Apply_Find(); }); });

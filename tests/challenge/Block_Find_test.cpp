@@ -16,7 +16,7 @@ using TBlocks = std::vector<std::uint32_t>;
 // Fixture blocks: 0 StadiumRoadMain in place, 1 refers to it, 2 StadiumCircuitBase in place,
 // 3 refers to it, 4 StadiumRoadMain in place, 5 refers to it, 6 StadiumPlatform in place, 7
 // Stadium by reference. X is 10 + the block number, Z 2 and Y 3 everywhere.
-TEST(Find_Blocks, Every_Term_Narrows_The_Blocks)
+TEST(Find_Blocks, Terms_Of_One_Field_Add_Blocks_And_Fields_Narrow_Each_Other)
 {
     const std::vector<std::pair<std::string, TBlocks>> cases = {
         {"", {0, 1, 2, 3, 4, 5, 6, 7}},
@@ -29,6 +29,11 @@ TEST(Find_Blocks, Every_Term_Narrows_The_Blocks)
         {"y=4", {}},
         {"roadmain circuit", {}},
         {"a=1", {}}, // not a field: a part of the name
+        {"x=14 x=17", {4, 7}},
+        {"x=17 x=10-11 x=16", {0, 1, 6, 7}},
+        {"kind=P kind=@", {0, 1, 2, 3, 4, 5, 6, 7}},
+        {"x=11-12 kind=@ x=16 kind=@", {1}},
+        {"y=9 road y=3 z=2 z=7", {0, 1, 4, 5}},
     };
     const TMemory_Mask mask = 0x2C;
     const TFlexible_Byte_Array image = test::Build_Challenge(test::Fixture_Challenge(), mask).Image;
