@@ -119,8 +119,14 @@ void TMainForm::Apply_Find()
 void TMainForm::Go_To_Line(int row)
 {
     const QModelIndex index = Block_List_Model->index(row);
-    List_Block_ListBox->selectionModel()->setCurrentIndex(
-        index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    // The view's own setCurrentIndex also makes the line the anchor that Shift+arrows and
+    // Shift+click extend from, which the selection model alone does not know. It picks how to
+    // select from the keys held, as a click does; in single selection it selects the line
+    // alone whatever they are (Shift+F3 holds Shift).
+    const QAbstractItemView::SelectionMode mode = List_Block_ListBox->selectionMode();
+    List_Block_ListBox->setSelectionMode(QAbstractItemView::SingleSelection);
+    List_Block_ListBox->setCurrentIndex(index);
+    List_Block_ListBox->setSelectionMode(mode);
     List_Block_ListBox->scrollTo(index);
 }
 

@@ -130,6 +130,18 @@ TEST_F(Find_Test, Go_To_Block_Selects_It_Even_Where_The_Find_Hides_It)
     EXPECT_TRUE(form_.Find_Edit->text().isEmpty());
     EXPECT_EQ(Selected(), (std::vector<std::uint32_t>{2}));
     EXPECT_EQ(form_.Selected_Block_Index, 2);
+
+    // The block gone to is where a range starts, not the line clicked before.
+    QTableView& list = *form_.List_Block_ListBox;
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, Qt::NoModifier,
+                      list.visualRect(list.model()->index(7, 0)).center());
+    editor_.Services().Dialog_Answers = {[](QDialog& dialog) {
+        dialog.findChild<QSpinBox*>("Go_To_Block_SpinEdit")->setValue(3);
+        return true;
+    }};
+    form_.EditGoTo_Action->trigger();
+    QTest::keyClick(&list, Qt::Key_Down, Qt::ShiftModifier);
+    EXPECT_EQ(Selected(), (std::vector<std::uint32_t>{3, 4}));
 }
 
 TEST_F(Find_Test, A_Selection_And_A_Batch_Command_On_A_Narrowed_List_Reach_Its_Blocks)
