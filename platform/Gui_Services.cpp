@@ -15,6 +15,13 @@ QString Message_Title(TMessage_Kind kind)
     return {};
 }
 
+TMessage_Answer Closing_Answer(TMessage_Buttons buttons)
+{
+    return buttons == TMessage_Buttons::Yes_No || buttons == TMessage_Buttons::Yes_No_Default_No
+               ? TMessage_Answer::No
+               : TMessage_Answer::Cancel;
+}
+
 TMessage_Answer Show_Message(TGui_Services& services, QWidget* owner, TMessage_Kind kind,
                              const QString& text, TMessage_Buttons buttons)
 {

@@ -10,9 +10,18 @@ class QWidget;
 namespace plotvane {
 
 enum class TMessage_Kind { Error, Warning, Confirmation };
-// Apply_Discard_Cancel has Cancel as its default button, so that Enter loses nothing.
-enum class TMessage_Buttons { Ok, Ok_Cancel, Yes_No, Apply_Discard_Cancel };
-enum class TMessage_Answer { Ok, Cancel, Yes, No, Apply, Discard };
+// Apply_Discard_Cancel has Cancel as its default button, so that Enter loses nothing;
+// Save_Discard_Cancel has Save, so that Enter keeps the work; Yes_No_Default_No has No, for a
+// question whose Yes may harm. Escape answers Cancel, or No where there is no Cancel.
+enum class TMessage_Buttons {
+    Ok,
+    Ok_Cancel,
+    Yes_No,
+    Yes_No_Default_No,
+    Apply_Discard_Cancel,
+    Save_Discard_Cancel
+};
+enum class TMessage_Answer { Ok, Cancel, Yes, No, Apply, Discard, Save };
 
 // What a file dialog is given. Filter is a name and a pattern joined by a vertical bar, as
 // "Challenge files|*.Challenge.Gbx"; Default_Suffix is added to a typed name without one.
@@ -30,7 +39,7 @@ public:
     virtual ~TGui_Services() = default;
 
     // Shows a modal box and returns the button pressed; closing the box without a button
-    // answers Cancel, or No for a Yes/No box.
+    // answers Cancel, or No for a box without Cancel.
     virtual TMessage_Answer Message_Box(QWidget* owner, TMessage_Kind kind, const QString& title,
                                         const QString& text, TMessage_Buttons buttons) = 0;
     // The chosen path, or nothing when the user cancelled. Neither dialog asks by itself
@@ -45,6 +54,9 @@ public:
     // accepted it, after which the form holds what they chose.
     virtual bool Run_Dialog(QDialog& dialog) = 0;
 };
+
+// What closing a box without a button answers: No where there is no Cancel, else Cancel.
+TMessage_Answer Closing_Answer(TMessage_Buttons buttons);
 
 // The title every box of a kind carries: "Error", "Warning" or "Confirm".
 QString Message_Title(TMessage_Kind kind);

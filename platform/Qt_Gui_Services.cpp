@@ -31,11 +31,43 @@ QMessageBox::StandardButtons Buttons_Of(TMessage_Buttons buttons)
     case TMessage_Buttons::Ok_Cancel:
         return QMessageBox::Ok | QMessageBox::Cancel;
     case TMessage_Buttons::Yes_No:
+    case TMessage_Buttons::Yes_No_Default_No:
         return QMessageBox::Yes | QMessageBox::No;
     case TMessage_Buttons::Apply_Discard_Cancel:
         return QMessageBox::Apply | QMessageBox::Discard | QMessageBox::Cancel;
+    case TMessage_Buttons::Save_Discard_Cancel:
+        return QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel;
     }
     return QMessageBox::Ok;
+}
+
+// The button Enter presses where Qt's own choice is not the one wanted.
+QMessageBox::StandardButton Default_Button_Of(TMessage_Buttons buttons)
+{
+    switch (buttons) {
+    case TMessage_Buttons::Yes_No_Default_No:
+        return QMessageBox::No;
+    case TMessage_Buttons::Apply_Discard_Cancel:
+        return QMessageBox::Cancel;
+    case TMessage_Buttons::Save_Discard_Cancel:
+        return QMessageBox::Save;
+    default:
+        return QMessageBox::NoButton;
+    }
+}
+
+// The button Escape presses: Cancel, or No where there is no Cancel.
+QMessageBox::StandardButton Escape_Button_Of(TMessage_Buttons buttons)
+{
+    switch (buttons) {
+    case TMessage_Buttons::Ok:
+        return QMessageBox::Ok;
+    case TMessage_Buttons::Yes_No:
+    case TMessage_Buttons::Yes_No_Default_No:
+        return QMessageBox::No;
+    default:
+        return QMessageBox::Cancel;
+    }
 }
 
 TMessage_Answer Answer_Of(int button, TMessage_Buttons buttons)
@@ -51,9 +83,10 @@ TMessage_Answer Answer_Of(int button, TMessage_Buttons buttons)
         return TMessage_Answer::Apply;
     case QMessageBox::Discard:
         return TMessage_Answer::Discard;
+    case QMessageBox::Save:
+        return TMessage_Answer::Save;
     default:
-        return buttons == TMessage_Buttons::Yes_No ? TMessage_Answer::No
-                                                   : TMessage_Answer::Cancel;
+        return Closing_Answer(buttons);
     }
 }
 
@@ -95,9 +128,11 @@ TMessage_Answer TQt_Gui_Services::Message_Box(QWidget* owner, TMessage_Kind kind
                                               TMessage_Buttons buttons)
 {
     QMessageBox box(Icon_Of(kind), title, text, Buttons_Of(buttons), owner);
-    if (buttons == TMessage_Buttons::Apply_Discard_Cancel) {
-        box.setDefaultButton(QMessageBox::Cancel);
+    if (const QMessageBox::StandardButton default_button = Default_Button_Of(buttons);
+        default_button != QMessageBox::NoButton) {
+        box.setDefaultButton(default_button);
     }
+    box.setEscapeButton(Escape_Button_Of(buttons));
     return Answer_Of(box.exec(), buttons);
 }
 

@@ -13,8 +13,7 @@ TMessage_Answer TScripted_Gui_Services::Message_Box(QWidget*, TMessage_Kind kind
         return TMessage_Answer::Ok;
     }
     if (Answers.empty()) {
-        return buttons == TMessage_Buttons::Yes_No ? TMessage_Answer::No
-                                                   : TMessage_Answer::Cancel;
+        return Closing_Answer(buttons);
     }
     const TMessage_Answer answer = Answers.front();
     Answers.pop_front();

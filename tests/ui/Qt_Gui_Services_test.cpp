@@ -58,21 +58,37 @@ TEST(Qt_Gui_Services, Message_Boxes_Carry_Title_Text_Buttons_And_Return_The_Butt
                                    TMessage_Buttons::Ok_Cancel),
               TMessage_Answer::Ok);
 
-    // Apply, Discard and Cancel: Enter presses Cancel.
-    for (const auto& [button, answer] :
-         {std::pair{QMessageBox::Apply, TMessage_Answer::Apply},
-          std::pair{QMessageBox::Discard, TMessage_Answer::Discard},
-          std::pair{QMessageBox::Cancel, TMessage_Answer::Cancel}}) {
-        bool cancel_is_default = false;
-        Answer_When_Open<QMessageBox>([&, button = button](QMessageBox& box) {
-            cancel_is_default = static_cast<QAbstractButton*>(box.defaultButton()) ==
-                                box.button(QMessageBox::Cancel);
-            box.button(button)->click();
+    // Each button answers itself; Enter presses the default, Escape Cancel or else No.
+    struct TCase {
+        TMessage_Buttons Buttons;
+        QMessageBox::StandardButton Pressed;
+        TMessage_Answer Answer;
+        QMessageBox::StandardButton Default;
+        QMessageBox::StandardButton Escape;
+    };
+    const TCase cases[] = {
+        {TMessage_Buttons::Apply_Discard_Cancel, QMessageBox::Apply, TMessage_Answer::Apply,
+         QMessageBox::Cancel, QMessageBox::Cancel},
+        {TMessage_Buttons::Apply_Discard_Cancel, QMessageBox::Discard, TMessage_Answer::Discard,
+         QMessageBox::Cancel, QMessageBox::Cancel},
+        {TMessage_Buttons::Save_Discard_Cancel, QMessageBox::Save, TMessage_Answer::Save,
+         QMessageBox::Save, QMessageBox::Cancel},
+        {TMessage_Buttons::Save_Discard_Cancel, QMessageBox::Cancel, TMessage_Answer::Cancel,
+         QMessageBox::Save, QMessageBox::Cancel},
+        {TMessage_Buttons::Yes_No_Default_No, QMessageBox::Yes, TMessage_Answer::Yes,
+         QMessageBox::No, QMessageBox::No},
+    };
+    for (const TCase& answer : cases) {
+        Answer_When_Open<QMessageBox>([&answer](QMessageBox& box) {
+            EXPECT_NE(box.button(answer.Default), nullptr);
+            EXPECT_EQ(static_cast<QAbstractButton*>(box.defaultButton()),
+                      box.button(answer.Default));
+            EXPECT_EQ(box.escapeButton(), box.button(answer.Escape));
+            box.button(answer.Pressed)->click();
         });
         EXPECT_EQ(services.Message_Box(nullptr, TMessage_Kind::Confirmation, "Confirm", "Keep?",
-                                       TMessage_Buttons::Apply_Discard_Cancel),
-                  answer);
-        EXPECT_TRUE(cancel_is_default);
+                                       answer.Buttons),
+                  answer.Answer);
     }
 }
 
