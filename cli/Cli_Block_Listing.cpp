@@ -80,7 +80,8 @@ char* Put_Block_Json_Head(char* at, std::size_t index, std::int64_t offset, bool
     return put::Text(at, ",\"name\":");
 }
 
-char* Put_Block_Json_Tail(char* at, const TChallenge_Block_View& block)
+// The object's keys after its name; with `closed` false, the caller adds more keys and closes it.
+char* Put_Block_Json_Tail(char* at, const TChallenge_Block_View& block, bool closed = true)
 {
     at = put::Text(at, block.Name_In_Place ? ",\"name_in_place\":true" : ",\"name_in_place\":false");
     at = put::Decimal(put::Text(at, ",\"name_index\":"), block.Name_Index);
@@ -92,11 +93,11 @@ char* Put_Block_Json_Tail(char* at, const TChallenge_Block_View& block)
     for (std::size_t i = 1; i < block.Variations.size(); ++i) {
         at = put::Decimal(put::Text(at, ","), block.Variations[i]);
     }
-    return put::Text(at, "]}");
+    return put::Text(at, closed ? "]}" : "]");
 }
 
 void Write_Block_Json(TOutput_Buffer& output, std::size_t index, std::int64_t offset,
-                      const TChallenge_Block_View& block, bool after_comma)
+                      const TChallenge_Block_View& block, bool after_comma, bool closed = true)
 {
     char* at = Put_Block_Json_Head(output.Begin(Block_Room + 2 + Short_Name), index, offset,
                                    after_comma);
@@ -107,7 +108,7 @@ void Write_Block_Json(TOutput_Buffer& output, std::size_t index, std::int64_t of
         output.Json_String(block.Name);
         at = output.Begin(Block_Room);
     }
-    output.End(Put_Block_Json_Tail(at, block));
+    output.End(Put_Block_Json_Tail(at, block, closed));
 }
 
 // The block objects of a JSON array, separated by commas.
@@ -139,18 +140,27 @@ TListed_Blocks Listed_Blocks(const TBlock_Listing& listing)
 }
 
 void Write_Listed_Block_Text(std::ostream& out, std::size_t index, std::int64_t offset,
-                             const TChallenge_Block_View& block)
+                             const TChallenge_Block_View& block, const TBlock_Before* before)
 {
     TOutput_Buffer output(out);
     Write_Block_Text(output, index, offset, block);
+    if (before) {
+        output.Text("  before: ");
+        Write_Block_Text(output, index, before->Offset, before->Block);
+    }
     output.Flush();
 }
 
 void Write_Listed_Block_Json(std::ostream& out, std::size_t index, std::int64_t offset,
-                             const TChallenge_Block_View& block)
+                             const TChallenge_Block_View& block, const TBlock_Before* before)
 {
     TOutput_Buffer output(out);
-    Write_Block_Json(output, index, offset, block, false);
+    Write_Block_Json(output, index, offset, block, false, before == nullptr);
+    if (before) {
+        output.Text(",\"before\":");
+        Write_Block_Json(output, index, before->Offset, before->Block, false);
+        output.Character('}');
+    }
     output.Character('\n');
     output.Flush();
 }
@@ -210,21 +220,25 @@ void Write_Block_Listing_Json(std::ostream& out, const std::string& path,
     output.Flush();
 }
 
-void Write_Block_Lines_Text(std::ostream& out, const TListed_Blocks& blocks,
-                            const TBlock_Selection& selection)
+void Write_Changed_Blocks_Text(std::ostream& out, const TListed_Blocks& blocks,
+                               const TBlock_Selection& changed, const TBlocks_Before& before)
 {
     TOutput_Buffer output(out);
-    For_Each_Listed_Block(blocks, &selection, output,
+    For_Each_Listed_Block(blocks, &changed, output,
                           [&](std::size_t, std::size_t index, std::int64_t offset,
                               const TChallenge_Block_View& block) {
                               Write_Block_Text(output, index, offset, block);
+                              const TBlock_Before was = before(index);
+                              output.Text("  before: ");
+                              Write_Block_Text(output, index, was.Offset, was.Block);
                           });
     output.Flush();
 }
 
 void Write_Edit_Report_Json(std::ostream& out, const std::string& path,
                             const std::optional<std::string>& backup,
-                            const TListed_Blocks& blocks, const TBlock_Selection& changed)
+                            const TListed_Blocks& blocks, const TBlock_Selection& changed,
+                            const TBlocks_Before& before)
 {
     TOutput_Buffer output(out);
     output.Text("{\"file\":");
@@ -236,7 +250,15 @@ void Write_Edit_Report_Json(std::ostream& out, const std::string& path,
         output.Text("null");
     }
     output.Text(",\"changed\":[");
-    Write_Blocks_Json(output, blocks, &changed);
+    For_Each_Listed_Block(blocks, &changed, output,
+                          [&](std::size_t place, std::size_t index, std::int64_t offset,
+                              const TChallenge_Block_View& block) {
+                              Write_Block_Json(output, index, offset, block, place != 0, false);
+                              const TBlock_Before was = before(index);
+                              output.Text(",\"before\":");
+                              Write_Block_Json(output, index, was.Offset, was.Block, false);
+                              output.Character('}');
+                          });
     output.Text("]}\n");
     output.Flush();
 }

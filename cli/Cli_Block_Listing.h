@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <iosfwd>
 #include <optional>
 #include <string>
@@ -36,22 +37,35 @@ void Write_Block_Listing_Json(std::ostream& out, const std::string& path,
                               const TBlock_Listing& listing,
                               const TBlock_Selection* selection = nullptr);
 
-// The lines of the listing for the selected blocks, and nothing else. Each selected block must
-// be one that the walk lists.
-void Write_Block_Lines_Text(std::ostream& out, const TListed_Blocks& blocks,
-                            const TBlock_Selection& selection);
+// A block as it read before an edit, and its offset in the file then.
+struct TBlock_Before {
+    std::int64_t Offset = 0;
+    TChallenge_Block_View Block;
+};
+
+// How block `index` of an edit's changes read before it.
+using TBlocks_Before = std::function<TBlock_Before(std::size_t index)>;
+
+// The changes of an edit: for each changed block (each one that the walk lists), its line of
+// the listing, then the same line as it was, after "  before: ".
+void Write_Changed_Blocks_Text(std::ostream& out, const TListed_Blocks& blocks,
+                               const TBlock_Selection& changed, const TBlocks_Before& before);
 
 // The report of an edit: one JSON object with "file", "backup" (null when none was made) and
-// "changed", the selected blocks as the listing's objects, and a line break.
+// "changed", the changed blocks as the listing's objects, each with one more key, "before",
+// the object as it was; and a line break.
 void Write_Edit_Report_Json(std::ostream& out, const std::string& path,
                             const std::optional<std::string>& backup,
-                            const TListed_Blocks& blocks, const TBlock_Selection& changed);
+                            const TListed_Blocks& blocks, const TBlock_Selection& changed,
+                            const TBlocks_Before& before);
 
 // One block as the listings write it, at `offset` in the file: its line, or its JSON object
-// and a line break.
+// and a line break. With `before`, the block as it was too, as the report of an edit has it.
 void Write_Listed_Block_Text(std::ostream& out, std::size_t index, std::int64_t offset,
-                             const TChallenge_Block_View& block);
+                             const TChallenge_Block_View& block,
+                             const TBlock_Before* before = nullptr);
 void Write_Listed_Block_Json(std::ostream& out, std::size_t index, std::int64_t offset,
-                             const TChallenge_Block_View& block);
+                             const TChallenge_Block_View& block,
+                             const TBlock_Before* before = nullptr);
 
 } // namespace plotvane

@@ -104,34 +104,80 @@ std::string Refusal_Text(const TEdit_Result& result, const TBatch_Edit& edit,
     }
 }
 
-// The eight bytes of each selected block, to tell afterwards which ones an edit changed.
-std::vector<TBlock_Field_Bytes> Field_Bytes_Of(const TChallenge_Edit_Session& session,
-                                               const TBlock_Selection& selection)
+// A selected block as it was before the edit: where its record lay in the image, its name's
+// String_Table entry and its eight bytes. 16 bytes, for selections of a million blocks.
+struct TRecord_Before {
+    std::uint32_t Offset = 0;
+    std::uint32_t Name_Index = 0;
+    TBlock_Field_Bytes Bytes{};
+};
+
+std::vector<TRecord_Before> Records_Before(const TChallenge_Edit_Session& session,
+                                           const TBlock_Selection& selection)
 {
-    std::vector<TBlock_Field_Bytes> bytes;
-    bytes.reserve(selection.size());
+    std::vector<TRecord_Before> records;
+    records.reserve(selection.size());
     for (const std::uint32_t number : selection) {
-        bytes.push_back(Field_Bytes_Of(*Challenge_Read_Block_View(session.Image(), session.Blocks(),
-                                                               number, session.Mask())));
+        const TChallenge_Block_View block = *Challenge_Read_Block_View(
+            session.Image(), session.Blocks(), number, session.Mask());
+        records.push_back(
+            {session.Blocks().Block_Offsets[number], block.Name_Index, Field_Bytes_Of(block)});
     }
-    return bytes;
+    return records;
 }
 
-// The selected blocks whose bytes are no longer `before`, or that the walk no longer reaches
-// (forced variations may change how the list is read).
+// The text a String_Table entry names; a reference past the table names an empty text.
+std::string_view Entry_Text(const TTMF_Challenge_Block_Address_List& list, std::uint32_t entry)
+{
+    return entry < list.String_Table.size() ? std::string_view(list.String_Table[entry])
+                                            : std::string_view();
+}
+
+// The selected blocks whose name or bytes are no longer as `before` (the walk `original`
+// read them), or that the walk no longer reaches (forced variations may change how the list
+// is read).
 TBlock_Selection Changed_Blocks(const TChallenge_Edit_Session& session,
                                 const TBlock_Selection& selection,
-                                const std::vector<TBlock_Field_Bytes>& before)
+                                const std::vector<TRecord_Before>& before,
+                                const TTMF_Challenge_Block_Address_List& original)
 {
     TBlock_Selection changed;
     for (std::size_t i = 0; i < selection.size(); ++i) {
         const auto block = Challenge_Read_Block_View(session.Image(), session.Blocks(),
                                                      selection[i], session.Mask());
-        if (!block || Field_Bytes_Of(*block) != before[i]) {
+        if (!block || Field_Bytes_Of(*block) != before[i].Bytes ||
+            block->Name_Index != before[i].Name_Index ||
+            block->Name != Entry_Text(original, before[i].Name_Index)) {
             changed.push_back(selection[i]);
         }
     }
     return changed;
+}
+
+// How each selected block read before the edit, as the listing of the file before it shows it.
+// A block keeps whether its name is in place or a reference.
+TBlocks_Before Blocks_Before(const TBlock_Selection& selection,
+                             const std::vector<TRecord_Before>& records,
+                             const TBlock_Listing& original, const TListed_Blocks& edited)
+{
+    return [&selection, &records, &original, &edited](std::size_t index) {
+        const auto place = static_cast<std::size_t>(
+            std::lower_bound(selection.begin(), selection.end(), index) - selection.begin());
+        const TRecord_Before& record = records[place];
+        TBlock_Before before;
+        before.Offset = record.Offset + original.File_Offset_Delta;
+        before.Block.Name = Entry_Text(original.List, record.Name_Index);
+        before.Block.Name_In_Place =
+            Challenge_Read_Block_View(edited.Image, edited.List, index, edited.Mask)->Name_In_Place;
+        before.Block.Name_Index = record.Name_Index;
+        const TBlock_Field_Bytes& bytes = record.Bytes;
+        before.Block.Rotation = bytes[0];
+        before.Block.X = bytes[1];
+        before.Block.Z = bytes[2];
+        before.Block.Y = bytes[3];
+        before.Block.Variations = {bytes[4], bytes[5], bytes[6], bytes[7]};
+        return before;
+    };
 }
 
 // The changed blocks that the walk of the result lists: forced variations may change how the
@@ -152,28 +198,14 @@ TBlock_Selection Listed_Changed(TBlock_Selection changed, const TListed_Blocks& 
     return changed;
 }
 
-TBlock_Selection Blocks_Named(const TChallenge_Edit_Session& session,
-                              const TBlock_Selection& selection, const std::string& name)
-{
-    TBlock_Selection named;
-    for (const std::uint32_t number : selection) {
-        const auto block =
-            Challenge_Read_Block_View(session.Image(), session.Blocks(), number, session.Mask());
-        if (block->Name == name) {
-            named.push_back(number);
-        }
-    }
-    return named;
-}
-
 void Print_Changed(const TBatch_Edit_Request& request, const std::optional<std::string>& backup,
                    const TListed_Blocks& blocks, const TBlock_Selection& changed,
-                   std::ostream& out)
+                   const TBlocks_Before& before, std::ostream& out)
 {
     if (request.Json) {
-        Write_Edit_Report_Json(out, request.Map, backup, blocks, changed);
+        Write_Edit_Report_Json(out, request.Map, backup, blocks, changed, before);
     } else {
-        Write_Block_Lines_Text(out, blocks, changed);
+        Write_Changed_Blocks_Text(out, blocks, changed, before);
     }
 }
 
@@ -182,7 +214,7 @@ void Print_Nothing_Changed(const TBatch_Edit_Request& request, const std::string
 {
     if (request.Json) {
         Write_Edit_Report_Json(out, request.Map, std::nullopt,
-                               {session.Image(), session.Blocks(), session.Mask(), 0}, {});
+                               {session.Image(), session.Blocks(), session.Mask(), 0}, {}, {});
     } else {
         out << why << "; nothing was written.\n";
     }
@@ -202,13 +234,7 @@ void Edit_Blocks(const TBatch_Edit_Request& request, const TMemory_Mask& mask,
         Print_Nothing_Changed(request, "No block is selected", session, out);
         return;
     }
-    const bool replaces = request.Edit.Kind == TKind::Replace;
-    // A replace changes names only, and every selected block named as asked.
-    const TBlock_Selection named =
-        replaces ? Blocks_Named(session, selection, request.Edit.From) : TBlock_Selection();
-    const std::vector<TBlock_Field_Bytes> before =
-        replaces ? std::vector<TBlock_Field_Bytes>() : Field_Bytes_Of(session, selection);
-
+    const std::vector<TRecord_Before> before = Records_Before(session, selection);
     const TEdit_Result result = Apply_Edit(session, selection, request.Edit, request.Force);
     if (result.Status == TEdit_Status::Unchanged) {
         Print_Nothing_Changed(request, "No selected block would change", session, out);
@@ -217,15 +243,19 @@ void Edit_Blocks(const TBatch_Edit_Request& request, const TMemory_Mask& mask,
     if (result.Status != TEdit_Status::Done) {
         throw ECli_Edit_Failure(Refusal_Text(result, request.Edit, session));
     }
-    const TBlock_Selection changed =
-        replaces ? named : Changed_Blocks(session, selection, before);
+    const TBlock_Selection changed = Changed_Blocks(session, selection, before, challenge.List);
+    if (request.Edit.Kind == TKind::Replace) {
+        Check_Block_Name_Listed(request.Map, challenge.List.Collection_Name, request.Edit.To,
+                                request.Force, err);
+    }
 
     if (request.Dry_Run) {
         std::uint32_t delta = 0;
         Check_Status(Gbx_Packed_Offset_Delta(session.Image(), mask, delta));
         const TListed_Blocks edited = {session.Image(), session.Blocks(), mask, delta};
         Print_Changed(request, std::nullopt, edited,
-                      Listed_Changed(changed, edited, request, err), out);
+                      Listed_Changed(changed, edited, request, err),
+                      Blocks_Before(selection, before, challenge, edited), out);
         return;
     }
     const std::optional<std::string> backup =
@@ -234,7 +264,7 @@ void Edit_Blocks(const TBatch_Edit_Request& request, const TMemory_Mask& mask,
     const TBlock_Listing written = Open_Challenge(request.Map, mask);
     const TListed_Blocks read_back = Listed_Blocks(written);
     Print_Changed(request, backup, read_back, Listed_Changed(changed, read_back, request, err),
-                  out);
+                  Blocks_Before(selection, before, challenge, read_back), out);
 }
 
 CLI::App* Add_Batch_Command(CLI::App& app, const std::string& name, const std::string& what,
@@ -311,6 +341,8 @@ CLI::App* Add_Replace_Command(CLI::App& app, TBatch_Edit_Request& request)
                      "The new name; a block named by reference takes the lowest equal name that "
                      "the challenge defines before it")
         ->required();
+    replace->add_flag("--force", request.Force,
+                      "Write a name that the collection's block name list does not hold");
     return replace;
 }
 

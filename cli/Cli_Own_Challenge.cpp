@@ -3,6 +3,7 @@
 #include "challenge/Gbx_Challenge_Read.h"
 #include "challenge/Gbx_Profile_Read.h"
 #include "challenge/TMF_Base_Tools.h"
+#include "challenge/TMF_Block_Names.h"
 #include "cli/Cli_Commands.h"
 #include "cli/Cli_Failures.h"
 #include "cli/Cli_Output.h"
@@ -10,6 +11,10 @@
 #include "gbx/Gbx_IO.h"
 #include "platform/File_Lock.h"
 #include "platform/File_System.h"
+#include "platform/Process.h"
+
+#include <algorithm>
+#include <vector>
 
 namespace plotvane {
 
@@ -70,6 +75,31 @@ std::optional<std::string> Save_Edited_Challenge(const std::string& map,
                                 "; the map and its backups are as they were");
     }
     return saved.Backup;
+}
+
+void Check_Block_Name_Listed(const std::string& map, const std::string& collection,
+                             const std::string& name, bool force, std::ostream& err)
+{
+    const std::string list_path =
+        Find_Block_Name_List(Block_Name_List_Folders(Program_Folder()), collection);
+    std::vector<std::string> names;
+    try {
+        names = Read_Block_Name_List(list_path);
+    } catch (const EFOpenError&) {
+        Report_Failure(err, map,
+                       "no block name list " + Block_Name_List_File_Name(collection) +
+                           " was found beside the program, so the name \"" +
+                           Printable_Text(name) + "\" was not checked");
+        return;
+    }
+    if (!force && std::find(names.begin(), names.end(), name) == names.end()) {
+        throw ECli_Edit_Failure(
+            "the name \"" + Printable_Text(name) + "\" is not in " +
+            Block_Name_List_File_Name(collection) + ", the block names of the collection " +
+            Printable_Text(collection) +
+            ": the game cannot load a challenge with such a block. Give --force to write it "
+            "anyway");
+    }
 }
 
 int Run_Edit_Command(const std::string& map, std::ostream& err,

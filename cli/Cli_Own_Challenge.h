@@ -38,6 +38,13 @@ std::optional<std::string> Save_Edited_Challenge(const std::string& map,
                                                  const TFlexible_Byte_Array& image,
                                                  const TMemory_Mask& mask);
 
+// Fails, unless `force`, when `name` is not in the block name list of `collection` (found as
+// the editor finds it, beside the program): the game cannot load a challenge with a block of
+// another name. Without a list for the collection, one line on `err` says that the name was not
+// checked, and the edit goes on.
+void Check_Block_Name_Listed(const std::string& map, const std::string& collection,
+                             const std::string& name, bool force, std::ostream& err);
+
 // Runs an editing command's work on `map`: the exit code of the command line, each failure
 // (a refusal, a system error, the map held by another edit) as its one line on `err`.
 int Run_Edit_Command(const std::string& map, std::ostream& err,

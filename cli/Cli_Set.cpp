@@ -93,6 +93,10 @@ void Set_Block(const TSet_Request& request, const TMemory_Mask& mask, std::ostre
     if (status != TBlock_Write_Status::Written) {
         throw ECli_Edit_Failure(Refusal_Text(status, name, request.Index));
     }
+    if (name != old_block.Name) {
+        Check_Block_Name_Listed(request.Map, challenge.List.Collection_Name, name, request.Force,
+                                err);
+    }
     Save_Edited_Challenge(request.Map, challenge.Image, mask);
 
     const TBlock_Listing written = Open_Challenge(request.Map, mask);
@@ -110,10 +114,14 @@ void Set_Block(const TSet_Request& request, const TMemory_Mask& mask, std::ostre
         *Challenge_Read_Block_View(written.Image, written.List, request.Index, mask);
     const std::int64_t offset =
         written.List.Block_Offsets[request.Index] + written.File_Offset_Delta;
+    const TBlock_Before before = {
+        challenge.List.Block_Offsets[request.Index] + challenge.File_Offset_Delta,
+        {old_block.Name, old_block.Name_In_Place, old_block.Name_Index, old_block.Rotation,
+         old_block.X, old_block.Z, old_block.Y, old_block.Variations}};
     if (request.Json) {
-        Write_Listed_Block_Json(out, request.Index, offset, block);
+        Write_Listed_Block_Json(out, request.Index, offset, block, &before);
     } else {
-        Write_Listed_Block_Text(out, request.Index, offset, block);
+        Write_Listed_Block_Text(out, request.Index, offset, block, &before);
     }
 }
 
@@ -171,7 +179,8 @@ CLI::App* Add_Set_Command(CLI::App& app, TSet_Request& request)
             ->expected(4)
             ->check(CLI::Range(0, 255));
     set->add_flag("--force", request.Force,
-                  "Write variations that change how the game reads the block list");
+                  "Write variations that change how the game reads the block list, or a name "
+                  "that the collection's block name list does not hold");
     set->add_option("--game-folder", request.Game_Folder,
                     "The game user folder whose profiles are the local player's, instead of "
                     "looking for one")

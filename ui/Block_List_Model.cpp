@@ -28,7 +28,7 @@ QString Incomplete_Block_List_Text(std::size_t blocks_read)
         .arg(blocks_read);
 }
 
-TBlock_List_Model::TBlock_List_Model(QObject* parent) : QAbstractListModel(parent) {}
+TBlock_List_Model::TBlock_List_Model(QObject* parent) : QAbstractTableModel(parent) {}
 
 void TBlock_List_Model::Show_List(const TChallenge_Edit_Session& session,
                                   std::int32_t packed_offset_delta)
@@ -113,20 +113,79 @@ int TBlock_List_Model::rowCount(const QModelIndex& parent) const
     return parent.isValid() ? 0 : row_count_;
 }
 
+int TBlock_List_Model::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : Column_Count;
+}
+
 QModelIndex TBlock_List_Model::index(int row, int column, const QModelIndex& parent) const
 {
-    if (row < 0 || row >= row_count_ || column != 0 || parent.isValid()) {
+    if (row < 0 || row >= row_count_ || column < 0 || column >= Column_Count ||
+        parent.isValid()) {
         return {};
     }
-    return createIndex(row, 0);
+    return createIndex(row, column);
 }
 
 QVariant TBlock_List_Model::data(const QModelIndex& index, int role) const
 {
-    if (role != Qt::DisplayRole || !index.isValid() || index.row() >= rowCount()) {
+    if (!index.isValid() || index.row() >= rowCount()) {
         return {};
     }
-    return Line(index.row());
+    const bool number = index.column() != Line_Column;
+    if (role == Qt::TextAlignmentRole && number) {
+        return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
+    }
+    if (role != Qt::DisplayRole) {
+        return {};
+    }
+    if (!number) {
+        return Line(index.row());
+    }
+    const std::optional<std::uint8_t> field = Field(index.row(), index.column());
+    return field ? QVariant(int{*field}) : QVariant();
+}
+
+QVariant TBlock_List_Model::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    struct THeader {
+        const char* Text;
+        const char* Tip;
+    };
+    static constexpr THeader headers[Column_Count] = {
+        {"Block (offset) : name", "The block's number, its offset in the file as Save writes it, "
+                                  "and its name: -P written in place, -@ a reference"},
+        {"Rot.", "Rotation: quarter turns, 0 to 3"},
+        {"X", "X: across the map"},
+        {"Z", "Z: the height; one level up is Z + 1"},
+        {"Y", "Y: down the map"},
+    };
+    if (orientation != Qt::Horizontal || section < 0 || section >= Column_Count) {
+        return QAbstractTableModel::headerData(section, orientation, role);
+    }
+    if (role == Qt::DisplayRole) {
+        return QString::fromLatin1(headers[section].Text);
+    }
+    if (role == Qt::ToolTipRole) {
+        return QString::fromLatin1(headers[section].Tip);
+    }
+    return QAbstractTableModel::headerData(section, orientation, role);
+}
+
+std::optional<std::uint8_t> TBlock_List_Model::Field(int row, int column) const
+{
+    const std::optional<std::uint32_t> block = Block_At(row);
+    if (!block || column <= Line_Column || column >= Column_Count) {
+        return std::nullopt;
+    }
+    const std::optional<std::uint32_t> fields = Challenge_Block_Fields_Offset(
+        session_->Image(), session_->Blocks(), *block, session_->Mask());
+    if (!fields) {
+        return std::nullopt;
+    }
+    // The eight bytes begin with the rotation, X, Z and Y, in the order of the columns.
+    const auto place = static_cast<std::size_t>(*fields) + static_cast<std::size_t>(column - 1);
+    return static_cast<std::uint8_t>(session_->Image()[place] ^ session_->Mask());
 }
 
 QString TBlock_List_Model::Line(int row) const
@@ -157,6 +216,12 @@ QString TBlock_List_Model::Line(int row) const
     }
     line += block->Name_In_Place ? QStringLiteral("-P : ") : QStringLiteral("-@ : ");
     return line + Shown_Name(block->Name);
+}
+
+void TBlock_List_Selection_Model::select(const QItemSelection& selection,
+                                         QItemSelectionModel::SelectionFlags command)
+{
+    QItemSelectionModel::select(selection, command | QItemSelectionModel::Rows);
 }
 
 } // namespace plotvane

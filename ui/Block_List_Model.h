@@ -2,7 +2,8 @@
 
 #include "memory/Base_Structure.h"
 
-#include <QAbstractListModel>
+#include <QAbstractTableModel>
+#include <QItemSelectionModel>
 
 #include <cstdint>
 #include <optional>
@@ -17,10 +18,13 @@ class TChallenge_Edit_Session;
 // line i + 1 shows block i; when the walk stopped inside the image a last line says so. A find
 // narrows the list to some blocks: line 0 and the last line stay, and each block line keeps
 // its block's number, so rows and blocks are turned into each other through Block_At and Row_Of.
-class TBlock_List_Model : public QAbstractListModel {
+// Beside each block's line, its rotation and place, read from its record as each is drawn.
+class TBlock_List_Model : public QAbstractTableModel {
     Q_OBJECT
 
 public:
+    enum TColumn : int { Line_Column, Rotation_Column, X_Column, Z_Column, Y_Column, Column_Count };
+
     explicit TBlock_List_Model(QObject* parent = nullptr);
 
     // Shows the session's walk as it now stands, each offset moved by the packing delta. The
@@ -41,11 +45,14 @@ public:
     int Row_Of(std::uint32_t block) const;
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
     // The view asks for every row's index when it lays the list out: answered from the count
     // kept, without a call per row to rowCount.
-    QModelIndex index(int row, int column = 0,
+    QModelIndex index(int row, int column = Line_Column,
                       const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
 
     // The text of one line, as the list shows it.
     QString Line(int row) const;
@@ -61,6 +68,22 @@ private:
 
     // Resets the view over the shown blocks.
     void Count_Rows();
+    // The block's byte shown in a number column (its rotation, X, Z or Y), as stored; nothing
+    // on a line without a block or where its record no longer lies in the image.
+    std::optional<std::uint8_t> Field(int row, int column) const;
+};
+
+// The selection of the block list: a line is selected whole, whichever of its cells a caller
+// names, so that every line selected shows so and counts among the selected rows.
+class TBlock_List_Selection_Model : public QItemSelectionModel {
+    Q_OBJECT
+
+public:
+    using QItemSelectionModel::QItemSelectionModel;
+    // A single index comes here too, as a selection of one.
+    using QItemSelectionModel::select;
+    void select(const QItemSelection& selection,
+                QItemSelectionModel::SelectionFlags command) override;
 };
 
 // The last line of an incomplete list, also shown in the status bar.

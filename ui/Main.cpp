@@ -77,6 +77,27 @@ const QString Program_Title = QStringLiteral("TMNF/TMUF Plotvane v") + QLatin1St
 
 
 
+// The line takes the room the numbers leave; a number column is as wide as its heading or
+// three digits, whichever is wider. Measured on the font: a width fitted to the contents would
+// have Qt measure every row, a million of them.
+void Size_Block_List_Columns(QTableView& list)
+{
+    QHeaderView* header = list.horizontalHeader();
+    header->setSectionsClickable(false);
+    header->setHighlightSections(false);
+    header->setSectionResizeMode(QHeaderView::Fixed);
+    header->setSectionResizeMode(TBlock_List_Model::Line_Column, QHeaderView::Stretch);
+    // A cell's text keeps this margin on either side of it.
+    const int text_margin =
+        list.style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, &list) + 1;
+    const int number_width =
+        list.fontMetrics().horizontalAdvance(QStringLiteral("0000")) + 2 * text_margin;
+    for (int column = TBlock_List_Model::Rotation_Column; column < TBlock_List_Model::Column_Count;
+         ++column) {
+        header->resizeSection(column, std::max(number_width, header->sectionSizeHint(column)));
+    }
+}
+
 std::string Status_Text(std::uint32_t status)
 {
     return "status " + std::to_string(status) + " (" + Status_Meaning(status) + ")";
@@ -402,10 +423,10 @@ QWidget* TMainForm::Create_Mapping_Page()
     auto* page_layout = new QVBoxLayout(Mapping_TabSheet);
     page_layout->setContentsMargins(4, 4, 4, 4);
 
-    // A one-column table without headers or grid, which a user sees as a list box. A list view
-    // lays out every row whenever the list changes (about 20 ns a row, five times the block
-    // walk itself for a million blocks); a table of fixed-height rows computes positions and
-    // draws only the rows in sight.
+    // A table without grid, which a user sees as a list box with a block's rotation and place
+    // beside its line. A list view lays out every row whenever the list changes (about 20 ns a
+    // row, five times the block walk itself for a million blocks); a table of fixed-height rows
+    // computes positions and draws only the rows in sight.
     page_layout->addWidget(Create_Find_Edit());
     List_Block_ListBox = new QTableView(Mapping_TabSheet);
     List_Block_ListBox->setObjectName(QStringLiteral("List_Block_ListBox"));
@@ -415,17 +436,23 @@ QWidget* TMainForm::Create_Mapping_Page()
     List_Block_ListBox->setSelectionMode(QAbstractItemView::ExtendedSelection);
     List_Block_ListBox->setSelectionBehavior(QAbstractItemView::SelectRows);
     List_Block_ListBox->setShowGrid(false);
+    // Bands of colour lead the eye from a name to its numbers across a wide list.
+    List_Block_ListBox->setAlternatingRowColors(true);
     List_Block_ListBox->setWordWrap(false);
     // Tab leaves the list for the panel instead of moving from cell to cell.
     List_Block_ListBox->setTabKeyNavigation(false);
-    List_Block_ListBox->horizontalHeader()->hide();
-    List_Block_ListBox->horizontalHeader()->setStretchLastSection(true);
     List_Block_ListBox->verticalHeader()->hide();
     List_Block_ListBox->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     List_Block_ListBox->verticalHeader()->setDefaultSectionSize(
         List_Block_ListBox->fontMetrics().height() + 2);
     Block_List_Model = new TBlock_List_Model(List_Block_ListBox);
     List_Block_ListBox->setModel(Block_List_Model);
+    // Whatever selects a line, by whichever cell, selects it whole.
+    QItemSelectionModel* cell_selection = List_Block_ListBox->selectionModel();
+    List_Block_ListBox->setSelectionModel(
+        new TBlock_List_Selection_Model(Block_List_Model, List_Block_ListBox));
+    cell_selection->deleteLater();
+    Size_Block_List_Columns(*List_Block_ListBox);
     // Key and mouse moves change the current line and the selection in either order: the
     // selection, which comes with every one of them, settles what the panel shows.
     connect(List_Block_ListBox->selectionModel(), &QItemSelectionModel::selectionChanged, this,

@@ -102,8 +102,9 @@ std::vector<std::string> Block_Lines(const std::string& listing)
 }
 
 // Each command on the real map: a dry run prints, as a save would write them, the blocks that
-// the edit then changes and writes nothing; the edit keeps the map as MAP.bak, prints the
-// changed blocks as `blocks --json` lists them from the written file, and liblzo2 expands that
+// the edit then changes, each followed by its line as it was, and writes nothing; the edit
+// keeps the map in its next numbered backup, prints the changed blocks as `blocks --json`
+// lists them from the written file, each with its object as it was, and liblzo2 expands that
 // file to the expected blocks, every other block as it was.
 TEST_F(Cli_Edit_Test, Each_Command_Edits_The_Selected_Blocks_Of_A_Real_Challenge)
 {
@@ -164,6 +165,9 @@ TEST_F(Cli_Edit_Test, Each_Command_Edits_The_Selected_Blocks_Of_A_Real_Challenge
     for (const TCase& test_case : cases) {
         SCOPED_TRACE(test_case.Command);
         test::Write_Plain_File(Map(), original);
+        const json listing_before = json::parse(Run_Command({"blocks", "--json", Map()}).Out);
+        const std::vector<std::string> lines_before =
+            Block_Lines(Run_Command({"blocks", Map()}).Out);
         std::vector<TChallenge_Block> expected = Blocks_Expanded_By_Liblzo2(Map());
         std::vector<std::size_t> changed;
         for (std::size_t i = 0; i < expected.size(); ++i) {
@@ -198,10 +202,15 @@ TEST_F(Cli_Edit_Test, Each_Command_Edits_The_Selected_Blocks_Of_A_Real_Challenge
         EXPECT_EQ(report["file"], Map());
         EXPECT_EQ(report["backup"], Backup(backup++));
         ASSERT_EQ(report["changed"].size(), changed.size());
-        ASSERT_EQ(Lines(dry_run.Out).size(), changed.size());
+        const std::vector<std::string> dry_lines = Lines(dry_run.Out);
+        ASSERT_EQ(dry_lines.size(), 2 * changed.size());
         for (std::size_t k = 0; k < changed.size(); ++k) {
-            EXPECT_EQ(report["changed"][k], listing["blocks"][changed[k]]);
-            EXPECT_EQ(Lines(dry_run.Out)[k], lines[changed[k]]);
+            json reported = report["changed"][k];
+            EXPECT_EQ(reported["before"], listing_before["blocks"][changed[k]]);
+            reported.erase("before");
+            EXPECT_EQ(reported, listing["blocks"][changed[k]]);
+            EXPECT_EQ(dry_lines[2 * k], lines[changed[k]]);
+            EXPECT_EQ(dry_lines[2 * k + 1], "  before: " + lines_before[changed[k]]);
         }
     }
 }
@@ -235,6 +244,10 @@ TEST_F(Cli_Edit_Test, A_Refused_Edit_Names_The_First_Refusing_Block_And_Writes_N
         {"set",
          {"--variations", "4", "0", "6", "7", "--index", "1-3"},
          "block 2: the new variations change how the game reads the block list"},
+        {"replace",
+         {"--from", "StadiumRoadMain", "--to", "StadiumRoadMainFoo", "--index", "0-1"},
+         "the name \"StadiumRoadMainFoo\" is not in Blocks-Stadium.Lst, the block names of the "
+         "collection Stadium: the game cannot load a challenge with such a block. Give --force"},
     };
     for (const TCase& test_case : cases) {
         const TCli_Run run = Edit_Writing_Nothing(test_case.Command, test_case.Arguments);
@@ -249,9 +262,10 @@ TEST_F(Cli_Edit_Test, A_Refused_Edit_Names_The_First_Refusing_Block_And_Writes_N
     const TCli_Run forced = Edit("move", {"--dx", "20", "--dz", "-2", "--force"});
     EXPECT_EQ(forced.Exit_Code, Cli_Exit_Ok) << forced.Err;
     const TCli_Run renamed =
-        Edit("replace", {"--from", "StadiumRoadMain", "--to", "StadiumRoad", "--index", "0-1"});
+        Edit("replace", {"--from", "StadiumRoadMain", "--to", "StadiumRoad", "--index", "0-1",
+                         "--force"});
     EXPECT_EQ(renamed.Exit_Code, Cli_Exit_Ok) << renamed.Err;
-    EXPECT_EQ(Lines(renamed.Out).size(), 2U) << renamed.Out;
+    EXPECT_EQ(Lines(renamed.Out).size(), 4U) << renamed.Out;
     const std::vector<TChallenge_Block> after = Blocks_Expanded_By_Liblzo2(Map());
     EXPECT_EQ(after[1].Name, "StadiumRoad");
     EXPECT_EQ(after[4].Name, "StadiumRoadMain");
@@ -267,9 +281,9 @@ TEST_F(Cli_Edit_Test, A_Refused_Edit_Names_The_First_Refusing_Block_And_Writes_N
     EXPECT_EQ(test::Read_Plain_File(Backup(4)), before_forced);
     EXPECT_NE(test::Read_Plain_File(Map()), before_forced);
     const std::vector<std::string> lines = Lines(forced_reading.Out);
-    ASSERT_EQ(lines.size(), 3U) << forced_reading.Out;
-    EXPECT_EQ(lines[2].rfind("Block 3 (", 0), 0U);
-    EXPECT_NE(lines[2].find(": Nadeo  rotation"), std::string::npos) << lines[2];
+    ASSERT_EQ(lines.size(), 6U) << forced_reading.Out;
+    EXPECT_EQ(lines[4].rfind("Block 3 (", 0), 0U);
+    EXPECT_NE(lines[4].find(": Nadeo  rotation"), std::string::npos) << lines[4];
 }
 
 TEST_F(Cli_Edit_Test, An_Empty_Selection_Or_No_Change_Says_So_And_Writes_Nothing)
@@ -375,7 +389,7 @@ TEST(Cli_Edit_Demo, The_Demo_Track_Moves_One_Level_Up)
     const TCli_Run run = Run_Command({"move", "--game-folder", folder.Path(),
                                       Demo_Challenge_Path(folder.Path()), "--dz", "1"});
     EXPECT_EQ(run.Exit_Code, Cli_Exit_Ok) << run.Err;
-    EXPECT_EQ(Lines(run.Out).size(), 6U);
+    EXPECT_EQ(Lines(run.Out).size(), 2 * 6U); // each block after and before
 }
 
 } // namespace

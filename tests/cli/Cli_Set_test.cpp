@@ -84,29 +84,42 @@ TEST_F(Cli_Set_Test, Edits_A_Real_Challenge_Keeping_A_Backup_And_Every_Other_Blo
     }
     const std::vector<uint8_t> old_variations(before[referenced].Variations.begin(),
                                               before[referenced].Variations.end());
-    // Bit 7 of variation 2 kept, so that no --force is needed.
+    // Bit 7 of variation 2 kept: --force is for the unlisted name only.
     const std::vector<int> variations = {9, old_variations[1] & 0x80, 0, 200};
 
-    const TCli_Run rename = Set({"0", "--json", "--name", new_name, "--rotation", "7", "--x", "40"});
+    // A name that no collection lists is refused unless forced.
+    const TCli_Run unlisted = Set_Writing_Nothing({"0", "--name", new_name});
+    EXPECT_NE(unlisted.Err.find("is not in Blocks-Stadium.Lst"), std::string::npos) << unlisted.Err;
+    const TCli_Run rename =
+        Set({"0", "--json", "--name", new_name, "--rotation", "7", "--x", "40", "--force"});
     ASSERT_EQ(rename.Exit_Code, Cli_Exit_Ok) << rename.Err;
     EXPECT_EQ(test::Read_Plain_File(Backup()), original);
     const TBytes after_rename = test::Read_Plain_File(Map());
 
-    const TCli_Run retarget = Set({std::to_string(referenced), "--name", new_name, "--variations",
-                                   std::to_string(variations[0]), std::to_string(variations[1]),
-                                   std::to_string(variations[2]), std::to_string(variations[3])});
+    const TCli_Run retarget =
+        Set({std::to_string(referenced), "--force", "--name", new_name, "--variations",
+             std::to_string(variations[0]), std::to_string(variations[1]),
+             std::to_string(variations[2]), std::to_string(variations[3])});
     ASSERT_EQ(retarget.Exit_Code, Cli_Exit_Ok) << retarget.Err;
     EXPECT_EQ(test::Read_Plain_File(Backup(2)), after_rename);
     EXPECT_EQ(test::Read_Plain_File(Backup(1)), original);
     EXPECT_EQ(retarget.Out.rfind("Block " + std::to_string(referenced) + " (", 0), 0U)
         << retarget.Out;
-    // The line of the block in the text listing of the written file.
-    EXPECT_NE(Run_Command({"blocks", Map()}).Out.find("\n" + retarget.Out), std::string::npos)
+    // The line of the block in the text listing of the written file, then as it was.
+    const std::string line = retarget.Out.substr(0, retarget.Out.find('\n') + 1);
+    EXPECT_NE(Run_Command({"blocks", Map()}).Out.find("\n" + line), std::string::npos)
         << retarget.Out;
+    EXPECT_EQ(retarget.Out.find("  before: Block " + std::to_string(referenced) + " ("),
+              line.size());
 
     const json listing = json::parse(Run_Command({"blocks", "--json", Map()}).Out);
-    // Printed as `blocks --json` lists it from the file (the second edit moved no block).
-    EXPECT_EQ(json::parse(rename.Out), listing["blocks"][0]);
+    // Printed as `blocks --json` lists it from the file (the second edit moved no block), with
+    // the block as it was.
+    json renamed = json::parse(rename.Out);
+    EXPECT_EQ(renamed["before"]["name"], before[0].Name);
+    EXPECT_EQ(renamed["before"]["x"], before[0].X);
+    renamed.erase("before");
+    EXPECT_EQ(renamed, listing["blocks"][0]);
 
     const std::vector<TChallenge_Block> after = Blocks_Expanded_By_Liblzo2(Map());
     ASSERT_EQ(after.size(), before.size());
@@ -141,7 +154,7 @@ TEST_F(Cli_Set_Test, A_Block_Named_Like_An_Author_Leaves_The_List_Whole)
     ASSERT_FALSE(before[10].Name_In_Place);
 
     for (const auto& [index, name] : {std::pair{"10", "Nadeo"}, std::pair{"0", "NADEO"}}) {
-        const TCli_Run run = Set({index, "--name", name});
+        const TCli_Run run = Set({index, "--name", name, "--force"});
         ASSERT_EQ(run.Exit_Code, Cli_Exit_Ok) << name << ": " << run.Err;
     }
     const TCli_Run later = Set({"11", "--x", "7"});

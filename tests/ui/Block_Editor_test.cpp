@@ -77,8 +77,17 @@ protected:
 
 TEST_F(Block_Editor_Test, Lists_Every_Block_With_Its_File_Offset_And_Name_Kind)
 {
+    // Beside a block's line, its rotation, X, Z and Y; nothing beside the count.
+    const auto numbers = [this](int row) {
+        QStringList texts;
+        for (int column = 1; column < form_.Block_List_Model->columnCount(); ++column) {
+            texts.append(form_.Block_List_Model->index(row, column).data().toString());
+        }
+        return texts.join(' ');
+    };
     ASSERT_EQ(editor_.Line_Count(), 9);
     EXPECT_EQ(editor_.Line(0), "Block Number : 8");
+    EXPECT_EQ(numbers(0), "   ");
     const QString kinds[] = {"P", "@", "P", "@", "P", "@", "P", "@"};
     const QString names[] = {"StadiumRoadMain", "StadiumRoadMain", "StadiumCircuitBase",
                              "StadiumCircuitBase", "StadiumRoadMain", "StadiumRoadMain",
@@ -93,6 +102,12 @@ TEST_F(Block_Editor_Test, Lists_Every_Block_With_Its_File_Offset_And_Name_Kind)
         EXPECT_EQ(editor_.Line(i + 1), QStringLiteral("Block %1 (%2)-%3 : %4")
                                            .arg(i)
                                            .arg(offset, kinds[i], names[i]));
+        const TChallenge_Block& block = before_[static_cast<std::size_t>(i)].Block;
+        EXPECT_EQ(numbers(i + 1), QStringLiteral("%1 %2 %3 %4")
+                                      .arg(block.Rotation)
+                                      .arg(block.X)
+                                      .arg(block.Z)
+                                      .arg(block.Y));
     }
     EXPECT_TRUE(form_.Block_Panel->isHidden());
 }
