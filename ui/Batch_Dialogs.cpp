@@ -73,7 +73,9 @@ QComboBox* Add_Name_Box(QDialog* dialog, QFormLayout* form, const char* name,
 
 } // namespace
 
-TMove_Dialog::TMove_Dialog(std::size_t block_count, QWidget* parent) : QDialog(parent)
+TMove_Dialog::TMove_Dialog(std::size_t block_count, const TMove_Offsets& offsets,
+                           QWidget* parent)
+    : QDialog(parent)
 {
     QFormLayout* form =
         Lay_Out(this, "Move_Dialog", QStringLiteral("Move blocks"),
@@ -82,7 +84,17 @@ TMove_Dialog::TMove_Dialog(std::size_t block_count, QWidget* parent) : QDialog(p
     Move_DZ_SpinEdit = Add_Spin_Edit(this, form, "Move_DZ_SpinEdit",
                                      QStringLiteral("&Z (height) :"), -255, 255);
     Move_DY_SpinEdit = Add_Spin_Edit(this, form, "Move_DY_SpinEdit", QStringLiteral("&Y :"), -255, 255);
+    Move_DX_SpinEdit->setValue(offsets[0]);
+    Move_DZ_SpinEdit->setValue(offsets[1]);
+    Move_DY_SpinEdit->setValue(offsets[2]);
+    // The first field's number selected, so that typing replaces it.
+    Move_DX_SpinEdit->selectAll();
     Add_Buttons(this);
+}
+
+TMove_Offsets TMove_Dialog::Offsets() const
+{
+    return {Move_DX_SpinEdit->value(), Move_DZ_SpinEdit->value(), Move_DY_SpinEdit->value()};
 }
 
 TSet_Dialog::TSet_Dialog(std::size_t block_count, QWidget* parent) : QDialog(parent)

@@ -16,12 +16,18 @@ namespace plotvane {
 // The forms of the batch commands, each named by its objectName, with its fields named too,
 // so that tests fill them in through findChild.
 
-// The offsets of Move: how many cells along X, Z (the height) and Y.
+// Offsets along X, Z (the height) and Y, in cells.
+using TMove_Offsets = std::array<int, 3>;
+
+// The offsets of Move: how many cells along X, Z (the height) and Y. It opens at `offsets`,
+// which the window keeps from the last Move, so that a repeated move needs only Enter.
 class TMove_Dialog : public QDialog {
     Q_OBJECT
 
 public:
-    TMove_Dialog(std::size_t block_count, QWidget* parent);
+    TMove_Dialog(std::size_t block_count, const TMove_Offsets& offsets, QWidget* parent);
+
+    TMove_Offsets Offsets() const;
 
     QSpinBox* Move_DX_SpinEdit = nullptr;
     QSpinBox* Move_DZ_SpinEdit = nullptr;

@@ -9,6 +9,7 @@
 
 #include <QMainWindow>
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -330,6 +331,8 @@ private:
     QSize list_minimum_size_;
     // What the map's cursor last put in the status bar.
     QString map_cursor_text_;
+    // The offsets of the last Move accepted in this run, which the next one offers.
+    std::array<int, 3> move_offsets_{};
     // The open file's stamp when it was loaded or last saved; nothing when it was missing.
     std::optional<TFile_Stamp> loaded_stamp_;
 };

@@ -302,13 +302,12 @@ void TMainForm::EditMove_ActionExecute()
     if (!session_ || blocks.empty() || !Settle_Panel_Edits()) {
         return;
     }
-    TMove_Dialog dialog(blocks.size(), this);
+    TMove_Dialog dialog(blocks.size(), move_offsets_, this);
     if (!gui_services_.Run_Dialog(dialog)) {
         return;
     }
-    const int dx = dialog.Move_DX_SpinEdit->value();
-    const int dz = dialog.Move_DZ_SpinEdit->value();
-    const int dy = dialog.Move_DY_SpinEdit->value();
+    move_offsets_ = dialog.Offsets();
+    const auto [dx, dz, dy] = move_offsets_;
     TEdit_Result result = session_->Move(blocks, dx, dz, dy, false);
     if (result.Status == TEdit_Status::Outside_Challenge) {
         const std::array<std::uint32_t, 3> size = *session_->Blocks().Challenge_Size;

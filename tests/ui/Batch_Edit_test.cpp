@@ -271,12 +271,16 @@ TEST_F(Batch_Edit_Test, Refusals_Say_What_To_Do_And_Write_Nothing)
                "moved. Move by less, or leave that block out of the selection.");
 
     // Past the challenge's size (32 cells a side) only when the player says so.
-    services.Dialog_Answers = {Fill({{"Move_DX_SpinEdit", 20}})};
+    services.Dialog_Answers = {Fill({{"Move_DX_SpinEdit", 20}, {"Move_DZ_SpinEdit", 0}})};
     form_.EditMove_Action->trigger(); // answered No
     expect_box(TMessage_Kind::Confirmation,
                "Block 2 would stand outside the challenge, whose size is 32 x 32 x 32 (X, Z, "
                "Y): the game may not show it there. Move the blocks anyway?");
-    services.Dialog_Answers = {Fill({{"Move_DX_SpinEdit", 20}})};
+    // The form opens at the offsets last given: OK alone moves by them again.
+    services.Dialog_Answers = {[](QDialog& dialog) {
+        EXPECT_EQ(dialog.findChild<QSpinBox*>("Move_DX_SpinEdit")->value(), 20);
+        return true;
+    }};
     services.Answers = {TMessage_Answer::Yes};
     form_.EditMove_Action->trigger();
     EXPECT_EQ(Blocks()[7].Block.X, 37);
