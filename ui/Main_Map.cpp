@@ -64,7 +64,7 @@ void TMainForm::Create_Map_Dock()
     Map_View->hide();
     Map_View->installEventFilter(this);
 
-    connect(Map_Canvas, &TMap_View::Map_Built, Map_Legend, &TMap_Legend::Show_Height);
+    connect(Map_Canvas, &TMap_View::Map_Built, Map_Legend, &TMap_Legend::Show_Heights);
     connect(Map_Canvas, &TMap_View::Cursor_Moved, this, [this](const QString& text) {
         // What the map said goes with its cursor, but not a message said since.
         if (!text.isEmpty()) {

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QBoxLayout>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QHelpEvent>
 #include <QKeyEvent>
@@ -24,6 +25,8 @@ namespace {
 
 constexpr double Largest_Cell_Size = 64;
 constexpr double Margin = 4;
+// A ruler's mark under (or beside) each number, pointing at its cell.
+constexpr int Tick_Length = 3;
 // A tooltip lists this many blocks of a column at most.
 constexpr std::size_t Listed_Blocks = 20;
 
@@ -53,14 +56,18 @@ QString Block_Line(const TChallenge_Block_View& block, std::uint32_t number)
 
 const QColor Empty_Cell_Color(0xF4, 0xF4, 0xF4);
 
-QColor Height_Color(unsigned z, unsigned height)
+QColor Height_Color(unsigned z, unsigned lowest, unsigned highest)
 {
-    // Stops of a ramp that stays readable in grey and to colour-blind eyes.
+    // Stops of viridis, whose lightness rises evenly from one end to the other.
     static const QColor stops[] = {QColor(0x44, 0x01, 0x54), QColor(0x3B, 0x52, 0x8B),
                                    QColor(0x21, 0x91, 0x8C), QColor(0x5E, 0xC9, 0x62),
                                    QColor(0xFD, 0xE7, 0x25)};
     constexpr int last = int(std::size(stops)) - 1;
-    const double place = height > 1 ? std::min(1.0, double(z) / (height - 1)) * last : 0;
+    const double share =
+        highest > lowest
+            ? std::clamp((double(z) - double(lowest)) / double(highest - lowest), 0.0, 1.0)
+            : 0.5;
+    const double place = share * last;
     const int stop = std::min(static_cast<int>(place), last - 1);
     return Blend(stops[stop], stops[stop + 1], place - stop);
 }
@@ -109,11 +116,42 @@ void Draw_Marks(QPainter& painter, const QRectF& cell, std::uint8_t marks)
     painter.restore();
 }
 
+// A band beside the map that numbers its columns (X, above) or rows (Y, at the left).
+class TMap_Ruler : public QWidget {
+public:
+    TMap_Ruler(TMap_View& view, Qt::Orientation orientation)
+        : QWidget(&view), view_(view), orientation_(orientation)
+    {
+    }
+
+protected:
+    void paintEvent(QPaintEvent* /*event*/) override
+    {
+        QPainter painter(this);
+        view_.Draw_Ruler(painter, orientation_, rect());
+    }
+
+private:
+    const TMap_View& view_;
+    Qt::Orientation orientation_;
+};
+
 TMap_View::TMap_View(QWidget* parent) : QAbstractScrollArea(parent)
 {
     setFocusPolicy(Qt::StrongFocus);
     setAccessibleName(QStringLiteral("Map"));
     setAccessibleDescription(QStringLiteral("No challenge is open"));
+    x_ruler_ = new TMap_Ruler(*this, Qt::Horizontal);
+    x_ruler_->setObjectName(QStringLiteral("Map_X_Ruler"));
+    x_ruler_->setToolTip(QStringLiteral("X, across the map"));
+    y_ruler_ = new TMap_Ruler(*this, Qt::Vertical);
+    y_ruler_->setObjectName(QStringLiteral("Map_Y_Ruler"));
+    y_ruler_->setToolTip(QStringLiteral("Y, down the map"));
+    // Room for a number and its mark: three digits beside the rows, a line of text above the
+    // columns.
+    const QFontMetrics metrics = fontMetrics();
+    setViewportMargins(metrics.horizontalAdvance(QStringLiteral("255")) + Tick_Length + 6,
+                       metrics.height() + Tick_Length + 2, 0, 0);
 }
 
 void TMap_View::Show_Challenge(const TChallenge_Edit_Session& session)
@@ -126,6 +164,7 @@ void TMap_View::Show_Challenge(const TChallenge_Edit_Session& session)
         Bring_Up_To_Date();
     }
     viewport()->update();
+    Update_Rulers();
 }
 
 void TMap_View::Clear()
@@ -138,6 +177,7 @@ void TMap_View::Clear()
     cells_ = QImage();
     setAccessibleDescription(QStringLiteral("No challenge is open"));
     viewport()->update();
+    Update_Rulers();
 }
 
 void TMap_View::Show_Selection(TBlock_Selection blocks, std::optional<std::uint32_t> current)
@@ -177,7 +217,8 @@ void TMap_View::Bring_Up_To_Date()
             cell_size_ = Fitted_Cell_Size();
         }
         Update_Scroll_Bars();
-        emit Map_Built(map_->Height());
+        Update_Rulers();
+        emit Map_Built(map_->Lowest_Top(), map_->Highest_Top());
         setAccessibleDescription(
             QStringLiteral("The challenge seen from above, %1 by %2 cells. Arrow keys move the "
                            "cursor, Enter selects the topmost block under it. %3")
@@ -227,7 +268,7 @@ void TMap_View::Paint_Cells()
     std::array<QRgb, 256> plain{};
     std::array<QRgb, 256> dimmed{};
     for (unsigned z = 0; z < 256; ++z) {
-        const QColor color = Height_Color(z, map.Height());
+        const QColor color = Height_Color(z, map.Lowest_Top(), map.Highest_Top());
         plain[z] = color.rgb();
         dimmed[z] = Dimmed_Color(color).rgb();
     }
@@ -317,6 +358,7 @@ void TMap_View::Zoom(double factor, const QPointF& around)
     horizontalScrollBar()->setValue(int(std::lround(place.x() * cell_size_ - around.x())));
     verticalScrollBar()->setValue(int(std::lround(place.y() * cell_size_ - around.y())));
     viewport()->update();
+    Update_Rulers();
 }
 
 void TMap_View::Zoom_In()
@@ -343,6 +385,7 @@ void TMap_View::Fit()
     cell_size_ = Fitted_Cell_Size();
     Update_Scroll_Bars();
     viewport()->update();
+    Update_Rulers();
 }
 
 void TMap_View::resizeEvent(QResizeEvent* event)
@@ -352,6 +395,7 @@ void TMap_View::resizeEvent(QResizeEvent* event)
         cell_size_ = Fitted_Cell_Size();
     }
     Update_Scroll_Bars();
+    Place_Rulers();
 }
 
 void TMap_View::showEvent(QShowEvent* event)
@@ -379,6 +423,7 @@ void TMap_View::focusOutEvent(QFocusEvent* event)
 void TMap_View::scrollContentsBy(int /*dx*/, int /*dy*/)
 {
     viewport()->update();
+    Update_Rulers();
 }
 
 void TMap_View::paintEvent(QPaintEvent* /*event*/)
@@ -442,6 +487,73 @@ QRgb On_Grid_Line(QRgb color)
 }
 
 } // namespace
+
+void TMap_View::Place_Rulers()
+{
+    const QRect room = viewport()->geometry();
+    const QMargins margins = viewportMargins();
+    x_ruler_->setGeometry(room.left(), room.top() - margins.top(), room.width(), margins.top());
+    y_ruler_->setGeometry(room.left() - margins.left(), room.top(), margins.left(), room.height());
+}
+
+void TMap_View::Update_Rulers()
+{
+    x_ruler_->update();
+    y_ruler_->update();
+}
+
+namespace {
+
+// Every how many cells a ruler shows a number: the fewest that leave each number `room` pixels
+// (a round step, so that the numbers read as a scale).
+unsigned Ruler_Step(double cell_size, double room)
+{
+    static constexpr unsigned steps[] = {1, 2, 5, 10, 20, 50, 100};
+    for (const unsigned step : steps) {
+        if (step * cell_size >= room) {
+            return step;
+        }
+    }
+    return 200;
+}
+
+} // namespace
+
+void TMap_View::Draw_Ruler(QPainter& painter, Qt::Orientation orientation, const QRect& band) const
+{
+    painter.fillRect(band, palette().color(QPalette::Window));
+    if (!map_ || session_ == nullptr) {
+        return;
+    }
+    const bool across = orientation == Qt::Horizontal;
+    const QFontMetrics metrics = fontMetrics();
+    const double start = across ? Origin().x() : Origin().y();
+    const unsigned count = across ? map_->Width() : map_->Depth();
+    const double length = across ? band.width() : band.height();
+    // Numbers side by side need three digits and a space; one above another, a line.
+    const double label = across ? metrics.horizontalAdvance(QStringLiteral("255 "))
+                                : metrics.height();
+    const unsigned step = Ruler_Step(cell_size_, label);
+    const double first_in_sight = std::max(0.0, std::floor(-start / cell_size_));
+    const double last_in_sight = std::min(count - 1.0, std::floor((length - start) / cell_size_));
+    painter.setPen(palette().color(QPalette::WindowText));
+    for (auto cell = static_cast<unsigned>(std::ceil(first_in_sight / step)) * step;
+         cell <= last_in_sight; cell += step) {
+        const double centre = start + (cell + 0.5) * cell_size_;
+        const QString number = QString::number(cell);
+        if (across) {
+            const double bottom = band.bottom() + 1;
+            painter.drawLine(QPointF(centre, bottom - Tick_Length), QPointF(centre, bottom));
+            painter.drawText(QRectF(centre - label / 2, 0, label, bottom - Tick_Length),
+                             Qt::AlignCenter, number);
+        } else {
+            const double right = band.right() + 1;
+            painter.drawLine(QPointF(right - Tick_Length, centre), QPointF(right, centre));
+            painter.drawText(QRectF(0, centre - label / 2, right - Tick_Length - 2, label),
+                             Qt::AlignRight | Qt::AlignVCenter, number);
+        }
+    }
+}
 
 void TMap_View::Draw_Cells(QPainter& painter)
 {
@@ -778,9 +890,14 @@ TMap_Legend::TMap_Legend(QWidget* parent) : QWidget(parent)
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 2, 4, 2);
     layout->setSpacing(2);
-    layout->addWidget(new QLabel(QStringLiteral("Height of the topmost block:"), this));
+    auto* heading = new QLabel(QStringLiteral("Height of the topmost block, the colours spread "
+                                              "from the lowest to the highest on this map:"),
+                               this);
+    heading->setWordWrap(true);
+    layout->addWidget(heading);
     auto* heights = new QHBoxLayout;
-    heights->addWidget(new QLabel(QStringLiteral("Z 0"), this));
+    lowest_ = new QLabel(this);
+    heights->addWidget(lowest_);
     ramp_ = new QLabel(this);
     ramp_->setObjectName(QStringLiteral("Map_Legend_Ramp"));
     heights->addWidget(ramp_);
@@ -806,26 +923,30 @@ TMap_Legend::TMap_Legend(QWidget* parent) : QWidget(parent)
                             this);
     note->setWordWrap(true);
     layout->addWidget(note);
-    Show_Height(32);
+    Show_Heights(0, 0);
 }
 
-void TMap_Legend::Show_Height(unsigned height)
+void TMap_Legend::Show_Heights(unsigned lowest, unsigned highest)
 {
-    const int steps = static_cast<int>(std::max(height, 1U));
-    const int step_width = std::max(1, 128 / steps);
+    // As wide whatever the number of levels: each takes a band of its own, or shares a pixel.
+    constexpr int ramp_width = 128;
+    const unsigned levels = highest - lowest + 1;
+    const int ramp_height = fontMetrics().height();
     const qreal ratio = qApp->devicePixelRatio();
-    QPixmap ramp(QSize(step_width * steps, fontMetrics().height()) * ratio);
+    QPixmap ramp(QSize(ramp_width, ramp_height) * ratio);
     ramp.setDevicePixelRatio(ratio);
     QPainter painter(&ramp);
-    for (int z = 0; z < steps; ++z) {
-        painter.fillRect(z * step_width, 0, step_width, fontMetrics().height(),
-                         Height_Color(static_cast<unsigned>(z), height));
+    for (int x = 0; x < ramp_width; ++x) {
+        const unsigned z = lowest + static_cast<unsigned>(x) * levels / ramp_width;
+        painter.fillRect(x, 0, 1, ramp_height, Height_Color(z, lowest, highest));
     }
     painter.end();
     ramp_->setPixmap(ramp);
-    ramp_->setAccessibleName(
-        QStringLiteral("Heights from Z 0, dark blue, to Z %1, yellow").arg(steps - 1));
-    highest_->setText(QStringLiteral("Z %1").arg(steps - 1));
+    ramp_->setAccessibleName(QStringLiteral("Heights from Z %1, dark blue, to Z %2, yellow")
+                                 .arg(lowest)
+                                 .arg(highest));
+    lowest_->setText(QStringLiteral("Z %1").arg(lowest));
+    highest_->setText(QStringLiteral("Z %1").arg(highest));
 }
 
 } // namespace plotvane

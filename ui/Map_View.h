@@ -14,12 +14,16 @@ class QLabel;
 
 namespace plotvane {
 
+class TMap_Ruler;
+
 // The colour of an empty column, and of a column whose blocks a find does not match.
 extern const QColor Empty_Cell_Color;
 QColor Dimmed_Color(const QColor& color);
-// The colour of a column whose highest block stands at height z, of a challenge `height`
-// cells high: dark and blue low down, light and yellow high up.
-QColor Height_Color(unsigned z, unsigned height);
+// The colour of a column whose highest block stands at height z, on a ramp spread over the
+// heights the map shows, `lowest` to `highest`, so that a level's step shows however few levels
+// a track uses: dark and blue low down, light and yellow high up. Its lightness rises all along,
+// so that it reads in grey and to colour-blind eyes; a map of one level takes its middle.
+QColor Height_Color(unsigned z, unsigned lowest, unsigned highest);
 // Draws the symbol of a column's marks (start, finish, checkpoint) centred in `cell`, half its
 // size.
 void Draw_Marks(QPainter& painter, const QRectF& cell, std::uint8_t marks);
@@ -28,6 +32,7 @@ void Draw_Marks(QPainter& painter, const QRectF& cell, std::uint8_t marks);
 // by its highest block, the columns of the selected blocks outlined, those of blocks a find
 // does not match dimmed. A click, Enter or a dragged rectangle picks blocks, which the window
 // selects in its list; the wheel and the zoom commands scale the grid around the pointer.
+// Rulers along the top and left edges number the columns (X) and rows (Y) in sight.
 class TMap_View : public QAbstractScrollArea {
     Q_OBJECT
 
@@ -77,7 +82,7 @@ signals:
     // the map lost the keyboard, so that the text goes.
     void Cursor_Moved(const QString& text);
     // The map of a challenge, or of a change to it, was built: the legend's heights follow.
-    void Map_Built(unsigned height);
+    void Map_Built(unsigned lowest, unsigned highest);
 
 protected:
     bool event(QEvent* event) override;
@@ -95,6 +100,8 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    friend class TMap_Ruler;
+
     // Builds what changed since the last drawing: the column index, then the column flags,
     // then the picture of one pixel per column.
     void Bring_Up_To_Date();
@@ -109,6 +116,10 @@ private:
     void Update_Scroll_Bars();
     void Zoom_Around_Pointer(double factor);
     double Fitted_Cell_Size() const;
+    // The rulers sit in the margins left beside the viewport, and follow its scrolling and zoom.
+    void Place_Rulers();
+    void Update_Rulers();
+    void Draw_Ruler(QPainter& painter, Qt::Orientation orientation, const QRect& band) const;
     void Set_Cursor(int x, int y);
     void Pick_Column(std::uint8_t x, std::uint8_t y, bool adding);
     void Pick_Rectangle(const QPointF& from, const QPointF& to, bool adding);
@@ -131,6 +142,8 @@ private:
     std::array<std::uint8_t, 2> cursor_{0, 0};
     std::optional<QPointF> press_point_;
     std::optional<QPointF> drag_point_;
+    TMap_Ruler* x_ruler_ = nullptr;
+    TMap_Ruler* y_ruler_ = nullptr;
 };
 
 // What the map's colours and symbols mean: the heights from lowest to highest, the marks, and
@@ -140,10 +153,11 @@ class TMap_Legend : public QWidget {
 
 public:
     explicit TMap_Legend(QWidget* parent = nullptr);
-    // The ramp spans heights 0 to height - 1.
-    void Show_Height(unsigned height);
+    // The ramp spans the heights the map shows, lowest to highest.
+    void Show_Heights(unsigned lowest, unsigned highest);
 
 private:
+    QLabel* lowest_ = nullptr;
     QLabel* ramp_ = nullptr;
     QLabel* highest_ = nullptr;
 };

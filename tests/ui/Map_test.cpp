@@ -170,6 +170,9 @@ TEST_F(Map_Test, Each_Column_Is_Drawn_Empty_Or_In_The_Colour_Of_Its_Highest_Bloc
         const TChallenge_Map& map = map_.Map();
         ASSERT_EQ((std::array<unsigned, 3>{map.Width(), map.Height(), map.Depth()}),
                   expected.Extent);
+        const auto [lowest, highest] =
+            std::minmax_element(expected.Tops.begin(), expected.Tops.end(),
+                                [](const auto& a, const auto& b) { return a.second < b.second; });
         const QImage picture = Picture();
         std::size_t filled = 0;
         for (unsigned x = 0; x < expected.Extent[0]; ++x) {
@@ -177,7 +180,8 @@ TEST_F(Map_Test, Each_Column_Is_Drawn_Empty_Or_In_The_Colour_Of_Its_Highest_Bloc
                 const auto top = expected.Tops.find({x, y});
                 const QColor color = top == expected.Tops.end()
                                          ? Empty_Cell_Color
-                                         : Height_Color(top->second, expected.Extent[1]);
+                                         : Height_Color(top->second, lowest->second,
+                                                        highest->second);
                 filled += top != expected.Tops.end();
                 EXPECT_EQ(Fill_Of(picture, map_.Cell_Rect(x, y)).name(), color.name())
                     << "column " << x << "," << y;
@@ -222,7 +226,7 @@ TEST_F(Map_Test, A_Click_Picks_The_Topmost_Block_And_A_Rectangle_The_Blocks_The_
 TEST_F(Map_Test, The_Lists_Selection_And_Its_Edits_Show_On_The_Map_At_Once)
 {
     Open_Stacked_Fixture();
-    const QColor low = Height_Color(2, 32);
+    const QColor low = Height_Color(2, 2, 6); // the lowest of the tops, 2 to 6
     editor_.Select(form_.Block_List_Model->Row_Of(3)); // X 13
     QImage picture = Picture();
     EXPECT_EQ(Edge_Of(picture, map_.Cell_Rect(13, 3)).name(), Outline_Color.name());
@@ -237,6 +241,8 @@ TEST_F(Map_Test, The_Lists_Selection_And_Its_Edits_Show_On_The_Map_At_Once)
         return true;
     }};
     form_.EditMove_Action->trigger();
+    // The list's X follows as the map does.
+    EXPECT_EQ(form_.Block_List_Model->index(form_.Block_List_Model->Row_Of(3), 2).data(), 18);
     picture = Picture();
     EXPECT_EQ(Fill_Of(picture, map_.Cell_Rect(13, 3)).name(), Empty_Cell_Color.name());
     EXPECT_EQ(Fill_Of(picture, map_.Cell_Rect(18, 3)).name(), low.name());
@@ -361,6 +367,18 @@ TEST_F(Map_Test, At_Its_Smallest_The_Window_Holds_The_Panel_And_The_Whole_Map)
     }
     EXPECT_GE(map_.width(), map_.minimumWidth());
     EXPECT_GE(map_.height(), map_.minimumHeight());
+    // The whole grid in sight, its rulers above and beside it.
+    const QRect room = map_.viewport()->geometry();
+    EXPECT_TRUE(QRectF(map_.viewport()->rect())
+                    .contains(map_.Cell_Rect(0, 0).united(map_.Cell_Rect(31, 31))));
+    const QWidget* x_ruler = map_.findChild<QWidget*>("Map_X_Ruler");
+    const QWidget* y_ruler = map_.findChild<QWidget*>("Map_Y_Ruler");
+    ASSERT_TRUE(x_ruler != nullptr && y_ruler != nullptr);
+    EXPECT_EQ(x_ruler->geometry(), QRect(room.left(), room.top() - x_ruler->height(), room.width(),
+                                         x_ruler->height()));
+    EXPECT_EQ(y_ruler->geometry(), QRect(room.left() - y_ruler->width(), room.top(),
+                                         y_ruler->width(), room.height()));
+    EXPECT_GE(x_ruler->height(), x_ruler->fontMetrics().height());
     const QWidget* legend = form_.Map_Legend;
     EXPECT_TRUE(form_.Map_View->rect().contains(
         QRect(legend->mapTo(form_.Map_View, QPoint(0, 0)), legend->size())));
