@@ -58,11 +58,12 @@ const char* const Program_Version = "0.4d Alpha";
 
 namespace {
 
-// Sizes and place of the window as it first opens, in pixels, when the screen has room.
-constexpr int Client_Width = 353;
-constexpr int Client_Height = 628;
-constexpr int Design_Left = 192;
-constexpr int Design_Top = 102;
+// The longest line of a usual challenge's list: a six-digit block number and the longest name
+// of the Stadium collection, which the window's first width shows whole beside the map.
+const QString Long_Block_Line =
+    QStringLiteral("Block 999999 (00FFFFFF)-@ : StadiumCircuitBorderSlopeGTCurve2OutRightBottom");
+// Around the list: the page's margins, the tab page's frame and the dock's splitter, about.
+constexpr int List_Surround_Width = 24;
 // A usual frame takes 8 of the width and 34 of the height (borders and caption).
 constexpr int Frame_Width = 8;
 constexpr int Frame_Height = 34;
@@ -163,15 +164,33 @@ void TMainForm::Set_Window_Sizes()
     setMinimumSize(minimumSizeHint());
     list_minimum_size_ = minimumSize();
     Block_Panel->hide();
+    // The size and place the player left it at, else a first size centred on the screen.
+    if (restoreGeometry(Remembered_Window_Geometry())) {
+        return;
+    }
     const QRect available = screen()->availableGeometry();
     const QSize room = available.size() - QSize(Frame_Width, Frame_Height);
-    const QSize size = QSize(Client_Width, Client_Height).boundedTo(room).expandedTo(minimumSize());
+    const QSize size = First_Window_Size().boundedTo(room).expandedTo(minimumSize());
     resize(size);
-    const int left = std::max(available.left(),
-                              std::min(Design_Left, available.right() + 1 - Frame_Width - size.width()));
-    const int top = std::max(available.top(),
-                             std::min(Design_Top, available.bottom() + 1 - Frame_Height - size.height()));
-    move(left, top);
+    move(available.left() + std::max(0, (room.width() - size.width()) / 2),
+         available.top() + std::max(0, (room.height() - size.height()) / 2));
+}
+
+QSize TMainForm::First_Window_Size() const
+{
+    // As tall as most of the screen, for many lines; as wide as a long line whole, its numbers
+    // and the scroll bar beside it, and the map.
+    const QHeaderView& header = *List_Block_ListBox->horizontalHeader();
+    const int text_margin = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1);
+    int list_width = List_Block_ListBox->fontMetrics().horizontalAdvance(Long_Block_Line) +
+                     text_margin + style()->pixelMetric(QStyle::PM_ScrollBarExtent) +
+                     2 * List_Block_ListBox->frameWidth() + List_Surround_Width;
+    for (int column = TBlock_List_Model::Rotation_Column; column < TBlock_List_Model::Column_Count;
+         ++column) {
+        list_width += header.sectionSize(column);
+    }
+    const int height = screen()->availableGeometry().height() * 7 / 8;
+    return {list_width + Map_Width, height};
 }
 
 void TMainForm::Fit_Window_To_Map(bool map_appeared)
@@ -714,6 +733,7 @@ void TMainForm::closeEvent(QCloseEvent* event)
 {
     if (Settle_Panel_Edits() && Confirm_Discarding_Block_Changes()) {
         Close_Challenge();
+        Remember_Window_Geometry(saveGeometry());
         event->accept();
     } else {
         event->ignore();

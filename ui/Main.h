@@ -60,6 +60,10 @@ constexpr int Exit_Backup_Failed = 9995;
 // the window's settings remember it.
 bool Map_Wanted();
 void Remember_Map_Wanted(bool wanted);
+// The window's size and place as the player left it when it last closed (empty before that),
+// in the same settings.
+QByteArray Remembered_Window_Geometry();
+void Remember_Window_Geometry(const QByteArray& geometry);
 
 // A memory mask from 0 to 254 (never 255), drawn uniformly by a generator seeded with `seed`.
 TMemory_Mask Draw_Memory_Mask(std::uint64_t seed);
@@ -217,8 +221,10 @@ private:
     QWidget* Create_Block_Panel();
     TByte_Spin_Edit* Create_Spin_Edit(const char* name, const QString& caption, int maximum);
     void Set_Tab_Order();
-    // The smallest size shows the whole block panel; the first size fits the screen.
+    // The smallest size shows the whole block panel; the window opens at the size the player
+    // left it at, or else at its first size, within the screen.
     void Set_Window_Sizes();
+    QSize First_Window_Size() const;
     // Runs a command of the window; a failure to get memory ends the command, not the program.
     void Run_Command(const std::function<void()>& command);
     void Connect_Command(QAction* action, void (TMainForm::*command)());

@@ -1,5 +1,6 @@
 // The map dock: the open challenge seen from above beside the block list, its View menu, and
-// the selection going both ways between the map and the list.
+// the selection going both ways between the map and the list; the window's settings file,
+// which remembers the map shown or hidden and the window's size.
 #include "ui/Main.h"
 
 #include "ui/Block_List_Model.h"
@@ -24,6 +25,8 @@ namespace {
 
 // Whether the player wants the map beside the list; it is, until they hide it.
 const QString Map_Shown_Key = QStringLiteral("Map/Shown");
+// The window's size and place when it last closed.
+const QString Window_Geometry_Key = QStringLiteral("Window/Geometry");
 
 // An INI file in the user's settings folder on every system (on Windows too, rather than the
 // registry), which tests and benchmarks move with QSettings::setPath.
@@ -43,6 +46,16 @@ bool Map_Wanted()
 void Remember_Map_Wanted(bool wanted)
 {
     Window_Settings()->setValue(Map_Shown_Key, wanted);
+}
+
+QByteArray Remembered_Window_Geometry()
+{
+    return Window_Settings()->value(Window_Geometry_Key).toByteArray();
+}
+
+void Remember_Window_Geometry(const QByteArray& geometry)
+{
+    Window_Settings()->setValue(Window_Geometry_Key, geometry);
 }
 
 void TMainForm::Create_Map_Dock()

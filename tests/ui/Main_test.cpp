@@ -299,6 +299,13 @@ TEST(TMainForm, Opens_Within_The_Screen_And_Shows_The_Whole_Panel_At_Its_Smalles
         EXPECT_TRUE(page.contains(on_page));
         EXPECT_GE(widget->height(), widget->minimumSizeHint().height());
     }
+
+    // Closed, it leaves its size to the next window.
+    form.resize(form.minimumSize() + QSize(40, 30));
+    const QSize left_at = form.size();
+    ASSERT_TRUE(form.close());
+    const TWindow_Under_Test next;
+    EXPECT_EQ(next.Window->size(), left_at);
 }
 
 TEST(TMainForm, Every_Control_Has_A_Name_For_Assistive_Technology_And_A_Place_In_The_Tab_Order)
