@@ -778,9 +778,14 @@ void TMainForm::Show_File_Place()
 {
     QString caption = Program_Title;
     if (!Current_File_Name.empty()) {
-        caption += QStringLiteral(" - ") + From_Path(File_Part(Current_File_Name));
+        // Qt shows the mark of unsaved changes where [*] stands, after the file's name, or the
+        // system's own mark where it has one; a [*] of the name itself is kept by doubling it.
+        QString file = From_Path(File_Part(Current_File_Name));
+        file.replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
+        caption += QStringLiteral(" - ") + file + QStringLiteral("[*]");
     }
-    setWindowTitle(Is_Modified() ? QLatin1Char('*') + caption : caption);
+    setWindowTitle(caption);
+    setWindowModified(Is_Modified());
     QString place = From_Path(Current_File_Name);
     if (!Current_File_Name.empty() && Block_List_Model->rowCount() > 0) {
         const std::size_t blocks = Block_Address_List().Block_Offsets.size();

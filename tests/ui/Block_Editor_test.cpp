@@ -17,6 +17,7 @@
 #include <QStatusBar>
 #include <QTest>
 #include <QToolButton>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -182,16 +183,20 @@ TEST_F(Block_Editor_Test, A_Typed_Value_Outside_The_Range_Is_Brought_Into_It_On_
 
 TEST_F(Block_Editor_Test, A_Save_That_Changes_No_Byte_Leaves_The_Challenge_Unmodified)
 {
-    const QString title = form_.windowTitle();
+    form_.show();
+    const auto caption = [this] { return form_.windowHandle()->title(); };
+    const QString title = "TMNF/TMUF Plotvane v0.4d Alpha - Fixture.Challenge.Gbx";
     for (const int row : {1, 2, 4}) { // in place, its reference, another reference
         editor_.Select(row);
         form_.Block_Save_BitBtn->click();
         EXPECT_FALSE(form_.Is_Modified()) << row;
     }
-    EXPECT_EQ(form_.windowTitle(), title);
+    EXPECT_EQ(caption(), title);
     form_.Block_X_SpinEdit->setValue(12);
     form_.Block_Save_BitBtn->click();
     EXPECT_TRUE(form_.Is_Modified());
+    // The mark of unsaved changes follows the file's name.
+    EXPECT_EQ(caption(), title + "*");
 }
 
 TEST_F(Block_Editor_Test, Values_Left_In_The_Panel_Are_Applied_Discarded_Or_Kept_As_Asked)
