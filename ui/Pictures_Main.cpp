@@ -50,7 +50,7 @@ constexpr int In_Place_Line = 24;
 constexpr int First_Selected_Line = 5;
 constexpr int Last_Selected_Line = 14;
 // Wide enough for the list's lines not to be cut.
-constexpr int Challenge_Window_Width = 860;
+constexpr int Challenge_Window_Width = 1000;
 
 bool Save_Pixmap(const QPixmap& pixmap, const QString& path)
 {
