@@ -2,18 +2,76 @@
 
 #include "challenge/Gbx_Challenge_Write.h"
 
+#include <QAbstractItemView>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCompleter>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLabel>
+#include <QMouseEvent>
+#include <QPointer>
 #include <QSpinBox>
 #include <QVBoxLayout>
 
 namespace plotvane {
 
 namespace {
+
+// Watches a completer's pop-up, ahead of the completer itself: a press outside the pop-up
+// closes it and clicks the widget under the pointer in the name box's window. The whole click
+// goes there, as the press's own release, which Qt sends after a pop-up took the press, finds
+// no widget pressed and is dropped.
+class TPopup_Click_Passer : public QObject {
+public:
+    TPopup_Click_Passer(QComboBox& name_box, QWidget& popup)
+        : QObject(&popup), name_box_(&name_box), popup_(popup)
+    {
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched != &popup_ || event->type() != QEvent::MouseButtonPress || !name_box_) {
+            return false;
+        }
+        const auto* press = static_cast<QMouseEvent*>(event);
+        const QPointF global = press->globalPosition();
+        if (popup_.rect().contains(popup_.mapFromGlobal(global).toPoint())) {
+            return false;
+        }
+        popup_.hide();
+        QPointer<QWidget> target = QApplication::widgetAt(global.toPoint());
+        if (target && target->window() == name_box_->window()) {
+            // Once the pop-up's press is over: a click may open a modal box.
+            QMetaObject::invokeMethod(
+                target,
+                [target, global, button = press->button(), modifiers = press->modifiers()] {
+                    Click(target, global, button, modifiers);
+                },
+                Qt::QueuedConnection);
+        }
+        return true;
+    }
+
+private:
+    static void Click(const QPointer<QWidget>& target, const QPointF& global,
+                      Qt::MouseButton button, Qt::KeyboardModifiers modifiers)
+    {
+        for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+            if (!target) {
+                return;
+            }
+            const Qt::MouseButtons held = type == QEvent::MouseButtonPress ? button : Qt::NoButton;
+            QMouseEvent event(type, target->mapFromGlobal(global), global, button, held,
+                              modifiers);
+            QCoreApplication::sendEvent(target, &event);
+        }
+    }
+
+    QPointer<QComboBox> name_box_;
+    QWidget& popup_;
+};
 
 QString Selected_Text(std::size_t block_count)
 {
@@ -66,12 +124,23 @@ QComboBox* Add_Name_Box(QDialog* dialog, QFormLayout* form, const char* name,
     combo->addItems(names);
     combo->completer()->setCompletionMode(QCompleter::PopupCompletion);
     combo->completer()->setCaseSensitivity(Qt::CaseSensitive);
+    Pass_Clicks_Beside_Name_Popup(*combo);
     combo->setMinimumContentsLength(24);
     form->addRow(caption, combo);
     return combo;
 }
 
 } // namespace
+
+void Pass_Clicks_Beside_Name_Popup(QComboBox& name_box)
+{
+    // Asking for the pop-up makes it, with the completer's own filter: this one, installed
+    // after, sees each event first.
+    QAbstractItemView* popup = name_box.completer()->popup();
+    // Qt would otherwise replay the press itself on some systems, making it two.
+    popup->setAttribute(Qt::WA_NoMouseReplay);
+    popup->installEventFilter(new TPopup_Click_Passer(name_box, *popup));
+}
 
 TMove_Dialog::TMove_Dialog(std::size_t block_count, const TMove_Offsets& offsets,
                            QWidget* parent)

@@ -13,6 +13,11 @@ class QSpinBox;
 
 namespace plotvane {
 
+// Makes a click beside a name box's pop-up of matching names do what it does without the
+// pop-up. Qt's completer closes the pop-up on such a click and swallows it, so a button pressed
+// while names are offered would need a second click.
+void Pass_Clicks_Beside_Name_Popup(QComboBox& name_box);
+
 // The forms of the batch commands, each named by its objectName, with its fields named too,
 // so that tests fill them in through findChild.
 

@@ -12,6 +12,7 @@
 #include "platform/Process.h"
 #include "ui/About.h"
 #include "ui/Art.h"
+#include "ui/Batch_Dialogs.h"
 #include "ui/Block_List_Model.h"
 #include "ui/Byte_Spin_Edit.h"
 #include "ui/Byte_Text.h"
@@ -524,6 +525,8 @@ QWidget* TMainForm::Create_Block_Panel()
     // their letter case, and never filled into the text.
     Block_Name_ComboBox->completer()->setCompletionMode(QCompleter::PopupCompletion);
     Block_Name_ComboBox->completer()->setCaseSensitivity(Qt::CaseSensitive);
+    // "Save block modifications to memory" works at the first click with names offered.
+    Pass_Clicks_Beside_Name_Popup(*Block_Name_ComboBox);
     Block_Name_ComboBox->setMaxVisibleItems(10);
     Block_Name_ComboBox->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     Block_Name_ComboBox->setMinimumContentsLength(12);
