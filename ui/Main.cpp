@@ -775,6 +775,9 @@ void TMainForm::Close_Challenge()
     Undo_Stack->clear();
     Forget_Block_List();
     session_.reset();
+    // The next challenge may be of another collection, or its list may have been mended.
+    block_name_list_.reset();
+    unchecked_names_told_ = false;
 }
 
 void TMainForm::Show_File_Place()

@@ -302,7 +302,7 @@ private:
     void Rotate_Selection(int quarter_turns);
     // The names the Replace name form offers.
     QStringList Names_Of_Blocks(const TBlock_Selection& blocks) const;
-    QStringList Names_To_Offer() const;
+    QStringList Names_To_Offer();
     // A click on the line that was already current runs its selection again.
     void Block_List_Clicked(const QModelIndex& index);
     // Whether the panel holds values that differ from those of the block it shows.
@@ -315,6 +315,19 @@ private:
     TBlock_Field_Bytes Panel_Field_Bytes();
     // The record's own name bytes while the name box shows them unchanged, else its text.
     std::string Name_To_Write() const;
+    // A block name list: its names in the file's order, and the same sorted for lookups.
+    struct TBlock_Name_List {
+        std::vector<std::string> Names;
+        std::vector<std::string> Sorted_Names;
+    };
+    // The open challenge's collection list (Blocks-<collection>.Lst), read at its first use
+    // after a load and kept until the next; nothing, with `error` saying why, when it cannot be
+    // read, and then it is tried again at the next use.
+    const TBlock_Name_List* Collection_Block_Names(QString& error);
+    // Before a name is written: true when the collection's list holds it, when the list cannot
+    // be read (said once per open challenge), or when the player wants it written anyway. The
+    // game cannot load a challenge with a block name it does not know.
+    bool Confirm_Block_Name(const std::string& name);
     // The application's own error box: its title, an error icon, the text with a full stop.
     void Show_Application_Error(const QString& text);
 
@@ -331,6 +344,10 @@ private:
         TBlock_Field_Bytes Bytes{};
     };
     std::optional<TShown_Block> shown_block_;
+    // Both forgotten with the open challenge.
+    std::optional<TBlock_Name_List> block_name_list_;
+    // Whether the player was told that names are written unchecked for want of the list.
+    bool unchecked_names_told_ = false;
     // The list's current line when the mouse button went down on it.
     int row_at_press_ = -1;
     // The window's smallest size without the map.

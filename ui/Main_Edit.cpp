@@ -3,7 +3,6 @@
 #include "ui/Main.h"
 
 #include "challenge/Gbx_Challenge_Read.h"
-#include "challenge/TMF_Block_Names.h"
 #include "platform/Gui_Services.h"
 #include "ui/Batch_Dialogs.h"
 #include "ui/Block_List_Model.h"
@@ -379,11 +378,16 @@ void TMainForm::EditReplaceName_ActionExecute()
         return;
     }
     TReplace_Dialog dialog(blocks.size(), Names_Of_Blocks(blocks), Names_To_Offer(), this);
-    if (!gui_services_.Run_Dialog(dialog)) {
-        return;
-    }
-    const QString from = dialog.Replace_From_ComboBox->currentText();
-    const QString to = dialog.Replace_To_ComboBox->currentText();
+    QString from;
+    QString to;
+    // A name the player does not want written after all brings the form back as they left it.
+    do {
+        if (!gui_services_.Run_Dialog(dialog)) {
+            return;
+        }
+        from = dialog.Replace_From_ComboBox->currentText();
+        to = dialog.Replace_To_ComboBox->currentText();
+    } while (to != from && !Confirm_Block_Name(To_Bytes(to)));
     Finish_Batch(session_->Replace_Name(blocks, To_Bytes(from), To_Bytes(to)), from, to);
 }
 
@@ -404,7 +408,7 @@ QStringList TMainForm::Names_Of_Blocks(const TBlock_Selection& blocks) const
     return texts;
 }
 
-QStringList TMainForm::Names_To_Offer() const
+QStringList TMainForm::Names_To_Offer()
 {
     const TTMF_Challenge_Block_Address_List& list = Block_Address_List();
     // Entry 0 is no name: it stands for "none".
@@ -412,13 +416,11 @@ QStringList TMainForm::Names_To_Offer() const
                                                       list.String_Table.size());
     std::set<std::string> names(list.String_Table.begin() + static_cast<std::ptrdiff_t>(first),
                                 list.String_Table.end());
-    try {
-        for (std::string& name : Read_Block_Name_List(
-                 Find_Block_Name_List(Block_Name_List_Folders, list.Collection_Name))) {
-            names.insert(std::move(name));
-        }
-    } catch (const EFOpenError&) {
-        // The challenge's own names are offered still; the block panel says what is missing.
+    // Without the collection's list, the challenge's own names are offered still; a name
+    // typed then says what is missing.
+    QString error;
+    if (const TBlock_Name_List* listed = Collection_Block_Names(error)) {
+        names.insert(listed->Names.begin(), listed->Names.end());
     }
     QStringList texts;
     for (const std::string& name : names) {

@@ -8,6 +8,7 @@
 #include "platform/Gui_Services.h"
 #include "ui/Block_List_Model.h"
 #include "ui/Byte_Text.h"
+#include "ui/Path_Text.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -16,6 +17,8 @@
 #include <QTableView>
 #include <QToolButton>
 #include <QUndoStack>
+
+#include <algorithm>
 
 namespace plotvane {
 
@@ -79,14 +82,14 @@ bool TMainForm::Show_Block(std::size_t block_index)
         }
     } else {
         Block_Name_ComboBox->setEditText(From_Bytes(block->Name));
-        try {
-            for (const std::string& name : Read_Block_Name_List(Find_Block_Name_List(
-                     Block_Name_List_Folders, Block_Address_List().Collection_Name))) {
-                names.append(From_Bytes(name));
-            }
-        } catch (const EFOpenError& error) {
-            Show_Application_Error(QString::fromLocal8Bit(error.what()));
+        QString error;
+        const TBlock_Name_List* list = Collection_Block_Names(error);
+        if (list == nullptr) {
+            Show_Application_Error(error);
             return false;
+        }
+        for (const std::string& name : list->Names) {
+            names.append(From_Bytes(name));
         }
     }
     Block_Name_ComboBox->addItems(names);
@@ -162,6 +165,52 @@ std::string TMainForm::Name_To_Write() const
     return shown_block_ && text == shown_block_->Name_Text ? shown_block_->Name : To_Bytes(text);
 }
 
+const TMainForm::TBlock_Name_List* TMainForm::Collection_Block_Names(QString& error)
+{
+    if (!block_name_list_) {
+        TBlock_Name_List list;
+        try {
+            list.Names = Read_Block_Name_List(Find_Block_Name_List(
+                Block_Name_List_Folders, Block_Address_List().Collection_Name));
+        } catch (const EFOpenError& failure) {
+            error = QString::fromLocal8Bit(failure.what());
+            return nullptr;
+        }
+        list.Sorted_Names = list.Names;
+        std::sort(list.Sorted_Names.begin(), list.Sorted_Names.end());
+        block_name_list_ = std::move(list);
+    }
+    return &*block_name_list_;
+}
+
+bool TMainForm::Confirm_Block_Name(const std::string& name)
+{
+    const std::string& collection = Block_Address_List().Collection_Name;
+    QString error;
+    const TBlock_Name_List* list = Collection_Block_Names(error);
+    if (list == nullptr) {
+        if (!unchecked_names_told_) {
+            unchecked_names_told_ = true;
+            Show_Message(gui_services_, this, TMessage_Kind::Warning,
+                         QStringLiteral("The block names of the %1 collection cannot be "
+                                        "checked: %2. Names are written as typed in this "
+                                        "challenge.")
+                             .arg(From_Bytes(collection), error),
+                         TMessage_Buttons::Ok);
+        }
+        return true;
+    }
+    return std::binary_search(list->Sorted_Names.begin(), list->Sorted_Names.end(), name) ||
+           Show_Message(gui_services_, this, TMessage_Kind::Confirmation,
+                        QStringLiteral("\"%1\" is not in %2, the list of the block names of the "
+                                       "%3 collection: the game cannot load a challenge with a "
+                                       "block of that name. Write it anyway?")
+                            .arg(From_Bytes(name),
+                                 From_Path(Block_Name_List_File_Name(collection)),
+                                 From_Bytes(collection)),
+                        TMessage_Buttons::Yes_No_Default_No) == TMessage_Answer::Yes;
+}
+
 bool TMainForm::Panel_Has_Unsaved_Values()
 {
     return !Block_Panel->isHidden() && shown_block_ &&
@@ -235,6 +284,12 @@ bool TMainForm::Apply_Block_Panel()
         return false;
     }
     const std::string name = Name_To_Write();
+    // A reference can only take a name that the challenge already writes in place for an
+    // earlier block: only a name written in place can bring in one the game does not know.
+    if (old_block && old_block->Name_In_Place && name != old_block->Name &&
+        !Confirm_Block_Name(name)) {
+        return false;
+    }
     const TEdit_Result result = session_->Write_Block(block_index, name, bytes);
     if (result.Status != TEdit_Status::Done && result.Status != TEdit_Status::Unchanged) {
         Show_Message(gui_services_, this, TMessage_Kind::Error, Refusal_Text(result.Status, name),

@@ -16,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <functional>
 #include <map>
 
@@ -309,10 +310,10 @@ TEST_F(Batch_Edit_Test, Refusals_Say_What_To_Do_And_Write_Nothing)
     // A reference takes only a name defined before its block.
     Click_Row(2);
     Click_Row(4, Qt::ControlModifier);
-    services.Dialog_Answers = {Names("StadiumRoadMain", "StadiumPlatform")};
+    services.Dialog_Answers = {Names("StadiumRoadMain", "StadiumPillar")};
     form_.EditReplaceName_Action->trigger();
     expect_box(TMessage_Kind::Error,
-               "Block 1 refers to its name, and the challenge does not define \"StadiumPlatform\" "
+               "Block 1 refers to its name, and the challenge does not define \"StadiumPillar\" "
                "before it, so nothing was changed. Choose a name that the challenge defines "
                "before block 1, or leave that block out of the selection.");
 
@@ -320,6 +321,47 @@ TEST_F(Batch_Edit_Test, Refusals_Say_What_To_Do_And_Write_Nothing)
     form_.EditMove_Action->trigger();
     EXPECT_TRUE(services.Boxes.empty());
     EXPECT_FALSE(form_.Is_Modified());
+}
+
+TEST_F(Batch_Edit_Test, A_Name_The_Collection_List_Lacks_Is_Written_Only_When_Asked_For)
+{
+    auto& services = editor_.Services();
+    const auto replace = [&](const QString& to) {
+        QTest::keyClick(form_.List_Block_ListBox, Qt::Key_A, Qt::ControlModifier);
+        services.Dialog_Answers.push_front(Names(Blocks()[0].Block.Name.c_str(), to));
+        form_.EditReplaceName_Action->trigger();
+    };
+    // No: nothing written, and the form comes back as the player left it.
+    QString to_again;
+    services.Dialog_Answers = {[&to_again](QDialog& dialog) {
+        to_again = dialog.findChild<QComboBox*>("Replace_To_ComboBox")->currentText();
+        return false;
+    }};
+    replace("StadiumRoadMainFoo");
+    EXPECT_EQ(to_again, "StadiumRoadMainFoo");
+    EXPECT_EQ(form_.Expanded_Image(), loaded_);
+    ASSERT_EQ(services.Boxes.size(), 1u);
+    EXPECT_EQ(services.Boxes[0].Buttons, TMessage_Buttons::Yes_No_Default_No);
+    EXPECT_EQ(services.Boxes[0].Text,
+              "\"StadiumRoadMainFoo\" is not in Blocks-Stadium.Lst, the list of the block names "
+              "of the Stadium collection: the game cannot load a challenge with a block of that "
+              "name. Write it anyway?");
+    services.Answers = {TMessage_Answer::Yes};
+    replace("StadiumRoadMainFoo");
+    EXPECT_EQ(Blocks()[1].Block.Name, "StadiumRoadMainFoo");
+
+    // Without the list, names go unchecked, which is said once for the open challenge.
+    std::filesystem::remove(editor_.Lists_Folder() + "Blocks-Stadium.Lst");
+    services.Answers = {TMessage_Answer::Yes};
+    form_.ChallengeReload_Action->trigger();
+    services.Boxes.clear();
+    replace("StadiumRoadMainBar");
+    replace("StadiumRoadMainBaz");
+    EXPECT_EQ(Blocks()[1].Block.Name, "StadiumRoadMainBaz");
+    ASSERT_EQ(services.Boxes.size(), 1u);
+    EXPECT_EQ(services.Boxes[0].Kind, TMessage_Kind::Warning);
+    EXPECT_TRUE(services.Boxes[0].Text.contains("Blocks-Stadium.Lst"))
+        << services.Boxes[0].Text.toStdString();
 }
 
 TEST_F(Batch_Edit_Test, The_Caption_Mark_Follows_Undo_Redo_And_Save)

@@ -344,6 +344,8 @@ TEST_F(Block_Editor_Test, In_Place_Renames_Shift_Later_Blocks_And_Correct_The_Si
         editor_.Services().Answers = {TMessage_Answer::Ok};
         form_.Block_Name_Unlock_SpeedButton->click();
         form_.Block_Name_ComboBox->setEditText(QString::fromStdString(name));
+        // Asked first: the collection's list lacks the name.
+        editor_.Services().Answers = {TMessage_Answer::Yes};
         const auto after = Save_Block_And_File();
         ASSERT_EQ(after.size(), 8u);
         // The panel still shows what was written: the selection did not run again.

@@ -101,8 +101,9 @@ TEST_F(Player_Test, Typed_Names_Are_Written_As_Typed)
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
     }
     // In place: unlocked, then the same; with the names offered, the first click on the
-    // button writes.
-    editor_.Services().Answers = {TMessage_Answer::Discard, TMessage_Answer::Ok};
+    // button writes, once a name that the collection's list lacks is confirmed.
+    editor_.Services().Answers = {TMessage_Answer::Discard, TMessage_Answer::Ok,
+                                  TMessage_Answer::Yes};
     editor_.Select(1);
     form_.Block_Name_Unlock_SpeedButton->click();
     QLineEdit* edit = form_.Block_Name_ComboBox->lineEdit();
