@@ -36,6 +36,14 @@ fi
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   echo "No display (neither DISPLAY nor WAYLAND_DISPLAY is set): rendering pictures of the editor instead."
-  exec "$release/ui/plotvane-pictures" "$release/pictures"
+  # A session without a desktop often has no runtime folder, which Qt warns about: a private
+  # one for this run, removed at its end.
+  if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
+    XDG_RUNTIME_DIR=$(mktemp -d)
+    export XDG_RUNTIME_DIR
+    trap 'rm -rf "$XDG_RUNTIME_DIR"' EXIT
+  fi
+  "$release/ui/plotvane-pictures" "$release/pictures"
+  exit
 fi
 exec "$release/ui/plotvane"

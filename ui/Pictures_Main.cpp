@@ -52,6 +52,22 @@ constexpr int Last_Selected_Line = 14;
 // Wide enough for the list's lines not to be cut.
 constexpr int Challenge_Window_Width = 1000;
 
+// The handler Qt had before, which gets every message but the offscreen platform's notes.
+QtMessageHandler Qt_Message_Handler = nullptr;
+
+// The offscreen platform says, each time the window asks, that it cannot do what only a screen
+// does: raise a window, grab the keyboard, pass size hints on to a window manager. Harmless
+// here, and read as errors by whoever runs the program: those notes are dropped, every other
+// message goes on.
+void Report_Qt_Message(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (QGuiApplication::platformName() == QLatin1String("offscreen") &&
+        message.startsWith(QLatin1String("This plugin does not support "))) {
+        return;
+    }
+    Qt_Message_Handler(type, context, message);
+}
+
 bool Save_Pixmap(const QPixmap& pixmap, const QString& path)
 {
     if (pixmap.save(path)) {
@@ -241,6 +257,7 @@ int main(int argc, char* argv[])
     if (std::getenv("QT_QPA_PLATFORM") == nullptr) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
+    Qt_Message_Handler = qInstallMessageHandler(Report_Qt_Message);
     // The pictures show the window as it first opens, whatever this user's settings hold.
     const QTemporaryDir settings_folder;
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings_folder.path());

@@ -2,7 +2,8 @@
 # Runs scripts/run.sh twice in a scratch copy of the project whose package installer, build and
 # editor are stand-ins (the real plotvane-make-demo makes the demo folder), with no game user
 # folder to find: the editor gets the demo folder both times, and a save to the demo challenge
-# between the two runs is kept.
+# between the two runs is kept. Without a display, the pictures are rendered with a private
+# runtime folder, which the run removes.
 # Usage: Run_Script_test.sh SOURCE_FOLDER MAKE_DEMO_PROGRAM SCRATCH
 set -euo pipefail
 
@@ -25,7 +26,10 @@ ln -s "$make_demo" "$release/cli/plotvane-make-demo"
 # Without a game user folder, plotvane-cli names the current directory as the game folder.
 printf '#!/bin/sh\necho "Game folder: $(pwd -P)"\n' >"$release/cli/plotvane-cli"
 printf '#!/bin/sh\necho "editor on $PLOTVANE_DOCUMENTS"\n' >"$release/ui/plotvane"
-chmod +x "$scratch/stand-ins/cmake" "$release/cli/plotvane-cli" "$release/ui/plotvane"
+printf '#!/bin/sh\nstat -c "runtime %%a" "$XDG_RUNTIME_DIR"\necho "$XDG_RUNTIME_DIR" >"$0.dir"\n' \
+  >"$release/ui/plotvane-pictures"
+chmod +x "$scratch/stand-ins/cmake" "$release/cli/plotvane-cli" "$release/ui/plotvane" \
+  "$release/ui/plotvane-pictures"
 
 run() {
   (cd "$scratch/caller" && PATH=$scratch/stand-ins:$PATH DISPLAY=:0 bash "$project/scripts/run.sh")
@@ -44,3 +48,10 @@ grep -qx "editor on $release/demo" "$scratch/second.txt" ||
   fail "the editor was not given the demo folder again"
 cmp -s "$challenge" "$scratch/saved" || fail "the second run made the demo challenge anew"
 echo "run.sh keeps the demo folder it made"
+
+(cd "$scratch/caller" && env -u DISPLAY -u WAYLAND_DISPLAY -u XDG_RUNTIME_DIR \
+  PATH="$scratch/stand-ins:$PATH" bash "$project/scripts/run.sh") >"$scratch/pictures.txt"
+grep -qx "runtime 700" "$scratch/pictures.txt" ||
+  fail "the pictures were rendered without a private runtime folder: $(cat "$scratch/pictures.txt")"
+[ ! -e "$(cat "$release/ui/plotvane-pictures.dir")" ] || fail "the runtime folder was left behind"
+echo "run.sh renders the pictures with a private runtime folder of its own"
