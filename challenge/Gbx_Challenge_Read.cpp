@@ -518,6 +518,10 @@ bool Walk_Blocks(TImage_Cursor& cursor, TTMF_Challenge_Block_Address_List& list)
 
 } // namespace
 
+const char* const No_Author_Text =
+    "The challenge names no author (older or edited challenges may not), so it cannot be told "
+    "to be one of your own";
+
 void Challenge_Read_Author(const TFlexible_Byte_Array& image, const TMemory_Mask& mask,
                            std::string& author)
 {

@@ -17,6 +17,9 @@ namespace plotvane {
 void Challenge_Read_Author(const TFlexible_Byte_Array& image, const TMemory_Mask& mask,
                            std::string& author);
 
+// Why a challenge without an author login (an older or edited file) is not taken as one's own.
+extern const char* const No_Author_Text;
+
 // True when the challenge's author (as Challenge_Read_Author reads it, the letters A to Z
 // lower-cased) is one of `logins`, compared as a whole item without regard to letter case.
 // This is the rule of Open, Reload, the command-line conversion and `plotvane-cli set`. A

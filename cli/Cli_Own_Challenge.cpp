@@ -49,6 +49,9 @@ void Check_Author(const TBlock_Listing& challenge, const std::string& game_folde
 {
     const TProfile_List profiles = Get_Online_Profiles(
         game_folder.empty() ? Get_TrackMania_Folder() : game_folder, mask);
+    if (challenge.Author.empty()) {
+        throw ECli_Edit_Failure(No_Author_Text);
+    }
     if (!Challenge_Author_Is_Listed(challenge.Image, profiles.Logins(), mask)) {
         throw ECli_Edit_Failure("Challenge creator (" + Printable_Text(challenge.Author) +
                                 ") not corresponding with listed profiles");

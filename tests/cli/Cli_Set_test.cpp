@@ -251,6 +251,11 @@ TEST_F(Cli_Set_Test, Refuses_With_One_Line_And_Writes_Nothing)
     EXPECT_EQ(other.Err, "plotvane-cli: " + Map() +
                              ": Challenge creator (Someone_Else) not corresponding with listed "
                              "profiles\n");
+    // A challenge without an author login says so.
+    description.Author_Login = test::In_Place("");
+    ASSERT_EQ(test::Write_Challenge_File(Map(), description), 0U);
+    EXPECT_EQ(Set_Writing_Nothing({"0", "--x", "1"}).Err,
+              "plotvane-cli: " + Map() + ": " + No_Author_Text + "\n");
 }
 
 // A challenge of three blocks by the local player.
