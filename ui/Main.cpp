@@ -681,27 +681,32 @@ int TMainForm::Convert_Challenge(const std::string& file_name)
         std::string author;
         Challenge_Read_Author(image, Memory_Mask, author);
         return Report_Conversion_Failure(
-            file_name, "the author \"" + author + "\" is not one of the online profiles",
+            file_name,
+            author.empty() ? No_Author_Text
+                           : "the author \"" + author + "\" is not one of the online profiles",
             Exit_Author_Not_Listed);
     }
-    const std::string backup_name = file_name + ".bak";
-    if (File_Exists(file_name)) {
-        try {
-            Copy_File(file_name, backup_name);
-        } catch (const EInOutError& error) {
+    // The backup comes only after the new file has been packed and checked.
+    std::optional<std::string> failed_backup;
+    const auto backup_failed = [&failed_backup](const std::string& backup, const EInOutError&) {
+        failed_backup = backup;
+        return false;
+    };
+    TGbx_Save_Result saved;
+    try {
+        saved = Gbx_Save_Over_File(file_name, image, TGbx_Backup_Kind::Single, Memory_Mask,
+                                   backup_failed);
+    } catch (const EInOutError& error) {
+        if (failed_backup) {
             return Report_Conversion_Failure(
-                file_name, "copying to " + backup_name + " failed: " + error.what(),
+                file_name, "copying to " + *failed_backup + " failed: " + error.what(),
                 Exit_Backup_Failed);
         }
-    }
-    try {
-        status = Gbx_Save_File(file_name, image, 0, Memory_Mask);
-    } catch (const EInOutError& error) {
         return Report_Conversion_Failure(file_name, std::string("saving failed: ") + error.what(),
                                          Exit_Save_Failed);
     }
-    if (status != Status_Ok) {
-        return Report_Conversion_Failure(file_name, "saving failed: " + Status_Text(status),
+    if (saved.Status != Status_Ok) {
+        return Report_Conversion_Failure(file_name, "saving failed: " + Status_Text(saved.Status),
                                          Exit_Save_Failed);
     }
     return Exit_Converted;

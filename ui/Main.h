@@ -3,6 +3,7 @@
 #include "challenge/Challenge_Edit_Session.h"
 #include "challenge/Gbx_Challenge_Structure.h"
 #include "challenge/Gbx_Challenge_Write.h"
+#include "gbx/Gbx_IO.h"
 #include "memory/Base_Structure.h"
 #include "platform/File_System.h"
 #include "ui/Byte_Spin_Edit.h"
@@ -182,6 +183,9 @@ public slots:
     void ChallengeOpen_ActionExecute();
     void ChallengeReload_ActionExecute();
     void ChallengeSave_ActionExecute();
+    // Save: true when the challenge on disk is now what the window holds (written, or nothing
+    // changed since it was), false when the player cancelled or the save failed.
+    bool Save_Challenge();
     void ChallengeSaveAs_ActionExecute();
     void Exit_ActionExecute();
     // Walks the image again and lists its blocks.
@@ -242,8 +246,10 @@ private:
     // Why a loaded file cannot be opened, or nothing when it can.
     std::optional<QString> Refusal_Of(const std::string& file_name,
                                       const TFlexible_Byte_Array& image) const;
-    // Writes the image to the file; false (after telling the user) when it was not written.
-    bool Save_Image_To(const std::string& file_name);
+    // Writes the image over `file_name` after the backup of `backup` (see Gbx_Save_Over_File);
+    // true once it is written and marked saved; false (after telling the user) when it was not.
+    bool Save_Image_To(const std::string& file_name, TGbx_Backup_Kind backup,
+                       const TGbx_Backup_Failure_Handler& on_backup_failure = {});
     bool Confirm_Discarding_Block_Changes();
     // True unless the open file changed on disk since it was loaded or saved and the user
     // does not want it overwritten.

@@ -8,13 +8,14 @@
 #include "gbx/Gbx_Memory_Tools.h"
 #include "platform/File_System.h"
 #include "platform/Gui_Services.h"
-#include "platform/Numbered_Backups.h"
+#include "platform/File_Lock.h"
 #include "ui/Block_List_Model.h"
 #include "ui/Byte_Text.h"
 #include "ui/Map_View.h"
 #include "ui/Path_Text.h"
 
 #include <QScrollBar>
+#include <QStatusBar>
 #include <QTableView>
 #include <QUndoStack>
 
@@ -107,12 +108,15 @@ std::optional<QString> TMainForm::Refusal_Of(const std::string& file_name,
     }
     std::string author;
     Challenge_Read_Author(image, Memory_Mask, author);
-    return QStringLiteral("Challenge creator (") + From_Bytes(author) +
-           QStringLiteral(") not corresponding with listed profiles\nThe profiles searched, in "
-                          "%1: %2.\nOnly challenges made by one of your own profiles can be "
-                          "edited.")
-               .arg(From_Path(Get_TrackMania_Folder() + Separator + "Profiles"),
-                    Logins_Text(logins));
+    const QString who =
+        author.empty()
+            ? QString::fromLatin1(No_Author_Text)
+            : QStringLiteral("Challenge creator (") + From_Bytes(author) +
+                  QStringLiteral(") not corresponding with listed profiles");
+    return who + QStringLiteral("\nThe profiles searched, in %1: %2.\nOnly challenges made by "
+                                "one of your own profiles can be edited.")
+                     .arg(From_Path(Get_TrackMania_Folder() + Separator + "Profiles"),
+                          Logins_Text(logins));
 }
 
 bool TMainForm::Load_Challenge(const std::string& file_name, bool takes_new_name)
@@ -161,26 +165,47 @@ bool TMainForm::Load_Challenge(const std::string& file_name, bool takes_new_name
     return !refusal;
 }
 
+namespace {
+
+// The player answered No to saving without a backup.
+struct TSave_Declined {};
+
+} // namespace
+
 void TMainForm::ChallengeSave_ActionExecute()
 {
-    if (!Settle_Panel_Edits() || !Confirm_Overwriting_Changes_On_Disk()) {
-        return;
+    Save_Challenge();
+}
+
+bool TMainForm::Save_Challenge()
+{
+    if (!Settle_Panel_Edits()) {
+        return false;
     }
-    if (File_Exists(Current_File_Name)) {
-        try {
-            Copy_File(Current_File_Name,
-                      Numbered_Backup_Name(Current_File_Name,
-                                           Next_Backup_Number(Current_File_Name)));
-        } catch (const EInOutError&) {
-            if (Show_Message(gui_services_, this, TMessage_Kind::Error,
-                             QStringLiteral("Error saving .bak file. Do you want to overwrite "
-                                            "original without backup?"),
-                             TMessage_Buttons::Yes_No) != TMessage_Answer::Yes) {
-                return;
-            }
+    // Another save would only add a backup identical to the file, pushing a real one out.
+    if (!Is_Modified() && loaded_stamp_ && File_Stamp(Current_File_Name) == loaded_stamp_) {
+        Main_StatusBar->showMessage(
+            QStringLiteral("Nothing to save: no block changed since the challenge was opened or "
+                           "last saved"));
+        return true;
+    }
+    if (!Confirm_Overwriting_Changes_On_Disk()) {
+        return false;
+    }
+    const auto backup_failed = [this](const std::string&, const EInOutError&) {
+        if (Show_Message(gui_services_, this, TMessage_Kind::Error,
+                         QStringLiteral("Error saving .bak file. Do you want to overwrite "
+                                        "original without backup?"),
+                         TMessage_Buttons::Yes_No) != TMessage_Answer::Yes) {
+            throw TSave_Declined();
         }
+        return true;
+    };
+    try {
+        return Save_Image_To(Current_File_Name, TGbx_Backup_Kind::Numbered, backup_failed);
+    } catch (const TSave_Declined&) {
+        return false; // the player chose to keep the file as it is
     }
-    Save_Image_To(Current_File_Name);
 }
 
 bool TMainForm::Confirm_Overwriting_Changes_On_Disk()
@@ -211,7 +236,7 @@ void TMainForm::ChallengeSaveAs_ActionExecute()
                      TMessage_Buttons::Yes_No) != TMessage_Answer::Yes) {
         return;
     }
-    if (Save_Image_To(target)) {
+    if (Save_Image_To(target, TGbx_Backup_Kind::None)) {
         Current_File_Name = target;
         Challenge_Folder = Folder_Part(target);
         Show_File_Place();
@@ -219,18 +244,29 @@ void TMainForm::ChallengeSaveAs_ActionExecute()
     }
 }
 
-bool TMainForm::Save_Image_To(const std::string& file_name)
+bool TMainForm::Save_Image_To(const std::string& file_name, TGbx_Backup_Kind backup,
+                              const TGbx_Backup_Failure_Handler& on_backup_failure)
 {
-    std::uint32_t status = Status_Ok;
+    TGbx_Save_Result saved;
     try {
-        status = Gbx_Save_File(file_name, session_->Image(), 0, Memory_Mask);
+        // Held while the file is written, so that a plotvane-cli edit of it waits.
+        const TFile_Lock lock(file_name);
+        saved = Gbx_Save_Over_File(file_name, session_->Image(), backup, Memory_Mask,
+                                   on_backup_failure);
     } catch (const EInOutError& error) {
         Show_Application_Error(QString::fromLocal8Bit(error.what()));
         return false;
-    }
-    if (status != Status_Ok) {
+    } catch (const EFile_In_Use& in_use) {
         Show_Message(gui_services_, this, TMessage_Kind::Error,
-                     QStringLiteral("Error (%1) saving file").arg(status), TMessage_Buttons::Ok);
+                     QStringLiteral("%1 was not saved: %2.")
+                         .arg(From_Path(file_name), QString::fromLocal8Bit(in_use.what())),
+                     TMessage_Buttons::Ok);
+        return false;
+    }
+    if (saved.Status != Status_Ok) {
+        Show_Message(gui_services_, this, TMessage_Kind::Error,
+                     QStringLiteral("Error (%1) saving file").arg(saved.Status),
+                     TMessage_Buttons::Ok);
         return false;
     }
     // What is on disk now is what the window holds.

@@ -101,12 +101,16 @@ TEST_F(File_Commands_Test, Ten_Saves_Wrap_The_Numbered_Backups)
 {
     const TBytes original = test::Read_Plain_File(path_);
     for (int save = 1; save <= 9; ++save) {
+        Edit_Block(60 + save);
+        form_.ChallengeSave_Action->trigger();
+        // A Save with nothing changed since writes nothing and makes no backup.
         form_.ChallengeSave_Action->trigger();
     }
     for (int number = 1; number <= 9; ++number) {
         EXPECT_TRUE(fs::exists(path_ + ".bak" + std::to_string(number))) << number;
     }
     EXPECT_EQ(test::Read_Plain_File(path_ + ".bak1"), original);
+    EXPECT_TRUE(form_.Main_StatusBar->currentMessage().startsWith("Nothing to save"));
     const TBytes before_tenth = test::Read_Plain_File(path_);
     Edit_Block(77);
     form_.ChallengeSave_Action->trigger();
@@ -157,6 +161,7 @@ TEST_F(File_Commands_Test, Each_File_Numbers_Its_Backups_After_Its_Own_Newest)
     }
     fs::last_write_time(path_ + ".bak3", fs::last_write_time(path_ + ".bak4") + std::chrono::hours(1));
     const TBytes original = test::Read_Plain_File(path_);
+    Edit_Block(40);
     form_.ChallengeSave_Action->trigger();
     EXPECT_EQ(test::Read_Plain_File(path_ + ".bak4"), original);
 
@@ -164,6 +169,7 @@ TEST_F(File_Commands_Test, Each_File_Numbers_Its_Backups_After_Its_Own_Newest)
     const std::string copy = editor_.Lists_Folder() + "Copy.Challenge.Gbx";
     editor_.Services().File_Names = {QString::fromStdString(copy)};
     form_.ChallengeSaveAs_Action->trigger();
+    Edit_Block(41);
     form_.ChallengeSave_Action->trigger();
     EXPECT_TRUE(fs::exists(copy + ".bak1"));
     EXPECT_FALSE(fs::exists(copy + ".bak5"));
@@ -448,8 +454,11 @@ TEST(File_Commands_Corpus, Offsets_Shown_Are_Those_Of_The_Saved_File)
     TMainForm& form = editor.Form();
     ASSERT_EQ(editor.Line_Count(), 908);
     EXPECT_EQ(editor.Line(0), "Block Number : 907");
-    form.ChallengeSave_Action->trigger();
-    const TBytes saved = test::Read_Plain_File(path);
+    // Save writes nothing without a change: Save As writes the same image.
+    const std::string saved_path = editor.Game().Challenge_Path("E02-Saved.Challenge.Gbx");
+    editor.Services().File_Names = {QString::fromStdString(saved_path)};
+    form.ChallengeSaveAs_Action->trigger();
+    const TBytes saved = test::Read_Plain_File(saved_path);
     const TBytes image = test::Unmasked(form.Expanded_Image(), form.Memory_Mask);
     for (int row = 1; row < 908; ++row) {
         const QString line = editor.Line(row);
@@ -464,7 +473,8 @@ TEST(File_Commands_Corpus, Offsets_Shown_Are_Those_Of_The_Saved_File)
             << line.toStdString();
     }
     // Saved without a change: the file holds the same blocks as the original.
-    EXPECT_EQ(test::Saved_Blocks(path, form.Expanded_Image(), form.Memory_Mask).size(), 907u);
+    EXPECT_EQ(test::Saved_Blocks(saved_path, form.Expanded_Image(), form.Memory_Mask).size(),
+              907u);
 }
 
 } // namespace
