@@ -68,7 +68,7 @@ constexpr int List_Surround_Width = 24;
 // A usual frame takes 8 of the width and 34 of the height (borders and caption).
 constexpr int Frame_Width = 8;
 constexpr int Frame_Height = 34;
-// The width the map first takes beside the list.
+// The width the map takes beside the list at least when it appears.
 constexpr int Map_Width = 420;
 constexpr int Profiles_Group_Height = 55;
 constexpr int Spin_Edit_Width = 60;
@@ -177,21 +177,26 @@ void TMainForm::Set_Window_Sizes()
          available.top() + std::max(0, (room.height() - size.height()) / 2));
 }
 
-QSize TMainForm::First_Window_Size() const
+int TMainForm::Block_List_Width() const
 {
-    // As tall as most of the screen, for many lines; as wide as a long line whole, its numbers
-    // and the scroll bar beside it, and the map.
     const QHeaderView& header = *List_Block_ListBox->horizontalHeader();
     const int text_margin = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1);
-    int list_width = List_Block_ListBox->fontMetrics().horizontalAdvance(Long_Block_Line) +
-                     text_margin + style()->pixelMetric(QStyle::PM_ScrollBarExtent) +
-                     2 * List_Block_ListBox->frameWidth() + List_Surround_Width;
+    int width = List_Block_ListBox->fontMetrics().horizontalAdvance(Long_Block_Line) +
+                text_margin + style()->pixelMetric(QStyle::PM_ScrollBarExtent) +
+                2 * List_Block_ListBox->frameWidth() + List_Surround_Width;
     for (int column = TBlock_List_Model::Rotation_Column; column < TBlock_List_Model::Column_Count;
          ++column) {
-        list_width += header.sectionSize(column);
+        width += header.sectionSize(column);
     }
+    return width;
+}
+
+QSize TMainForm::First_Window_Size() const
+{
+    // As tall as most of the screen, for many lines; as wide as the list wants, and the map
+    // about as wide as its grid can be tall above the legend.
     const int height = screen()->availableGeometry().height() * 7 / 8;
-    return {list_width + Map_Width, height};
+    return {Block_List_Width() + std::max(Map_Width, height * 3 / 4), height};
 }
 
 void TMainForm::Fit_Window_To_Map(bool map_appeared)
@@ -200,15 +205,15 @@ void TMainForm::Fit_Window_To_Map(bool map_appeared)
         setMinimumSize(list_minimum_size_);
         return;
     }
-    // The list keeps the room it has alone: the window grows for the map, as far as the
-    // screen allows.
+    // The list keeps the room a long line wants, the map takes the rest: the window grows for
+    // the map, as far as the screen allows.
     const QSize map_minimum = Map_View->minimumSizeHint();
     setMinimumSize(list_minimum_size_.width() + map_minimum.width(),
                    std::max(list_minimum_size_.height(), map_minimum.height()));
     if (!map_appeared) {
         return;
     }
-    const int map_width = std::max(map_minimum.width(), Map_Width);
+    const int map_width = std::max({map_minimum.width(), Map_Width, width() - Block_List_Width()});
     const QRect available = screen()->availableGeometry();
     const int wanted = std::min(available.width() - Frame_Width,
                                 std::max(width(), list_minimum_size_.width() + map_width));

@@ -229,6 +229,8 @@ private:
     // left it at, or else at its first size, within the screen.
     void Set_Window_Sizes();
     QSize First_Window_Size() const;
+    // The width the block list wants for a long line whole, with its numbers beside it.
+    int Block_List_Width() const;
     // Runs a command of the window; a failure to get memory ends the command, not the program.
     void Run_Command(const std::function<void()>& command);
     void Connect_Command(QAction* action, void (TMainForm::*command)());
