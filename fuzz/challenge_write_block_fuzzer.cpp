@@ -2,14 +2,16 @@
 // blocks, the block's own name and bytes, then a name and bytes taken from the input. The
 // written image must be exactly what the rules say, byte for byte: for a name written in place,
 // the new length and text, the rest of the image moved, both size fields corrected; for a
-// reference, the lowest index with that text among the strings defined up to the block, or a
-// refusal that leaves the image as it was; then the eight bytes, the rotation at most 3.
+// reference, its own bytes when it already names that text, else the lowest index with that
+// text among the strings defined up to the block, or a refusal that leaves the image as it
+// was; then the eight bytes, a new rotation at most 3 and a rotation written back kept.
 
 #include "challenge/Gbx_Challenge_Read.h"
 #include "challenge/Gbx_Challenge_Write.h"
 #include "fuzz/Fuzz_Support.h"
 
 #include <algorithm>
+#include <string_view>
 
 namespace {
 
@@ -23,10 +25,15 @@ void Put_Le32(TPlain_Bytes& bytes, std::size_t offset, std::uint32_t value)
     }
 }
 
+// The eight bytes over those at `offset`: a new rotation above the highest becomes the highest,
+// one equal to the stored byte stays as it is.
 void Put_Field_Bytes(TPlain_Bytes& bytes, std::size_t offset, const TBlock_Field_Bytes& fields)
 {
+    const std::uint8_t stored_rotation = bytes[offset];
     std::copy(fields.begin(), fields.end(), bytes.begin() + static_cast<std::ptrdiff_t>(offset));
-    bytes[offset] = std::min(fields[0], Block_Rotation_Max);
+    if (fields[0] != stored_rotation) {
+        bytes[offset] = std::min(fields[0], Block_Rotation_Max);
+    }
 }
 
 // The image that writing block `index` must give, or nothing when the write must be refused.
@@ -37,7 +44,17 @@ std::optional<TPlain_Bytes> Expected_Image(const TPlain_Bytes& old,
 {
     const std::size_t record = list.Block_Offsets[index];
     TPlain_Bytes expected = old;
-    if (Le16_At(old.data(), record) != 0) {
+    const std::uint32_t referenced = Le16_At(old.data(), record);
+    if (referenced != 0) {
+        // A reference that already names the text keeps its bytes, one past the table (which
+        // names an empty text) included.
+        const std::string_view current =
+            referenced < list.String_Table.size() ? std::string_view(list.String_Table[referenced])
+                                                  : std::string_view();
+        if (current == name) {
+            Put_Field_Bytes(expected, record + 4, fields);
+            return expected;
+        }
         const std::size_t last = std::min<std::size_t>(
             {list.Last_String_Indexes[index], list.String_Table.size() - 1, 0xFFFF});
         std::size_t found = 0;
