@@ -755,11 +755,22 @@ void TMainForm::closeEvent(QCloseEvent* event)
 
 bool TMainForm::Confirm_Discarding_Block_Changes()
 {
-    return !Is_Modified() ||
-           Show_Message(gui_services_, this, TMessage_Kind::Confirmation,
-                        QStringLiteral("The block changes made to this challenge are not saved. "
-                                       "Do you want to discard them?"),
-                        TMessage_Buttons::Yes_No) == TMessage_Answer::Yes;
+    if (!Is_Modified()) {
+        return true;
+    }
+    switch (Show_Message(gui_services_, this, TMessage_Kind::Confirmation,
+                         QStringLiteral("The block changes made to \"%1\" are not saved. Do you "
+                                        "want to save them? If you discard them, they are lost.")
+                             .arg(From_Path(File_Part(Current_File_Name))),
+                         TMessage_Buttons::Save_Discard_Cancel)) {
+    case TMessage_Answer::Save:
+        // A save that fails or is cancelled keeps the changes, and the window with them.
+        return Save_Challenge();
+    case TMessage_Answer::Discard:
+        return true;
+    default:
+        return false;
+    }
 }
 
 bool TMainForm::Is_Modified() const

@@ -252,6 +252,9 @@ private:
     // true once it is written and marked saved; false (after telling the user) when it was not.
     bool Save_Image_To(const std::string& file_name, TGbx_Backup_Kind backup,
                        const TGbx_Backup_Failure_Handler& on_backup_failure = {});
+    // Asks what to do with unsaved block changes before they would be dropped: Save saves
+    // them as the Save command does; false when the player cancelled or the save did not
+    // happen, so that the command must not go on.
     bool Confirm_Discarding_Block_Changes();
     // True unless the open file changed on disk since it was loaded or saved and the user
     // does not want it overwritten.

@@ -352,7 +352,7 @@ TEST_F(Batch_Edit_Test, A_Name_The_Collection_List_Lacks_Is_Written_Only_When_As
 
     // Without the list, names go unchecked, which is said once for the open challenge.
     std::filesystem::remove(editor_.Lists_Folder() + "Blocks-Stadium.Lst");
-    services.Answers = {TMessage_Answer::Yes};
+    services.Answers = {TMessage_Answer::Discard};
     form_.ChallengeReload_Action->trigger();
     services.Boxes.clear();
     replace("StadiumRoadMainBar");
@@ -401,7 +401,7 @@ TEST_F(Batch_Edit_Test, The_Caption_Mark_Follows_Undo_Redo_And_Save)
     EXPECT_TRUE(marked());
 
     // Reload (after its question) starts a new history.
-    editor_.Services().Answers = {TMessage_Answer::Yes};
+    editor_.Services().Answers = {TMessage_Answer::Discard};
     form_.ChallengeReload_Action->trigger();
     EXPECT_FALSE(marked());
     EXPECT_FALSE(form_.EditUndo_Action->isEnabled());

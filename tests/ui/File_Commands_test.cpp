@@ -256,30 +256,45 @@ TEST_F(File_Commands_Test, A_System_Error_Shows_The_Application_Error_Box_And_Ch
     EXPECT_FALSE(fs::exists(unreachable));
 }
 
-TEST_F(File_Commands_Test, Unsaved_Block_Edits_Are_Not_Lost_Without_A_Yes)
+TEST_F(File_Commands_Test, Unsaved_Block_Edits_Are_Saved_Discarded_Or_Kept_As_Asked)
 {
     Edit_Block(42);
     EXPECT_TRUE(form_.isWindowModified());
 
-    form_.ChallengeReload_Action->trigger(); // answered No
+    form_.ChallengeReload_Action->trigger(); // answered Cancel
     EXPECT_EQ(X_Of_Block_1(), 42);
     EXPECT_FALSE(form_.close());
     editor_.Services().File_Names = {QString::fromStdString(path_)};
-    form_.ChallengeOpen_Action->trigger(); // answered No before the dialog
+    form_.ChallengeOpen_Action->trigger(); // answered Cancel before the dialog
     EXPECT_EQ(editor_.Services().File_Names.size(), 1u);
     ASSERT_EQ(editor_.Services().Boxes.size(), 3u);
     for (const auto& box : editor_.Services().Boxes) {
         EXPECT_EQ(box.Kind, TMessage_Kind::Confirmation);
-        EXPECT_EQ(box.Buttons, TMessage_Buttons::Yes_No);
+        EXPECT_EQ(box.Buttons, TMessage_Buttons::Save_Discard_Cancel);
+        EXPECT_EQ(box.Text, "The block changes made to \"Fixture.Challenge.Gbx\" are not saved. "
+                            "Do you want to save them? If you discard them, they are lost.");
     }
 
-    editor_.Services().Answers = {TMessage_Answer::Yes};
+    // Save saves as the Save command does; a save that does not happen keeps the window as it
+    // is. Here the file changed on disk, and overwriting it is answered No, then Yes.
+    fs::last_write_time(path_, fs::last_write_time(path_) + std::chrono::seconds(5));
+    editor_.Services().Answers = {TMessage_Answer::Save, TMessage_Answer::No};
     form_.ChallengeReload_Action->trigger();
-    EXPECT_EQ(X_Of_Block_1(), 11);
+    EXPECT_TRUE(form_.Is_Modified());
+    editor_.Services().Answers = {TMessage_Answer::Save, TMessage_Answer::Yes};
+    form_.ChallengeReload_Action->trigger();
+    EXPECT_FALSE(form_.Is_Modified());
+    EXPECT_EQ(X_Of_Block_1(), 42);
+    EXPECT_EQ(test::Saved_Blocks(path_, form_.Expanded_Image(), form_.Memory_Mask)[1].Block.X, 42);
+
+    Edit_Block(43);
+    editor_.Services().Answers = {TMessage_Answer::Discard};
+    form_.ChallengeReload_Action->trigger();
+    EXPECT_EQ(X_Of_Block_1(), 42);
     EXPECT_FALSE(form_.isWindowModified());
     // The block the player was at shows again, as the file holds it.
     EXPECT_FALSE(form_.Block_Panel->isHidden());
-    EXPECT_EQ(form_.Block_X_SpinEdit->value(), 11);
+    EXPECT_EQ(form_.Block_X_SpinEdit->value(), 42);
 }
 
 TEST_F(File_Commands_Test, Reading_Unchecked_Forgets_The_Old_List)
