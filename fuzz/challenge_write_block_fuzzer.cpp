@@ -25,11 +25,11 @@ void Put_Le32(TPlain_Bytes& bytes, std::size_t offset, std::uint32_t value)
     }
 }
 
-// The eight bytes over those at `offset`: a new rotation above the highest becomes the highest,
-// one equal to the stored byte stays as it is.
-void Put_Field_Bytes(TPlain_Bytes& bytes, std::size_t offset, const TBlock_Field_Bytes& fields)
+// The eight bytes at `offset`: a new rotation above the highest becomes the highest, one equal
+// to the block's stored rotation stays as it is.
+void Put_Field_Bytes(TPlain_Bytes& bytes, std::size_t offset, const TBlock_Field_Bytes& fields,
+                     std::uint8_t stored_rotation)
 {
-    const std::uint8_t stored_rotation = bytes[offset];
     std::copy(fields.begin(), fields.end(), bytes.begin() + static_cast<std::ptrdiff_t>(offset));
     if (fields[0] != stored_rotation) {
         bytes[offset] = std::min(fields[0], Block_Rotation_Max);
@@ -52,7 +52,7 @@ std::optional<TPlain_Bytes> Expected_Image(const TPlain_Bytes& old,
             referenced < list.String_Table.size() ? std::string_view(list.String_Table[referenced])
                                                   : std::string_view();
         if (current == name) {
-            Put_Field_Bytes(expected, record + 4, fields);
+            Put_Field_Bytes(expected, record + 4, fields, old[record + 4]);
             return expected;
         }
         const std::size_t last = std::min<std::size_t>(
@@ -66,7 +66,7 @@ std::optional<TPlain_Bytes> Expected_Image(const TPlain_Bytes& old,
         }
         expected[record] = static_cast<std::uint8_t>(found);
         expected[record + 1] = static_cast<std::uint8_t>(found >> 8);
-        Put_Field_Bytes(expected, record + 4, fields);
+        Put_Field_Bytes(expected, record + 4, fields, old[record + 4]);
         return expected;
     }
     const std::uint32_t old_length = Le32_At(old.data(), record + 4);
@@ -74,7 +74,7 @@ std::optional<TPlain_Bytes> Expected_Image(const TPlain_Bytes& old,
     expected.resize(record + 8 + name.size() + 8);
     Put_Le32(expected, record + 4, static_cast<std::uint32_t>(name.size()));
     std::copy(name.begin(), name.end(), expected.begin() + static_cast<std::ptrdiff_t>(record + 8));
-    Put_Field_Bytes(expected, record + 8 + name.size(), fields);
+    Put_Field_Bytes(expected, record + 8 + name.size(), fields, old[record + 8 + old_length]);
     expected.insert(expected.end(), old.begin() + static_cast<std::ptrdiff_t>(rest), old.end());
     const std::uint32_t change = static_cast<std::uint32_t>(name.size()) - old_length;
     for (const std::size_t field : {list.Size_Fields_Offset, list.Size_Fields_Offset + 4}) {
