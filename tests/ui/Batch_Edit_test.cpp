@@ -340,12 +340,12 @@ TEST_F(Batch_Edit_Test, A_Name_The_Collection_List_Lacks_Is_Written_Only_When_As
     replace("StadiumRoadMainFoo");
     EXPECT_EQ(to_again, "StadiumRoadMainFoo");
     EXPECT_EQ(form_.Expanded_Image(), loaded_);
-    ASSERT_EQ(services.Boxes.size(), 1u);
-    EXPECT_EQ(services.Boxes[0].Buttons, TMessage_Buttons::Yes_No_Default_No);
-    EXPECT_EQ(services.Boxes[0].Text,
-              "\"StadiumRoadMainFoo\" is not in Blocks-Stadium.Lst, the list of the block names "
-              "of the Stadium collection: the game cannot load a challenge with a block of that "
-              "name. Write it anyway?");
+    EXPECT_EQ(services.Boxes.back().Buttons, TMessage_Buttons::Yes_No_Default_No);
+    EXPECT_EQ(editor_.Take_Box_Texts(),
+              std::vector<QString>{"\"StadiumRoadMainFoo\" is not in Blocks-Stadium.Lst, the list "
+                                   "of the block names of the Stadium collection: the game "
+                                   "cannot load a challenge with a block of that name. Write it "
+                                   "anyway?"});
     services.Answers = {TMessage_Answer::Yes};
     replace("StadiumRoadMainFoo");
     EXPECT_EQ(Blocks()[1].Block.Name, "StadiumRoadMainFoo");
@@ -358,10 +358,9 @@ TEST_F(Batch_Edit_Test, A_Name_The_Collection_List_Lacks_Is_Written_Only_When_As
     replace("StadiumRoadMainBar");
     replace("StadiumRoadMainBaz");
     EXPECT_EQ(Blocks()[1].Block.Name, "StadiumRoadMainBaz");
-    ASSERT_EQ(services.Boxes.size(), 1u);
-    EXPECT_EQ(services.Boxes[0].Kind, TMessage_Kind::Warning);
-    EXPECT_TRUE(services.Boxes[0].Text.contains("Blocks-Stadium.Lst"))
-        << services.Boxes[0].Text.toStdString();
+    const std::vector<QString> told = editor_.Take_Box_Texts();
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_TRUE(told[0].contains("Blocks-Stadium.Lst")) << told[0].toStdString();
 }
 
 TEST_F(Batch_Edit_Test, The_Caption_Mark_Follows_Undo_Redo_And_Save)

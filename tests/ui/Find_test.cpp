@@ -131,16 +131,14 @@ TEST_F(Find_Test, Go_To_Block_Selects_It_Even_Where_The_Find_Hides_It)
     EXPECT_EQ(Selected(), (std::vector<std::uint32_t>{2}));
     EXPECT_EQ(form_.Selected_Block_Index, 2);
 
-    // The block gone to is where a range starts, not the line clicked before.
-    QTableView& list = *form_.List_Block_ListBox;
-    QTest::mouseClick(list.viewport(), Qt::LeftButton, Qt::NoModifier,
-                      list.visualRect(list.model()->index(7, 0)).center());
+    // The block gone to is where a range starts, not the line selected before.
+    editor_.Select(7);
     editor_.Services().Dialog_Answers = {[](QDialog& dialog) {
         dialog.findChild<QSpinBox*>("Go_To_Block_SpinEdit")->setValue(3);
         return true;
     }};
     form_.EditGoTo_Action->trigger();
-    QTest::keyClick(&list, Qt::Key_Down, Qt::ShiftModifier);
+    QTest::keyClick(form_.List_Block_ListBox, Qt::Key_Down, Qt::ShiftModifier);
     EXPECT_EQ(Selected(), (std::vector<std::uint32_t>{3, 4}));
 }
 
