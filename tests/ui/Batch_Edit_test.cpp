@@ -341,11 +341,8 @@ TEST_F(Batch_Edit_Test, A_Name_The_Collection_List_Lacks_Is_Written_Only_When_As
     EXPECT_EQ(to_again, "StadiumRoadMainFoo");
     EXPECT_EQ(form_.Expanded_Image(), loaded_);
     EXPECT_EQ(services.Boxes.back().Buttons, TMessage_Buttons::Yes_No_Default_No);
-    EXPECT_EQ(editor_.Take_Box_Texts(),
-              std::vector<QString>{"\"StadiumRoadMainFoo\" is not in Blocks-Stadium.Lst, the list "
-                                   "of the block names of the Stadium collection: the game "
-                                   "cannot load a challenge with a block of that name. Write it "
-                                   "anyway?"});
+    EXPECT_TRUE(editor_.Take_Box_Texts().at(0).startsWith(
+        "\"StadiumRoadMainFoo\" is not in Blocks-Stadium.Lst, the list of the block names"));
     services.Answers = {TMessage_Answer::Yes};
     replace("StadiumRoadMainFoo");
     EXPECT_EQ(Blocks()[1].Block.Name, "StadiumRoadMainFoo");

@@ -100,8 +100,7 @@ TEST_F(Player_Test, Typed_Names_Are_Written_As_Typed)
         // Escape closes the names offered, which would take the next click.
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
     }
-    // In place: unlocked, then the same; with the names offered, the first click on the
-    // button writes, once a name that the collection's list lacks is confirmed.
+    // In place: unlocked, then the same; with names offered, the button's first click writes.
     editor_.Services().Answers = {TMessage_Answer::Discard, TMessage_Answer::Ok,
                                   TMessage_Answer::Yes};
     editor_.Select(1);
