@@ -1,5 +1,6 @@
 #include "challenge/Challenge_Edit_Session.h"
 
+#include "challenge/Block_Records.h"
 #include "challenge/Gbx_Challenge_Read.h"
 #include "memory/Memory_Tools.h"
 
@@ -27,13 +28,6 @@ struct TByte_Changes {
     std::uint32_t Width = 0;
     std::vector<std::uint32_t> Offsets;
     std::vector<std::uint8_t> Differences;
-};
-
-// Stored bytes at `Offset` that became others of another length (a name rewritten in place).
-struct TSpan_Change {
-    std::uint32_t Offset = 0;
-    std::vector<std::uint8_t> Old;
-    std::vector<std::uint8_t> New;
 };
 
 using TBlock_Ranges = std::vector<std::pair<std::uint32_t, std::uint32_t>>;
@@ -117,6 +111,44 @@ void Replace_Span(TFlexible_Byte_Array& image, std::uint32_t offset,
     std::copy(to.begin(), to.end(), image.begin() + offset);
 }
 
+// Puts each span's new bytes (forward) or old bytes (back) in place of the others. The spans
+// stand in descending order of offset, each offset holding in the image before the step; with
+// more than one, the image is rebuilt in one pass rather than moved once per span.
+void Splice_Spans(TFlexible_Byte_Array& image, const std::vector<TSpan_Change>& spans,
+                  bool forward)
+{
+    if (spans.size() == 1) {
+        const TSpan_Change& span = spans.front();
+        Replace_Span(image, span.Offset, forward ? span.Old : span.New,
+                     forward ? span.New : span.Old);
+        return;
+    }
+    std::int64_t growth = 0;
+    for (const TSpan_Change& span : spans) {
+        growth += static_cast<std::int64_t>(span.New.size()) -
+                  static_cast<std::int64_t>(span.Old.size());
+    }
+    TFlexible_Byte_Array result;
+    result.reserve(static_cast<std::size_t>(static_cast<std::int64_t>(image.size()) +
+                                            (forward ? growth : -growth)));
+    // Taken back, a span stands where the spans below it moved it.
+    std::int64_t moved = 0;
+    std::size_t from = 0;
+    for (auto span = spans.rbegin(); span != spans.rend(); ++span) {
+        const std::vector<std::uint8_t>& out = forward ? span->Old : span->New;
+        const std::vector<std::uint8_t>& in = forward ? span->New : span->Old;
+        const auto at = static_cast<std::size_t>(span->Offset + (forward ? 0 : moved));
+        result.insert(result.end(), image.begin() + static_cast<std::ptrdiff_t>(from),
+                      image.begin() + static_cast<std::ptrdiff_t>(at));
+        result.insert(result.end(), in.begin(), in.end());
+        from = at + out.size();
+        moved += static_cast<std::int64_t>(span->New.size()) -
+                 static_cast<std::int64_t>(span->Old.size());
+    }
+    result.insert(result.end(), image.begin() + static_cast<std::ptrdiff_t>(from), image.end());
+    image.swap(result);
+}
+
 std::vector<std::uint8_t> Stored_Bytes(const TFlexible_Byte_Array& image, std::uint32_t offset,
                                        std::uint64_t count)
 {
@@ -176,6 +208,10 @@ struct TChallenge_Edit_Session::TStep {
     std::vector<TSpan_Change> Spans;
     // The step changes what the walk reads (names, lengths or how records are read).
     bool Walk_After = false;
+    // Its blocks are records it adds (which exist once it is made) or removes (which exist
+    // once it is taken back), rather than blocks it changes.
+    enum class TBlocks { Changed, Added, Removed };
+    TBlocks Blocks_Are = TBlocks::Changed;
 };
 
 TChallenge_Edit_Session::TChallenge_Edit_Session(TFlexible_Byte_Array image,
@@ -526,6 +562,191 @@ TEdit_Result TChallenge_Edit_Session::Replace_Name(const TBlock_Selection& selec
     return {TEdit_Status::Done, in_place_blocks.size() + referring_blocks.size(), 0};
 }
 
+TEdit_Result TChallenge_Edit_Session::Structure_Refusal()
+{
+    if (!list_.Complete || list_.Block_Count_Offset == 0 || list_.Size_Fields_Offset == 0 ||
+        !Bytes_Available(image_, list_.Size_Fields_Offset, Size_Fields_Bytes)) {
+        return {TEdit_Status::List_Not_Walked, list_.Block_Offsets.size(), 0};
+    }
+    if (!block_number_chunks_) {
+        block_number_chunks_ = Has_Block_Number_Chunks(image_, list_, mask_);
+    }
+    if (*block_number_chunks_) {
+        return {TEdit_Status::Block_Number_Chunks, 0, 0};
+    }
+    return {TEdit_Status::Done, 0, 0};
+}
+
+void TChallenge_Edit_Session::Add_Count_And_Size_Changes(TStep& step, std::int64_t added_blocks,
+                                                         std::int64_t added_bytes) const
+{
+    const auto changed_value = [this](std::uint32_t offset, std::int64_t added) {
+        const std::uint32_t old_value = Read_DWord(image_, offset, false, mask_);
+        const auto new_value = static_cast<std::uint32_t>(old_value + added);
+        return old_value ^ new_value;
+    };
+    const auto differences = [](std::uint32_t difference, std::vector<std::uint8_t>& out) {
+        for (int i = 0; i < 4; ++i) {
+            out.push_back(static_cast<std::uint8_t>(difference >> (8 * i)));
+        }
+    };
+    TByte_Changes count{4, {list_.Block_Count_Offset}, {}};
+    differences(changed_value(list_.Block_Count_Offset, added_blocks), count.Differences);
+    TByte_Changes sizes{Size_Fields_Bytes, {list_.Size_Fields_Offset}, {}};
+    differences(changed_value(list_.Size_Fields_Offset, added_bytes), sizes.Differences);
+    differences(changed_value(list_.Size_Fields_Offset + 4, added_bytes), sizes.Differences);
+    step.Byte_Changes.push_back(std::move(count));
+    step.Byte_Changes.push_back(std::move(sizes));
+}
+
+TEdit_Result TChallenge_Edit_Session::Append_Blocks(const char* action,
+                                                    std::vector<TNew_Block> blocks, int dx,
+                                                    int dz, int dy, bool allow_outside_challenge,
+                                                    bool without_skin, std::uint16_t name_flags)
+{
+    const std::array<int, 3> offsets = {dx, dz, dy};
+    const std::array<std::uint32_t, 3> size = !allow_outside_challenge && list_.Challenge_Size
+                                                  ? *list_.Challenge_Size
+                                                  : std::array<std::uint32_t, 3>{256, 256, 256};
+    std::optional<std::size_t> first_outside;
+    for (std::size_t i = 0; i < blocks.size(); ++i) {
+        TBlock_Field_Bytes& bytes = blocks[i].Bytes;
+        const std::uint32_t flags = Little_Endian_Value(bytes.data() + Variations_Field);
+        if (flags == Uncounted_Record_Flags) {
+            return {TEdit_Status::Uncounted_Record, i, 0};
+        }
+        if ((flags & Author_Record_Flag) != 0) {
+            if (!without_skin) {
+                return {TEdit_Status::Carries_Skin, i, 0};
+            }
+            bytes[Variations_Field + 1] &= static_cast<std::uint8_t>(~(Author_Record_Flag >> 8));
+            bytes[Variations_Field + 2] &= static_cast<std::uint8_t>(~(Waypoint_Flag >> 16));
+        }
+        for (std::uint32_t axis = 0; axis < 3; ++axis) {
+            const int moved = bytes[Position_Field + axis] + offsets[axis];
+            if (moved < 0 || moved > 255) {
+                return {TEdit_Status::Position_Out_Of_Range, i, 0};
+            }
+            if (!first_outside && static_cast<std::uint32_t>(moved) >= size[axis]) {
+                first_outside = i;
+            }
+            bytes[Position_Field + axis] = static_cast<std::uint8_t>(moved);
+        }
+    }
+    if (first_outside) {
+        return {TEdit_Status::Outside_Challenge, *first_outside, 0};
+    }
+    if (blocks.empty()) {
+        return {TEdit_Status::Unchanged, 0, 0};
+    }
+    std::vector<std::uint8_t> records;
+    const TEdit_Result made = Make_Reference_Records(list_, blocks, name_flags, mask_, records);
+    if (made.Status != TEdit_Status::Done) {
+        return made;
+    }
+    if (image_.size() + records.size() > Longest_Image) {
+        return {TEdit_Status::Image_Too_Large, 0, 0};
+    }
+    const auto first = static_cast<std::uint32_t>(list_.Block_Offsets.size());
+    TStep step;
+    step.Text = blocks.size() == 1
+                    ? std::string(action) + " block " + std::to_string(first)
+                    : std::string(action) + " " + std::to_string(blocks.size()) + " blocks";
+    step.Blocks = {{first, first + static_cast<std::uint32_t>(blocks.size()) - 1}};
+    step.Blocks_Are = TStep::TBlocks::Added;
+    Add_Count_And_Size_Changes(step, static_cast<std::int64_t>(blocks.size()),
+                               static_cast<std::int64_t>(records.size()));
+    step.Spans.push_back({list_.Block_List_End, {}, std::move(records)});
+    step.Walk_After = true;
+    Make_Structure_Step(std::move(step));
+    return {TEdit_Status::Done, blocks.size(), 0};
+}
+
+TEdit_Result TChallenge_Edit_Session::Duplicate(const TBlock_Selection& selection, int dx, int dz,
+                                                int dy, bool allow_outside_challenge,
+                                                bool without_skin)
+{
+    const TEdit_Result refusal = Structure_Refusal();
+    if (refusal.Status != TEdit_Status::Done) {
+        return refusal;
+    }
+    std::vector<TNew_Block> blocks;
+    blocks.reserve(selection.size());
+    for (const std::uint32_t number : selection) {
+        const auto block = Challenge_Read_Block_View(image_, list_, number, mask_);
+        if (!block) {
+            return {TEdit_Status::Block_Not_Walked, number, 0};
+        }
+        blocks.push_back({std::string(block->Name), Field_Bytes_Of(*block)});
+    }
+    TEdit_Result result = Append_Blocks("Duplicate", std::move(blocks), dx, dz, dy,
+                                        allow_outside_challenge, without_skin, Name_Flags());
+    if (result.Status != TEdit_Status::Done && result.Status != TEdit_Status::Unchanged) {
+        result.Block = selection[result.Block]; // the refusing block by its own number
+    }
+    return result;
+}
+
+TEdit_Result TChallenge_Edit_Session::Paste(const std::vector<TNew_Block>& blocks, int dx, int dz,
+                                            int dy, bool allow_outside_challenge,
+                                            bool without_skin)
+{
+    const TEdit_Result refusal = Structure_Refusal();
+    if (refusal.Status != TEdit_Status::Done) {
+        return refusal;
+    }
+    return Append_Blocks("Paste", blocks, dx, dz, dy, allow_outside_challenge, without_skin,
+                         Name_Flags());
+}
+
+TEdit_Result TChallenge_Edit_Session::Delete(const TBlock_Selection& selection)
+{
+    const TEdit_Result refusal = Structure_Refusal();
+    if (refusal.Status != TEdit_Status::Done) {
+        return refusal;
+    }
+    if (selection.empty()) {
+        return {TEdit_Status::Unchanged, 0, 0};
+    }
+    TStep step;
+    const TEdit_Result planned = Plan_Deletion(image_, list_, selection, mask_, step.Spans);
+    if (planned.Status != TEdit_Status::Done) {
+        return planned;
+    }
+    std::int64_t added_bytes = 0;
+    for (const TSpan_Change& span : step.Spans) {
+        added_bytes += static_cast<std::int64_t>(span.New.size()) -
+                       static_cast<std::int64_t>(span.Old.size());
+    }
+    step.Text = Blocks_Text("Delete", selection);
+    step.Blocks = Ranges_Of(selection);
+    step.Blocks_Are = TStep::TBlocks::Removed;
+    Add_Count_And_Size_Changes(step, -static_cast<std::int64_t>(selection.size()), added_bytes);
+    step.Walk_After = true;
+    Make_Structure_Step(std::move(step));
+    return {TEdit_Status::Done, selection.size(), 0};
+}
+
+void TChallenge_Edit_Session::Make_Structure_Step(TStep step)
+{
+    for (const TByte_Changes& changes : step.Byte_Changes) {
+        Xor_Changes(image_, changes);
+    }
+    Splice_Spans(image_, step.Spans, true);
+    Finish_Step(std::move(step)); // walks the changed list
+}
+
+std::uint16_t TChallenge_Edit_Session::Name_Flags() const
+{
+    // A lookback string's usual flags, for a list without a block to take them from.
+    constexpr std::uint16_t Usual_Name_Flags = 0x4000;
+    if (list_.Block_Offsets.empty()) {
+        return Usual_Name_Flags;
+    }
+    std::uint32_t first = list_.Block_Offsets.front();
+    return static_cast<std::uint16_t>(Read_DWord(image_, first, false, mask_) >> 16);
+}
+
 bool TChallenge_Edit_Session::Can_Undo() const
 {
     return done_ > 0;
@@ -574,6 +795,12 @@ TBlock_Selection TChallenge_Edit_Session::Last_Step_Blocks() const
     if (!last_step_) {
         return blocks;
     }
+    // Whether the last step was made (or made again) rather than taken back.
+    const bool made = *last_step_ < done_;
+    const TStep::TBlocks kind = history_[*last_step_].Blocks_Are;
+    if ((kind == TStep::TBlocks::Added && !made) || (kind == TStep::TBlocks::Removed && made)) {
+        return blocks;
+    }
     for (const auto& [first, last] : history_[*last_step_].Blocks) {
         for (std::uint32_t block = first; block <= last; ++block) {
             blocks.push_back(block);
@@ -601,12 +828,12 @@ void TChallenge_Edit_Session::Apply(const TStep& step, bool forward)
         for (const TByte_Changes& changes : step.Byte_Changes) {
             Xor_Changes(image_, changes);
         }
-        for (const TSpan_Change& span : step.Spans) {
-            Replace_Span(image_, span.Offset, span.Old, span.New);
+        if (!step.Spans.empty()) {
+            Splice_Spans(image_, step.Spans, true);
         }
     } else {
-        for (auto span = step.Spans.rbegin(); span != step.Spans.rend(); ++span) {
-            Replace_Span(image_, span->Offset, span->New, span->Old);
+        if (!step.Spans.empty()) {
+            Splice_Spans(image_, step.Spans, false);
         }
         for (const TByte_Changes& changes : step.Byte_Changes) {
             Xor_Changes(image_, changes);

@@ -39,6 +39,21 @@ enum class TEdit_Status {
     Shared_In_Place_Name,
     Nothing_To_Undo,
     Nothing_To_Redo,
+    // Adding or removing records needs the whole block list, which the walk did not read.
+    List_Not_Walked,
+    // The body holds chunks of a game extension that point at blocks by their number.
+    Block_Number_Chunks,
+    // A record that the game does not count as a block (its four variations all 255).
+    Uncounted_Record,
+    // A block that carries an author record (a skin): a copy may not repeat it (a copy without
+    // it is allowed when asked for).
+    Carries_Skin,
+    // An author record that brings a string or a node of its own, which later records may
+    // refer to by number.
+    Brings_Skin,
+    // A name written in place that later records refer to, or after which other names are
+    // defined: removing it would renumber them.
+    Name_Needed_Later,
 };
 
 // What a write did, or the first block that refused it and why.
@@ -54,6 +69,13 @@ struct TEdit_Result {
 struct TBlock_Settings {
     std::optional<std::uint8_t> Rotation;
     std::array<std::optional<std::uint8_t>, 4> Variations;
+};
+
+// A block to add at the end of the list: the text of its name, which must be one that the
+// challenge defines, and its eight bytes.
+struct TNew_Block {
+    std::string Name;
+    TBlock_Field_Bytes Bytes{};
 };
 
 // One open challenge: its expanded image, the walk of it, what has been saved and the history
@@ -98,6 +120,21 @@ public:
     TEdit_Result Replace_Name(const TBlock_Selection& selection, const std::string& from,
                               const std::string& to);
 
+    // Appends a copy of each selected block at the end of the list, moved by the offsets (the
+    // bounds rules of Move): its name by reference to the lowest entry of that name, its
+    // eight bytes. A block with an author record is copied without it (its flags cleared) when
+    // `without_skin`, else refused; a record that the game does not count is refused. The
+    // copies are the step's blocks.
+    TEdit_Result Duplicate(const TBlock_Selection& selection, int dx, int dz, int dy,
+                           bool allow_outside_challenge, bool without_skin);
+    // Appends new blocks, moved by the offsets, named by reference to the names this challenge
+    // defines (Name_Not_Defined, the block being the number in `blocks`, for one it lacks);
+    // the author-record rules of Duplicate apply to their variations.
+    TEdit_Result Paste(const std::vector<TNew_Block>& blocks, int dx, int dz, int dy,
+                       bool allow_outside_challenge, bool without_skin);
+    // Removes the selected records, as Plan_Deletion allows.
+    TEdit_Result Delete(const TBlock_Selection& selection);
+
     bool Can_Undo() const;
     bool Can_Redo() const;
     // What the step that Undo (Redo) would take back (make again) did, such as "Move 12 blocks".
@@ -117,6 +154,22 @@ private:
     void Apply(const TStep& step, bool forward);
     void Finish_Step(TStep step);
     void Walk_Again();
+    // Why the list cannot take added or removed records, or Done.
+    TEdit_Result Structure_Refusal();
+    // Appends `blocks` as records at the end of the list: one step.
+    TEdit_Result Append_Blocks(const char* action, std::vector<TNew_Block> blocks, int dx,
+                               int dz, int dy, bool allow_outside_challenge, bool without_skin,
+                               std::uint16_t name_flags);
+    // Makes a step of added or removed records (its count and size changes, then its spans)
+    // and keeps it.
+    void Make_Structure_Step(TStep step);
+    // The high 16 bits of a name reference: those of the list's first block, all blocks'
+    // names being written alike.
+    std::uint16_t Name_Flags() const;
+    // Adds the change of the block count and of the body size fields to a step whose spans
+    // add `added_blocks` records and `added_bytes` bytes (negative: remove).
+    void Add_Count_And_Size_Changes(TStep& step, std::int64_t added_blocks,
+                                    std::int64_t added_bytes) const;
 
     TFlexible_Byte_Array image_;
     const TMemory_Mask& mask_;
@@ -129,6 +182,9 @@ private:
     std::optional<std::size_t> saved_at_ = 0;
     // Index into history_ of the last step applied or taken back.
     std::optional<std::size_t> last_step_;
+    // Whether the body holds chunks that point at blocks by number, once looked for: no edit
+    // adds or removes them.
+    std::optional<bool> block_number_chunks_;
 };
 
 } // namespace plotvane

@@ -497,9 +497,11 @@ bool Read_Block_View(const TFlexible_Byte_Array& image,
 bool Walk_Blocks(TImage_Cursor& cursor, TTMF_Challenge_Block_Address_List& list)
 {
     std::uint32_t block_count = 0;
+    const std::uint32_t count_offset = cursor.Position();
     if (!cursor.Read_Value(block_count)) {
         return false;
     }
+    list.Block_Count_Offset = count_offset;
     // A hostile count must not size the arrays beyond what the image can hold.
     const std::uint32_t room = cursor.Remaining() / Smallest_Block_Record;
     list.Block_Offsets.reserve(std::min(block_count, room));
@@ -513,6 +515,7 @@ bool Walk_Blocks(TImage_Cursor& cursor, TTMF_Challenge_Block_Address_List& list)
         }
         counted_blocks += counted ? 1 : 0;
     }
+    list.Block_List_End = cursor.Position();
     return true;
 }
 

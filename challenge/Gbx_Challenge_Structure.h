@@ -30,6 +30,11 @@ struct TTMF_Challenge_Block_Address_List {
     std::vector<std::uint32_t> Last_String_Indexes;
     // Per block record: its offset, where its name begins.
     std::vector<std::uint32_t> Block_Offsets;
+    // Offset of the block count that leads the list; 0 when the walk did not reach it.
+    std::uint32_t Block_Count_Offset = 0;
+    // Where the list ends, after its last record (and that record's author record); 0 unless
+    // the walk is Complete.
+    std::uint32_t Block_List_End = 0;
     // False when the image ended before the walk did: the two per-block arrays then hold only
     // the blocks walked in whole, and String_Table every text read in whole.
     bool Complete = false;

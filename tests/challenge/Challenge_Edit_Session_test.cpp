@@ -5,9 +5,12 @@
 #include "gbx/Gbx_Memory_Tools.h"
 #include "tests/support/Challenge_Builder.h"
 #include "tests/support/Corpus.h"
+#include "tests/support/Gbx_Test_Files.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <functional>
 #include <numeric>
 #include <string>
@@ -173,6 +176,132 @@ TEST(Challenge_Edit_Session, Campaign_Edits_Round_Trip_Through_A_Packed_Body)
 // Fixture blocks: 0 StadiumRoadMain (in place, entry 6), 1 refers to it, 2 StadiumCircuitBase
 // (in place, 7), 3 refers to it, 4 StadiumRoadMain again (in place, 9), 5 refers to 9, 6
 // StadiumPlatform (in place, 10), 7 refers to entry 3. X is 10 + the block number.
+// Every real challenge (but one made with a game extension whose chunks point at blocks by
+// number): a copy of each block the game counts, one level up, appended; packed and
+// expanded by liblzo2, the file lists the old blocks as they were and the copies after them,
+// named by reference and without author records; deleting the copies gives back the image byte
+// for byte, and undo takes each step back.
+TEST(Challenge_Edit_Session, Copies_Appended_Then_Deleted_Give_Back_Every_Real_Challenge)
+{
+    PLOTVANE_REQUIRE_CORPUS_FILE(probe, "campaign/Alpine-SnowA5.Challenge.Gbx");
+    std::vector<std::string> maps = {"E02-Endurance", "SpeedNotice"};
+    for (const char* campaign : {"Alpine-SnowA5", "Bay-BayA5", "Coast-CoastA5", "Island-IslandA2",
+                                 "Rally-RallyA3", "Speed-DesertA5", "Stadium-A01-Race",
+                                 "Stadium-B13-Obstacle", "Stadium-C08-Obstacle",
+                                 "Stadium-D07-Race"}) {
+        maps.push_back(std::string("campaign/") + campaign);
+    }
+    for (const std::string& map : maps) {
+        SCOPED_TRACE(map);
+        TFlexible_Byte_Array original;
+        ASSERT_EQ(Gbx_Load_File(test::Corpus_File(map + ".Challenge.Gbx"), original, Mask), 0U);
+        TChallenge_Edit_Session session(original, Mask);
+        const std::vector<test::TFile_Block> before = Blocks_Of(session);
+        TBlock_Selection counted;
+        for (std::uint32_t i = 0; i < before.size(); ++i) {
+            if (before[i].Block.Variations != std::array<std::uint8_t, 4>{255, 255, 255, 255}) {
+                counted.push_back(i);
+            }
+        }
+        if (map == "SpeedNotice") {
+            // Made with a game extension whose chunks point at blocks by number.
+            EXPECT_EQ(session.Duplicate(counted, 0, 1, 0, true, true).Status,
+                      TEdit_Status::Block_Number_Chunks);
+            continue;
+        }
+        ASSERT_EQ(session.Duplicate(counted, 0, 1, 0, true, true).Status, TEdit_Status::Done);
+        const TFlexible_Byte_Array duplicated = session.Image();
+
+        TFlexible_Byte_Array packed;
+        ASSERT_EQ(Gbx_Compress(duplicated, packed, 0, Mask), 0U);
+        const std::vector<test::TFile_Block> after = test::Image_Blocks(
+            test::Masked(test::Lzo_Expanded_Image(test::Unmasked(packed, Mask)), Mask), Mask);
+        ASSERT_EQ(after.size(), before.size() + counted.size());
+        for (std::size_t i = 0; i < after.size(); ++i) {
+            const bool copy = i >= before.size();
+            TChallenge_Block expected = before[copy ? counted[i - before.size()] : i].Block;
+            if (copy) {
+                expected.Z = static_cast<std::uint8_t>(expected.Z + 1);
+                expected.Variations[1] &= 0x7F; // no author record
+                expected.Variations[2] &= 0xEF;
+            }
+            ASSERT_EQ(after[i].Block.Name, expected.Name) << i;
+            ASSERT_EQ(Field_Bytes_Of(after[i].Block), Field_Bytes_Of(expected)) << i;
+            ASSERT_TRUE(!copy || !after[i].Block.Name_In_Place) << i;
+        }
+        TBlock_Selection copies(counted.size());
+        std::iota(copies.begin(), copies.end(), static_cast<std::uint32_t>(before.size()));
+        EXPECT_EQ(session.Last_Step_Blocks(), copies);
+        ASSERT_EQ(session.Delete(copies).Status, TEdit_Status::Done);
+        EXPECT_EQ(session.Image(), original);
+        ASSERT_EQ(session.Undo().Status, TEdit_Status::Done);
+        EXPECT_EQ(session.Image(), duplicated);
+        ASSERT_EQ(session.Undo().Status, TEdit_Status::Done);
+        EXPECT_EQ(session.Image(), original);
+        EXPECT_TRUE(session.Last_Step_Blocks().empty()); // the copies are gone
+    }
+}
+
+// The builder's fixture: StadiumRoadMain written in place by blocks 0 (entry 6) and 4 (entry 9)
+// and referred to by 1 and 5, StadiumCircuitBase in place by 2 (entry 7, its author record
+// writing Nadeo in place, entry 8) and referred to by 3, StadiumPlatform in place by 6 (entry
+// 10), and 7 referring to Stadium, an entry before the blocks. A record goes only when every
+// other keeps its name.
+TEST(Challenge_Edit_Session, Deletes_Records_Only_When_Every_Other_Keeps_Its_Name)
+{
+    struct TCase {
+        const char* What;
+        TBlock_Selection Blocks;
+        TEdit_Status Status;
+        std::size_t Block;
+    };
+    const std::vector<TCase> cases = {
+        {"a reference", {7}, TEdit_Status::Done, 1},
+        {"the last name defined", {6}, TEdit_Status::Done, 1},
+        {"a name in place that the next reference to it takes", {0}, TEdit_Status::Done, 1},
+        {"a name in place, its references and the name after it", {4, 5, 6}, TEdit_Status::Done,
+         3},
+        {"a name in place defined before another, nothing to take it",
+         {4, 5},
+         TEdit_Status::Name_Needed_Later,
+         4},
+        {"an author record that writes its author in place", {2}, TEdit_Status::Brings_Skin, 2},
+    };
+    const TFlexible_Byte_Array original =
+        test::Build_Challenge(test::Fixture_Challenge(), Mask).Image;
+    const std::vector<test::TFile_Block> before = test::Image_Blocks(original, Mask);
+    for (const TCase& test_case : cases) {
+        SCOPED_TRACE(test_case.What);
+        TChallenge_Edit_Session session(original, Mask);
+        const TEdit_Result result = session.Delete(test_case.Blocks);
+        ASSERT_EQ(result.Status, test_case.Status);
+        EXPECT_EQ(result.Block, test_case.Block);
+        if (result.Status != TEdit_Status::Done) {
+            EXPECT_EQ(session.Image(), original);
+            EXPECT_FALSE(session.Can_Undo());
+            continue;
+        }
+        // The count and the size fields follow: the list reads whole and the image packs.
+        std::vector<test::TFile_Block> expected;
+        for (std::uint32_t i = 0; i < before.size(); ++i) {
+            if (!std::binary_search(test_case.Blocks.begin(), test_case.Blocks.end(), i)) {
+                expected.push_back(before[i]);
+            }
+        }
+        const std::vector<test::TFile_Block> after = Blocks_Of(session);
+        ASSERT_EQ(after.size(), expected.size());
+        for (std::size_t i = 0; i < after.size(); ++i) {
+            EXPECT_EQ(after[i].Block.Name, expected[i].Block.Name) << i;
+            EXPECT_EQ(Field_Bytes_Of(after[i].Block), Field_Bytes_Of(expected[i].Block)) << i;
+        }
+        TFlexible_Byte_Array packed;
+        EXPECT_EQ(Gbx_Compress(session.Image(), packed, 0, Mask), 0U);
+        ASSERT_EQ(session.Undo().Status, TEdit_Status::Done);
+        EXPECT_EQ(session.Image(), original);
+        EXPECT_EQ(session.Last_Step_Blocks(), test_case.Blocks);
+    }
+}
+
 TEST(Challenge_Edit_Session, Refusals_Name_The_First_Refusing_Block_And_Write_Nothing)
 {
     struct TCase {
@@ -212,6 +341,17 @@ TEST(Challenge_Edit_Session, Refusals_Name_The_First_Refusing_Block_And_Write_No
              return s.Write_Block(1, "Nowhere", {0, 0, 0, 0, 0, 0, 0, 0});
          },
          TEdit_Status::Name_Not_Defined, 1, 0},
+        {"a copy of a block with an author record, not asked to go without it",
+         [](TChallenge_Edit_Session& s) { return s.Duplicate({1, 2}, 0, 1, 0, false, false); },
+         TEdit_Status::Carries_Skin, 2, 0},
+        {"a copy outside the challenge",
+         [](TChallenge_Edit_Session& s) { return s.Duplicate({3, 4}, 0, 30, 0, false, false); },
+         TEdit_Status::Outside_Challenge, 3, 0},
+        {"a pasted name that the challenge lacks",
+         [](TChallenge_Edit_Session& s) {
+             return s.Paste({{"StadiumPlatform", {}}, {"Nowhere", {}}}, 0, 0, 0, false, false);
+         },
+         TEdit_Status::Name_Not_Defined, 1, 0},
     };
     const TFlexible_Byte_Array original =
         test::Build_Challenge(test::Fixture_Challenge(), Mask).Image;
@@ -226,6 +366,16 @@ TEST(Challenge_Edit_Session, Refusals_Name_The_First_Refusing_Block_And_Write_No
         EXPECT_FALSE(session.Can_Undo());
         EXPECT_FALSE(session.Is_Modified());
     }
+    // Chunks of a game extension that point at blocks by number: blocks move, but none is added
+    // or removed.
+    test::TChallenge_Description extended = test::Fixture_Challenge();
+    extended.Tail = {0x00, 0x10, 0x00, 0x3F, 'P', 'I', 'K', 'S', 0, 0, 0, 0,
+                     0x01, 0xDE, 0xCA, 0xFA};
+    TChallenge_Edit_Session session(test::Build_Challenge(extended, Mask).Image, Mask);
+    EXPECT_EQ(session.Delete({7}).Status, TEdit_Status::Block_Number_Chunks);
+    EXPECT_EQ(session.Duplicate({7}, 0, 0, 0, false, false).Status,
+              TEdit_Status::Block_Number_Chunks);
+    EXPECT_EQ(session.Move({7}, 0, 1, 0, false).Status, TEdit_Status::Done);
 }
 
 // Replace renames a name in place only with every block that refers to it, and points each

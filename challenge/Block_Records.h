@@ -1,0 +1,67 @@
+#pragma once
+
+#include "challenge/Challenge_Edit_Session.h"
+#include "challenge/Gbx_Challenge_Structure.h"
+#include "challenge/Gbx_Challenge_Write.h"
+#include "memory/Base_Structure.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace plotvane {
+
+// The four variation bytes, read as the game reads them (one little-endian value): this flag
+// says that an author record follows the block, this one beside it that the record ends with a
+// waypoint node reference, and this value marks a record that the game does not count.
+constexpr std::uint32_t Author_Record_Flag = 1U << 15;
+constexpr std::uint32_t Waypoint_Flag = 1U << 20;
+constexpr std::uint32_t Uncounted_Record_Flags = 0xFFFFFFFF;
+
+// Stored bytes at `Offset` that become others, of any length (a record added or removed, a
+// name rewritten in place).
+struct TSpan_Change {
+    std::uint32_t Offset = 0;
+    std::vector<std::uint8_t> Old;
+    std::vector<std::uint8_t> New;
+};
+
+// True when the body, after the block list, holds chunks of a game extension that point at
+// blocks by their number (ids 0x3F001000 to 0x3F001003, each followed by the skippable-chunk
+// mark "PIKS"): adding or removing records would make them point at other blocks.
+bool Has_Block_Number_Chunks(const TFlexible_Byte_Array& image,
+                             const TTMF_Challenge_Block_Address_List& list,
+                             const TMemory_Mask& mask);
+
+// Where record `index` of a complete walk ends: at the next record, or at the end of the list.
+std::uint32_t Record_End(const TTMF_Challenge_Block_Address_List& list, std::size_t index);
+
+// The lowest String_Table entry whose text is `name`, among those the file defines up to the
+// end of the block list (and that a reference can name); 0 when there is none.
+std::uint32_t Lowest_Entry_Named(const TTMF_Challenge_Block_Address_List& list,
+                                 std::string_view name);
+
+// New records for the end of the list, stored (masked): each names its block's name by
+// reference to Lowest_Entry_Named, with `name_flags` as the high 16 bits of the value, then its
+// eight bytes. Refuses with Name_Not_Defined, the block being the number in `blocks`, when a
+// name is not defined.
+TEdit_Result Make_Reference_Records(const TTMF_Challenge_Block_Address_List& list,
+                                    const std::vector<TNew_Block>& blocks,
+                                    std::uint16_t name_flags, const TMemory_Mask& mask,
+                                    std::vector<std::uint8_t>& records);
+
+// What removing the selected records changes, the highest offset first, and how many of them
+// the game counts; or the first record that refuses. A record is refused when the game does not
+// count it, when its author record brings a string or a node of its own (later records may
+// refer to them by number), or when it writes its name in place and removing it would renumber
+// the names: allowed only when no later record refers to that name and no name is defined
+// after it, or when the next record that refers to it can take the text in place, no other
+// name being defined between the two.
+TEdit_Result Plan_Deletion(const TFlexible_Byte_Array& image,
+                           const TTMF_Challenge_Block_Address_List& list,
+                           const TBlock_Selection& selection, const TMemory_Mask& mask,
+                           std::vector<TSpan_Change>& spans);
+
+} // namespace plotvane
