@@ -90,9 +90,84 @@ QString Edit_Refusal_Text(const TEdit_Result& result, const QString& from, const
     case TEdit_Status::Unchanged:
     case TEdit_Status::Nothing_To_Undo:
     case TEdit_Status::Nothing_To_Redo:
+    // Only adding or removing records refuses so: see Record_Refusal_Text.
+    case TEdit_Status::List_Not_Walked:
+    case TEdit_Status::Block_Number_Chunks:
+    case TEdit_Status::Uncounted_Record:
+    case TEdit_Status::Carries_Skin:
+    case TEdit_Status::Brings_Skin:
+    case TEdit_Status::Name_Needed_Later:
         break;
     }
     return QStringLiteral("Nothing was changed.");
+}
+
+QString Record_Refusal_Text(const TEdit_Result& result, TRecord_Command command,
+                            const QString& block)
+{
+    const QString done = command == TRecord_Command::Duplicate ? QStringLiteral("duplicated")
+                         : command == TRecord_Command::Paste   ? QStringLiteral("pasted")
+                                                               : QStringLiteral("deleted");
+    // A pasted block is left out by copying the blocks again without it.
+    const QString leave_out = command == TRecord_Command::Paste
+                                  ? QStringLiteral("copy the blocks again without it")
+                                  : QStringLiteral("leave that block out of the selection");
+    const auto capitalised = [](QString text) {
+        text[0] = text[0].toUpper();
+        return text;
+    };
+    switch (result.Status) {
+    case TEdit_Status::List_Not_Walked:
+        return QStringLiteral("The block list could not be read to its end, so blocks cannot be "
+                              "added or removed: nothing was %1. Move, Set, Rotate and Replace "
+                              "name still work on the blocks listed.")
+            .arg(done);
+    case TEdit_Status::Block_Number_Chunks:
+        return QStringLiteral("This challenge holds data of a game extension that points at "
+                              "blocks by their number: adding or removing blocks would make it "
+                              "point at others, so nothing was %1. Blocks can still be moved, "
+                              "turned, set and renamed.")
+            .arg(done);
+    case TEdit_Status::Uncounted_Record:
+        return QStringLiteral("%1 is a record that the game does not count as a block (its four "
+                              "variations are all 255), so nothing was %2. Select the blocks "
+                              "again, or %3.")
+            .arg(capitalised(block), done, leave_out);
+    case TEdit_Status::Carries_Skin:
+        return QStringLiteral("%1 carries a skin (an author record), which a copy may not "
+                              "repeat, so nothing was %2. Check \"Copy without skin\" in the "
+                              "form to copy it without its skin, or %3.")
+            .arg(capitalised(block), done, leave_out);
+    case TEdit_Status::Brings_Skin:
+        return QStringLiteral("%1 carries a skin (an author record) that defines a text or a "
+                              "node of its own, which later records may refer to by number: "
+                              "removing it would make them refer to others, so nothing was %2. "
+                              "Leave that block out of the selection.")
+            .arg(capitalised(block), done);
+    case TEdit_Status::Name_Needed_Later:
+        return QStringLiteral("%1 writes its name in place, and later blocks refer to it or "
+                              "other names are defined after it: removing it would renumber the "
+                              "challenge's names, so nothing was %2. Leave that block out of "
+                              "the selection.")
+            .arg(capitalised(block), done);
+    case TEdit_Status::Position_Out_Of_Range:
+        return QStringLiteral("%1 would leave the grid, whose positions run from 0 to 255, so "
+                              "nothing was %2. Give a smaller offset, or %3.")
+            .arg(capitalised(command == TRecord_Command::Duplicate
+                                 ? QStringLiteral("the copy of ") + block
+                                 : block),
+                 done, leave_out);
+    case TEdit_Status::Name_Not_Defined:
+        return QStringLiteral("The challenge defines no name that %1 could refer to, so "
+                              "nothing was %2. %3.")
+            .arg(block, done, capitalised(leave_out));
+    case TEdit_Status::Image_Too_Large:
+        return QStringLiteral("The new blocks would make the challenge too large, so nothing "
+                              "was %1. Copy fewer blocks.")
+            .arg(done);
+    default:
+        return Edit_Refusal_Text(result, QString(), QString());
+    }
 }
 
 } // namespace plotvane

@@ -30,4 +30,13 @@ private:
 // do. `from` and `to` are the names of a Replace name.
 QString Edit_Refusal_Text(const TEdit_Result& result, const QString& from, const QString& to);
 
+// The commands that add or remove block records.
+enum class TRecord_Command { Duplicate, Paste, Delete };
+
+// The error box's text for a Duplicate, Paste or Delete that the session refused. `block` names
+// the refusing block within a sentence: "block 12", or a pasted block by its place on the
+// clipboard and its name.
+QString Record_Refusal_Text(const TEdit_Result& result, TRecord_Command command,
+                            const QString& block);
+
 } // namespace plotvane
