@@ -263,4 +263,37 @@ void Write_Edit_Report_Json(std::ostream& out, const std::string& path,
     output.Flush();
 }
 
+void Write_Block_Report(std::ostream& out, bool json, const std::string& path,
+                        const std::optional<std::string>& backup, const char* key,
+                        const TBlock_Selection& blocks, const TBlocks_Before& block_of)
+{
+    TOutput_Buffer output(out);
+    if (json) {
+        output.Text("{\"file\":");
+        output.Json_String(path);
+        output.Text(",\"backup\":");
+        if (backup) {
+            output.Json_String(*backup);
+        } else {
+            output.Text("null");
+        }
+        output.Text(",\"");
+        output.Text(key);
+        output.Text("\":[");
+    }
+    for (std::size_t place = 0; place < blocks.size(); ++place) {
+        const TBlock_Before shown = block_of(blocks[place]);
+        if (json) {
+            Write_Block_Json(output, blocks[place], shown.Offset, shown.Block, place != 0);
+        } else {
+            Write_Block_Text(output, blocks[place], shown.Offset, shown.Block);
+        }
+        output.Item_Done();
+    }
+    if (json) {
+        output.Text("]}\n");
+    }
+    output.Flush();
+}
+
 } // namespace plotvane

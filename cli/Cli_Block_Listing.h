@@ -59,6 +59,13 @@ void Write_Edit_Report_Json(std::ostream& out, const std::string& path,
                             const TListed_Blocks& blocks, const TBlock_Selection& changed,
                             const TBlocks_Before& before);
 
+// The report of an edit that added or removed blocks: with `json`, one object with "file",
+// "backup" (null when none was made) and `key` ("added" or "deleted"), the blocks as the
+// listing's objects; else their lines. `block_of` gives each block of `blocks` as it is shown.
+void Write_Block_Report(std::ostream& out, bool json, const std::string& path,
+                        const std::optional<std::string>& backup, const char* key,
+                        const TBlock_Selection& blocks, const TBlocks_Before& block_of);
+
 // One block as the listings write it, at `offset` in the file: its line, or its JSON object
 // and a line break. With `before`, the block as it was too, as the report of an edit has it.
 void Write_Listed_Block_Text(std::ostream& out, std::size_t index, std::int64_t offset,

@@ -9,6 +9,7 @@
 #include "cli/Cli_Reports.h"
 #include "cli/Cli_Selection.h"
 #include "cli/Cli_Set.h"
+#include "cli/Cli_Structure.h"
 #include "gbx/Gbx_Base_Structure.h"
 #include "gbx/Gbx_IO.h"
 #include "platform/File_System.h"
@@ -197,10 +198,11 @@ namespace {
 int Run_Command_Line(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
 {
     CLI::App app{"Looks into TrackMania TMNF/TMUF GBX files: challenges, profiles and replays. "
-                 "Only set, move, rotate and replace change a file.",
+                 "Only set, move, rotate, replace, duplicate, delete and paste change a file.",
                  Cli_Program_Name};
     app.require_subcommand(1);
-    app.footer("move, rotate, replace, and set without INDEX, edit a selection of blocks (blocks "
+    app.footer("move, rotate, replace, duplicate, delete, and set without INDEX, edit a selection "
+               "of blocks (blocks "
                "lists one): --index N or N-M, --name NAME, --within X1 Z1 Y1 X2 Z2 Y2; repeats of "
                "one option add blocks, different options narrow each other, none selects every "
                "block. --dry-run prints what would change and writes nothing. These edits do not "
@@ -238,6 +240,12 @@ int Run_Command_Line(int argc, const char* const* argv, std::ostream& out, std::
     CLI::App* rotate = Add_Rotate_Command(app, rotate_request);
     TBatch_Edit_Request replace_request;
     CLI::App* replace = Add_Replace_Command(app, replace_request);
+    TBatch_Edit_Request duplicate_request;
+    CLI::App* duplicate = Add_Duplicate_Command(app, duplicate_request);
+    TBatch_Edit_Request delete_request;
+    CLI::App* remove = Add_Delete_Command(app, delete_request);
+    TBatch_Edit_Request paste_request;
+    CLI::App* paste = Add_Paste_Command(app, paste_request);
 
     try {
         app.parse(argc, argv);
@@ -246,10 +254,13 @@ int Run_Command_Line(int argc, const char* const* argv, std::ostream& out, std::
         return app.exit(error, out, err) == 0 ? Cli_Exit_Ok : Cli_Exit_Usage;
     }
 
-    const TBatch_Edit_Request* batch = *move      ? &move_request
-                                       : *rotate  ? &rotate_request
-                                       : *replace ? &replace_request
-                                                  : nullptr;
+    const TBatch_Edit_Request* batch = *move        ? &move_request
+                                       : *rotate    ? &rotate_request
+                                       : *replace   ? &replace_request
+                                       : *duplicate ? &duplicate_request
+                                       : *remove    ? &delete_request
+                                       : *paste     ? &paste_request
+                                                    : nullptr;
     const TMemory_Mask mask = Draw_Memory_Mask();
     try {
         if (*info) {

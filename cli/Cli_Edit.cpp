@@ -6,6 +6,7 @@
 #include "cli/Cli_Failures.h"
 #include "cli/Cli_Output.h"
 #include "cli/Cli_Own_Challenge.h"
+#include "cli/Cli_Structure.h"
 #include "gbx/Gbx_IO.h"
 #include "gbx/Gbx_Memory_Tools.h"
 #include "platform/File_Lock.h"
@@ -25,7 +26,8 @@ namespace {
 using TKind = TBatch_Edit::TKind;
 
 TEdit_Result Apply_Edit(TChallenge_Edit_Session& session, const TBlock_Selection& selection,
-                        const TBatch_Edit& edit, bool force)
+                        const std::vector<TNew_Block>& pasted, const TBatch_Edit& edit,
+                        bool force)
 {
     switch (edit.Kind) {
     case TKind::Move:
@@ -34,10 +36,32 @@ TEdit_Result Apply_Edit(TChallenge_Edit_Session& session, const TBlock_Selection
         return session.Rotate(selection, edit.Quarter_Turns);
     case TKind::Replace:
         return session.Replace_Name(selection, edit.From, edit.To);
+    case TKind::Duplicate:
+        return session.Duplicate(selection, edit.Dx, edit.Dz, edit.Dy, force, edit.Without_Skin);
+    case TKind::Delete:
+        return session.Delete(selection);
+    case TKind::Paste:
+        return session.Paste(pasted, edit.Dx, edit.Dz, edit.Dy, force, edit.Without_Skin);
     case TKind::Set:
         break;
     }
     return session.Set(selection, edit.Settings, force);
+}
+
+// What the report of an edit shows: the blocks it changed, added or deleted.
+enum class TReport { Changed, Added, Deleted };
+
+TReport Report_Of(TKind kind)
+{
+    switch (kind) {
+    case TKind::Duplicate:
+    case TKind::Paste:
+        return TReport::Added;
+    case TKind::Delete:
+        return TReport::Deleted;
+    default:
+        return TReport::Changed;
+    }
 }
 
 std::string Position_Text(const std::array<int, 3>& position)
@@ -72,8 +96,13 @@ std::string Quoted(const std::string& name)
 
 // Why the session refused the edit, naming the first block that refused it.
 std::string Refusal_Text(const TEdit_Result& result, const TBatch_Edit& edit,
-                         const TChallenge_Edit_Session& session)
+                         const TChallenge_Edit_Session& session,
+                         const std::vector<TNew_Block>& pasted)
 {
+    const std::string structure_text = Structure_Refusal_Text(result, edit, session, pasted);
+    if (!structure_text.empty()) {
+        return structure_text;
+    }
     const std::string block = "block " + std::to_string(result.Block);
     switch (result.Status) {
     case TEdit_Status::Position_Out_Of_Range:
@@ -105,11 +134,15 @@ std::string Refusal_Text(const TEdit_Result& result, const TBatch_Edit& edit,
 }
 
 // A selected block as it was before the edit: where its record lay in the image, its name's
-// String_Table entry and its eight bytes. 16 bytes, for selections of a million blocks.
+// String_Table entry (the top bit set when written in place) and its eight bytes. 16 bytes, for
+// selections of a million blocks.
 struct TRecord_Before {
     std::uint32_t Offset = 0;
-    std::uint32_t Name_Index = 0;
+    std::uint32_t Name = 0;
     TBlock_Field_Bytes Bytes{};
+
+    static constexpr std::uint32_t In_Place = 1U << 31;
+    std::uint32_t Name_Index() const { return Name & ~In_Place; }
 };
 
 std::vector<TRecord_Before> Records_Before(const TChallenge_Edit_Session& session,
@@ -120,8 +153,9 @@ std::vector<TRecord_Before> Records_Before(const TChallenge_Edit_Session& sessio
     for (const std::uint32_t number : selection) {
         const TChallenge_Block_View block = *Challenge_Read_Block_View(
             session.Image(), session.Blocks(), number, session.Mask());
-        records.push_back(
-            {session.Blocks().Block_Offsets[number], block.Name_Index, Field_Bytes_Of(block)});
+        records.push_back({session.Blocks().Block_Offsets[number],
+                           block.Name_Index | (block.Name_In_Place ? TRecord_Before::In_Place : 0),
+                           Field_Bytes_Of(block)});
     }
     return records;
 }
@@ -146,8 +180,8 @@ TBlock_Selection Changed_Blocks(const TChallenge_Edit_Session& session,
         const auto block = Challenge_Read_Block_View(session.Image(), session.Blocks(),
                                                      selection[i], session.Mask());
         if (!block || Field_Bytes_Of(*block) != before[i].Bytes ||
-            block->Name_Index != before[i].Name_Index ||
-            block->Name != Entry_Text(original, before[i].Name_Index)) {
+            block->Name_Index != before[i].Name_Index() ||
+            block->Name != Entry_Text(original, before[i].Name_Index())) {
             changed.push_back(selection[i]);
         }
     }
@@ -155,21 +189,19 @@ TBlock_Selection Changed_Blocks(const TChallenge_Edit_Session& session,
 }
 
 // How each selected block read before the edit, as the listing of the file before it shows it.
-// A block keeps whether its name is in place or a reference.
 TBlocks_Before Blocks_Before(const TBlock_Selection& selection,
                              const std::vector<TRecord_Before>& records,
-                             const TBlock_Listing& original, const TListed_Blocks& edited)
+                             const TBlock_Listing& original)
 {
-    return [&selection, &records, &original, &edited](std::size_t index) {
+    return [&selection, &records, &original](std::size_t index) {
         const auto place = static_cast<std::size_t>(
             std::lower_bound(selection.begin(), selection.end(), index) - selection.begin());
         const TRecord_Before& record = records[place];
         TBlock_Before before;
         before.Offset = record.Offset + original.File_Offset_Delta;
-        before.Block.Name = Entry_Text(original.List, record.Name_Index);
-        before.Block.Name_In_Place =
-            Challenge_Read_Block_View(edited.Image, edited.List, index, edited.Mask)->Name_In_Place;
-        before.Block.Name_Index = record.Name_Index;
+        before.Block.Name = Entry_Text(original.List, record.Name_Index());
+        before.Block.Name_In_Place = (record.Name & TRecord_Before::In_Place) != 0;
+        before.Block.Name_Index = record.Name_Index();
         const TBlock_Field_Bytes& bytes = record.Bytes;
         before.Block.Rotation = bytes[0];
         before.Block.X = bytes[1];
@@ -198,10 +230,34 @@ TBlock_Selection Listed_Changed(TBlock_Selection changed, const TListed_Blocks& 
     return changed;
 }
 
-void Print_Changed(const TBatch_Edit_Request& request, const std::optional<std::string>& backup,
-                   const TListed_Blocks& blocks, const TBlock_Selection& changed,
-                   const TBlocks_Before& before, std::ostream& out)
+// The shown blocks of `blocks`, each at its offset in the file a save writes.
+TBlocks_Before Blocks_Now(const TListed_Blocks& blocks)
 {
+    return [&blocks](std::size_t index) {
+        return TBlock_Before{
+            blocks.List.Block_Offsets[index] + blocks.File_Offset_Delta,
+            *Challenge_Read_Block_View(blocks.Image, blocks.List, index, blocks.Mask)};
+    };
+}
+
+// The report of an edit: the changed blocks as `blocks` lists them, each after as it was; the
+// added ones as `blocks` lists them; the deleted ones as they were.
+void Print_Report(const TBatch_Edit_Request& request, const std::optional<std::string>& backup,
+                  const TListed_Blocks& blocks, const TBlock_Selection& shown,
+                  const TBlocks_Before& before, std::ostream& out, std::ostream& err)
+{
+    switch (Report_Of(request.Edit.Kind)) {
+    case TReport::Added:
+        Write_Block_Report(out, request.Json, request.Map, backup, "added", shown,
+                           Blocks_Now(blocks));
+        return;
+    case TReport::Deleted:
+        Write_Block_Report(out, request.Json, request.Map, backup, "deleted", shown, before);
+        return;
+    case TReport::Changed:
+        break;
+    }
+    const TBlock_Selection changed = Listed_Changed(shown, blocks, request, err);
     if (request.Json) {
         Write_Edit_Report_Json(out, request.Map, backup, blocks, changed, before);
     } else {
@@ -225,25 +281,37 @@ void Edit_Blocks(const TBatch_Edit_Request& request, const TMemory_Mask& mask,
 {
     // Held until the map is written and read back, so that another edit of it waits.
     const TFile_Lock lock(request.Map);
+    const bool pastes = request.Edit.Kind == TKind::Paste;
+    const std::vector<TNew_Block> pasted =
+        pastes ? Read_Pasted_Blocks(request.Edit.Blocks_File) : std::vector<TNew_Block>();
     TBlock_Listing challenge = Open_Challenge(request.Map, mask);
     Check_Author(challenge, request.Game_Folder, mask);
-    const TBlock_Selection selection = Select_Blocks(
-        challenge.Image, challenge.List, request.Selection.Criteria(), challenge.Mask);
+    const TBlock_Selection selection =
+        pastes ? TBlock_Selection()
+               : Select_Blocks(challenge.Image, challenge.List, request.Selection.Criteria(),
+                               challenge.Mask);
     TChallenge_Edit_Session session(std::move(challenge.Image), mask);
-    if (selection.empty()) {
-        Print_Nothing_Changed(request, "No block is selected", session, out);
+    if (pastes ? pasted.empty() : selection.empty()) {
+        Print_Nothing_Changed(request, pastes ? "No block to paste" : "No block is selected",
+                              session, out);
         return;
     }
     const std::vector<TRecord_Before> before = Records_Before(session, selection);
-    const TEdit_Result result = Apply_Edit(session, selection, request.Edit, request.Force);
+    const TEdit_Result result =
+        Apply_Edit(session, selection, pasted, request.Edit, request.Force);
     if (result.Status == TEdit_Status::Unchanged) {
         Print_Nothing_Changed(request, "No selected block would change", session, out);
         return;
     }
     if (result.Status != TEdit_Status::Done) {
-        throw ECli_Edit_Failure(Refusal_Text(result, request.Edit, session));
+        throw ECli_Edit_Failure(Refusal_Text(result, request.Edit, session, pasted));
     }
-    const TBlock_Selection changed = Changed_Blocks(session, selection, before, challenge.List);
+    const TReport report = Report_Of(request.Edit.Kind);
+    const TBlock_Selection shown =
+        report == TReport::Changed ? Changed_Blocks(session, selection, before, challenge.List)
+        : report == TReport::Added ? session.Last_Step_Blocks()
+                                   : selection;
+    const TBlocks_Before blocks_before = Blocks_Before(selection, before, challenge);
     if (request.Edit.Kind == TKind::Replace) {
         Check_Block_Name_Listed(request.Map, challenge.List.Collection_Name, request.Edit.To,
                                 request.Force, err);
@@ -253,18 +321,14 @@ void Edit_Blocks(const TBatch_Edit_Request& request, const TMemory_Mask& mask,
         std::uint32_t delta = 0;
         Check_Status(Gbx_Packed_Offset_Delta(session.Image(), mask, delta));
         const TListed_Blocks edited = {session.Image(), session.Blocks(), mask, delta};
-        Print_Changed(request, std::nullopt, edited,
-                      Listed_Changed(changed, edited, request, err),
-                      Blocks_Before(selection, before, challenge, edited), out);
+        Print_Report(request, std::nullopt, edited, shown, blocks_before, out, err);
         return;
     }
     const std::optional<std::string> backup =
         Save_Edited_Challenge(request.Map, session.Image(), mask);
 
     const TBlock_Listing written = Open_Challenge(request.Map, mask);
-    const TListed_Blocks read_back = Listed_Blocks(written);
-    Print_Changed(request, backup, read_back, Listed_Changed(changed, read_back, request, err),
-                  Blocks_Before(selection, before, challenge, read_back), out);
+    Print_Report(request, backup, Listed_Blocks(written), shown, blocks_before, out, err);
 }
 
 CLI::App* Add_Batch_Command(CLI::App& app, const std::string& name, const std::string& what,

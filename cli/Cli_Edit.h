@@ -13,8 +13,12 @@ namespace plotvane {
 
 // One edit of the selected blocks: what it does and with which values.
 struct TBatch_Edit {
-    enum class TKind { Move, Rotate, Replace, Set };
+    enum class TKind { Move, Rotate, Replace, Set, Duplicate, Delete, Paste };
     TKind Kind = TKind::Move;
+    // Duplicate and paste: copy a block with an author record without it.
+    bool Without_Skin = false;
+    // Paste: the file of blocks, one JSON object a line; "-" for standard input.
+    std::string Blocks_File;
     int Dx = 0;
     int Dz = 0;
     int Dy = 0;

@@ -47,6 +47,18 @@ protected:
     std::string Map() const { return folder_.Path() + "/Map.Challenge.Gbx"; }
     std::string Backup(int number = 1) const { return Map() + ".bak" + std::to_string(number); }
 
+    // A file of blocks to paste, one line each.
+    std::string Pasted(const std::string& name, const std::vector<std::string>& lines) const
+    {
+        const std::string path = folder_.Path() + "/" + name;
+        std::string text;
+        for (const std::string& line : lines) {
+            text += line + "\n";
+        }
+        test::Write_Plain_File(path, TBytes(text.begin(), text.end()));
+        return path;
+    }
+
     // The numbered backups there are, with their contents.
     std::map<int, TBytes> Backups() const
     {
@@ -215,6 +227,46 @@ TEST_F(Cli_Edit_Test, Each_Command_Edits_The_Selected_Blocks_Of_A_Real_Challenge
     }
 }
 
+// On the real map: ten blocks duplicated one level up, the copies' lines pasted one more level
+// up, then all twenty deleted: each edit one numbered backup, each report the blocks it added or
+// deleted, and liblzo2 expands the file to the original blocks again.
+TEST_F(Cli_Edit_Test, Duplicate_Paste_And_Delete_Carry_Blocks_On_A_Real_Challenge)
+{
+    PLOTVANE_REQUIRE_CORPUS_FILE(corpus_path, "E02-Endurance.Challenge.Gbx");
+    test::Write_Plain_File(Map(), test::Read_Plain_File(corpus_path));
+    const std::vector<TChallenge_Block> original = Blocks_Expanded_By_Liblzo2(Map());
+    const TCli_Run duplicated = Edit("duplicate", {"--index", "10-19", "--dz", "1", "--json"});
+    ASSERT_EQ(duplicated.Exit_Code, Cli_Exit_Ok) << duplicated.Err;
+    const json added = json::parse(duplicated.Out)["added"];
+    ASSERT_EQ(added.size(), 10U);
+    std::vector<std::string> lines;
+    for (std::size_t k = 0; k < added.size(); ++k) {
+        EXPECT_EQ(added[k]["index"], original.size() + k);
+        EXPECT_EQ(added[k]["name"], original[10 + k].Name);
+        EXPECT_EQ(added[k]["z"], original[10 + k].Z + 1);
+        lines.push_back(added[k].dump());
+    }
+    const TCli_Run pasted = Edit("paste", {Pasted("copies.txt", lines), "--dz", "1"});
+    ASSERT_EQ(pasted.Exit_Code, Cli_Exit_Ok) << pasted.Err;
+    EXPECT_EQ(Lines(pasted.Out).size(), 10U);
+    std::vector<TChallenge_Block> after = Blocks_Expanded_By_Liblzo2(Map());
+    ASSERT_EQ(after.size(), original.size() + 20);
+    EXPECT_EQ(after.back().Z, original[19].Z + 2);
+
+    const std::string copies =
+        std::to_string(original.size()) + "-" + std::to_string(original.size() + 19);
+    const TCli_Run deleted = Edit("delete", {"--index", copies, "--json"});
+    ASSERT_EQ(deleted.Exit_Code, Cli_Exit_Ok) << deleted.Err;
+    EXPECT_EQ(json::parse(deleted.Out)["deleted"].size(), 20U);
+    after = Blocks_Expanded_By_Liblzo2(Map());
+    ASSERT_EQ(after.size(), original.size());
+    for (std::size_t i = 0; i < after.size(); ++i) {
+        ASSERT_EQ(after[i].Name, original[i].Name) << i;
+        ASSERT_EQ(Field_Bytes(after[i]), Field_Bytes(original[i])) << i;
+    }
+    EXPECT_EQ(Backups().size(), 3U);
+}
+
 TEST_F(Cli_Edit_Test, A_Refused_Edit_Names_The_First_Refusing_Block_And_Writes_Nothing)
 {
     ASSERT_EQ(test::Write_Challenge_File(Map(), test::Fixture_Challenge()), 0U);
@@ -248,6 +300,18 @@ TEST_F(Cli_Edit_Test, A_Refused_Edit_Names_The_First_Refusing_Block_And_Writes_N
          {"--from", "StadiumRoadMain", "--to", "StadiumRoadMainFoo", "--index", "0-1"},
          "the name \"StadiumRoadMainFoo\" is not in Blocks-Stadium.Lst, the block names of the "
          "collection Stadium: the game cannot load a challenge with such a block. Give --force"},
+        // Block 2 carries an author record writing its author in place; block 4 writes
+        // StadiumRoadMain in place, with StadiumPlatform defined after it.
+        {"duplicate", {"--index", "1-2"}, "block 2 carries an author record (a skin)"},
+        {"delete", {"--index", "2"}, "block 2 has an author record that brings a text"},
+        {"delete", {"--index", "4-5"}, "block 4 writes its name in place, and deleting it"},
+        {"paste",
+         {Pasted("missing-name.txt",
+                 {"{\"name\":\"Nowhere\",\"rotation\":0,\"x\":1,\"z\":1,\"y\":1,"
+                  "\"variations\":[0,0,0,0]}"})},
+         "the challenge does not define the names \"Nowhere\""},
+        {"paste", {Pasted("no-bytes.txt", {"{\"name\":\"Stadium\"}"})},
+         "the blocks to paste in "},
     };
     for (const TCase& test_case : cases) {
         const TCli_Run run = Edit_Writing_Nothing(test_case.Command, test_case.Arguments);
@@ -317,6 +381,8 @@ TEST_F(Cli_Edit_Test, Bad_Command_Lines_Are_Usage_Errors)
         {"set", {"--name", "StadiumRoadMain", "--rotation", "1"}},
         {"set", {"0", "--index", "1", "--rotation", "1"}},
         {"set", {"0", "--dry-run", "--rotation", "1"}},
+        {"delete", {}},
+        {"paste", {}},
     };
     for (const auto& [command, arguments] : cases) {
         const TCli_Run run = Edit_Writing_Nothing(command, arguments);
@@ -325,7 +391,7 @@ TEST_F(Cli_Edit_Test, Bad_Command_Lines_Are_Usage_Errors)
     }
     const TCli_Run help = Run_Command({"--help"});
     EXPECT_NE(help.Out.find("checkpoint list"), std::string::npos);
-    for (const char* command : {"move", "rotate", "replace"}) {
+    for (const char* command : {"move", "rotate", "replace", "duplicate", "delete", "paste"}) {
         EXPECT_NE(help.Out.find(command), std::string::npos) << command;
     }
 }
