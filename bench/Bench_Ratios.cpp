@@ -44,10 +44,10 @@ private:
     std::map<std::string, std::pair<double, bool>> throughput_;
 };
 
-// Throughput ratios by default; with `time_ratios`, their inverse: the figure's time over the
-// reference's.
-int Run(int argc, char** argv, const std::vector<std::pair<std::string, std::string>>& pairs,
-        bool time_ratios)
+} // namespace
+
+int Run_With_Ratios(int argc, char** argv,
+                    const std::vector<std::pair<std::string, std::string>>& pairs)
 {
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
@@ -55,32 +55,17 @@ int Run(int argc, char** argv, const std::vector<std::pair<std::string, std::str
     }
     TRatio_Reporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    std::printf("\n%-40s %-40s %s\n", "figure", "reference", time_ratios ? "time ratio" : "ratio");
+    std::printf("\n%-40s %-40s %s\n", "figure", "reference", "figure time / reference time");
     for (const auto& [figure, reference] : pairs) {
         const double figure_speed = reporter.Throughput(figure);
         const double reference_speed = reporter.Throughput(reference);
         if (figure_speed > 0 && reference_speed > 0) {
-            const double ratio =
-                time_ratios ? reference_speed / figure_speed : figure_speed / reference_speed;
-            std::printf("%-40s %-40s %.2fx\n", figure.c_str(), reference.c_str(), ratio);
+            std::printf("%-40s %-40s %.2fx\n", figure.c_str(), reference.c_str(),
+                        reference_speed / figure_speed);
         }
     }
     benchmark::Shutdown();
     return 0;
-}
-
-} // namespace
-
-int Run_With_Ratios(int argc, char** argv,
-                    const std::vector<std::pair<std::string, std::string>>& pairs)
-{
-    return Run(argc, argv, pairs, false);
-}
-
-int Run_With_Time_Ratios(int argc, char** argv,
-                         const std::vector<std::pair<std::string, std::string>>& pairs)
-{
-    return Run(argc, argv, pairs, true);
 }
 
 } // namespace plotvane::bench

@@ -6,14 +6,11 @@
 
 namespace plotvane::bench {
 
-// Runs the registered benchmarks, then prints for each pair (figure, reference) the ratio of
-// their throughputs as measured in this very run, so that the ratio holds on a noisy machine.
+// Runs the registered benchmarks, then prints for each pair (figure, reference) how many times
+// longer the figure took than its reference, both measured in this very run, so that the
+// ratio holds on a noisy machine: below 1 the figure is the faster. Each time is per byte (or
+// per item, for a benchmark that counts items), the median when runs are repeated.
 int Run_With_Ratios(int argc, char** argv,
                     const std::vector<std::pair<std::string, std::string>>& pairs);
-
-// The same, but for each pair (figure, reference) prints how many times longer the figure took
-// than the reference: the form of a limit on a whole program's time.
-int Run_With_Time_Ratios(int argc, char** argv,
-                         const std::vector<std::pair<std::string, std::string>>& pairs);
 
 } // namespace plotvane::bench

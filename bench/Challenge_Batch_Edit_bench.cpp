@@ -1,5 +1,7 @@
-// Move, set and replace of every block of a 1,000,000-block challenge, and the undo of each,
-// beside the block walk of the same image measured in the same run; a selection by name and
+// Move, set and replace of every block of a 1,000,000-block challenge (replace both with the
+// block that writes the name in place, renamed there, and without it, every reference pointed
+// elsewhere), and the undo of each, beside the block walk of the same image measured in the
+// same run; a selection by name and
 // box beside the walk; and the memory that the undo history keeps for a move of every block.
 
 #include "bench/Bench_Ratios.h"
@@ -89,18 +91,22 @@ TEdit Set_Edit()
     };
 }
 
-// Every block named by reference: all but the one that writes the name in place, which
-// would rename that entry instead.
+// A Replace of the copies' name: the selection and the edit.
 struct TReplace_Setup {
     TBlock_Selection Selection;
     TEdit Edit;
 };
 
-TReplace_Setup Replace_Setup(const TChallenge_Edit_Session& session)
+// Every block: the one that writes the name in place is renamed there, which renames every
+// block that refers to it, lengthens the image and walks it again. Without `in_place`, every
+// block but that one: each reference is pointed at another entry where it stands.
+TReplace_Setup Replace_Setup(const TChallenge_Edit_Session& session, bool in_place)
 {
     const TReplace_Names names = Replace_Names(session);
     TBlock_Selection selection = Every_Block();
-    selection.erase(selection.begin() + names.From_In_Place);
+    if (!in_place) {
+        selection.erase(selection.begin() + names.From_In_Place);
+    }
     return {std::move(selection),
             [names](TChallenge_Edit_Session& edited, const TBlock_Selection& blocks) {
                 return edited.Replace_Name(blocks, names.From, names.To);
@@ -176,19 +182,17 @@ void BM_Undo_Set_Every_Block(benchmark::State& state)
     Run_Edit(state, Every_Block(), Set_Edit(), session, true);
 }
 
-void BM_Replace_Every_Block(benchmark::State& state)
+void Replace(benchmark::State& state, bool in_place, bool time_undo)
 {
     TChallenge_Edit_Session session(Large_Challenge(), Mask);
-    const TReplace_Setup setup = Replace_Setup(session);
-    Run_Edit(state, setup.Selection, setup.Edit, session, false);
+    const TReplace_Setup setup = Replace_Setup(session, in_place);
+    Run_Edit(state, setup.Selection, setup.Edit, session, time_undo);
 }
 
-void BM_Undo_Replace_Every_Block(benchmark::State& state)
-{
-    TChallenge_Edit_Session session(Large_Challenge(), Mask);
-    const TReplace_Setup setup = Replace_Setup(session);
-    Run_Edit(state, setup.Selection, setup.Edit, session, true);
-}
+void BM_Replace_Every_Block(benchmark::State& state) { Replace(state, true, false); }
+void BM_Undo_Replace_Every_Block(benchmark::State& state) { Replace(state, true, true); }
+void BM_Replace_References(benchmark::State& state) { Replace(state, false, false); }
+void BM_Undo_Replace_References(benchmark::State& state) { Replace(state, false, true); }
 
 // A selection by name and by box, which reads every block's name index and position.
 void BM_Select_Blocks_By_Name_And_Box(benchmark::State& state)
@@ -238,6 +242,8 @@ BENCHMARK(BM_Set_Every_Block)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Undo_Set_Every_Block)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Replace_Every_Block)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Undo_Replace_Every_Block)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Replace_References)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Undo_Replace_References)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Select_Blocks_By_Name_And_Box)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Move_History_Memory)->Unit(benchmark::kMillisecond)->Iterations(3);
 
@@ -248,7 +254,7 @@ int main(int argc, char** argv)
 {
     // Each ratio is how many times longer the first took than the second: at most 2 for an
     // edit beside the walk, at most 1 for an undo beside its edit.
-    return plotvane::bench::Run_With_Time_Ratios(
+    return plotvane::bench::Run_With_Ratios(
         argc, argv,
         {{"BM_Move_Every_Block", "BM_Challenge_Read_Block_List"},
          {"BM_Undo_Move_Every_Block", "BM_Move_Every_Block"},
@@ -256,5 +262,7 @@ int main(int argc, char** argv)
          {"BM_Undo_Set_Every_Block", "BM_Set_Every_Block"},
          {"BM_Replace_Every_Block", "BM_Challenge_Read_Block_List"},
          {"BM_Undo_Replace_Every_Block", "BM_Replace_Every_Block"},
+         {"BM_Replace_References", "BM_Challenge_Read_Block_List"},
+         {"BM_Undo_Replace_References", "BM_Replace_References"},
          {"BM_Select_Blocks_By_Name_And_Box", "BM_Challenge_Read_Block_List"}});
 }

@@ -222,7 +222,7 @@ BENCHMARK(BM_Cli_Blocks_Json)->Unit(benchmark::kMillisecond)->UseManualTime();
 int main(int argc, char** argv)
 {
     // Each ratio is how many times longer the first took than the second.
-    const int result = plotvane::bench::Run_With_Time_Ratios(
+    const int result = plotvane::bench::Run_With_Ratios(
         argc, argv,
         {{"BM_Cli_Blocks_Json", "BM_Cli_Blocks_Text"},
          {"BM_Cli_Blocks_Text", "BM_Load_And_Walk"},
