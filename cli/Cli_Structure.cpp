@@ -172,7 +172,8 @@ std::string Structure_Refusal_Text(const TEdit_Result& result, const TBatch_Edit
                    ": a pasted block can only name a name the challenge already has (renaming a "
                    "block whose name is written in place defines a new one)";
         }
-        return block + "'s name has too high a number to be referred to";
+        return block + "'s name is not one that a copy can refer to: the challenge does not "
+                       "define it among its first 65,535 names";
     case TEdit_Status::Position_Out_Of_Range:
     case TEdit_Status::Outside_Challenge:
         if (edit.Kind == TKind::Paste) {
