@@ -79,6 +79,15 @@ QString Selected_Text(std::size_t block_count)
                             : QStringLiteral("the %1 selected blocks").arg(block_count);
 }
 
+QString Copied_Text(TCopy_Dialog::TSource source, std::size_t block_count)
+{
+    if (source == TCopy_Dialog::TSource::Selection) {
+        return QStringLiteral("a copy of ") + Selected_Text(block_count);
+    }
+    return block_count == 1 ? QStringLiteral("the block on the clipboard")
+                            : QStringLiteral("the %1 blocks on the clipboard").arg(block_count);
+}
+
 // The form's layout: a line saying what it does, then the fields that the caller adds.
 QFormLayout* Lay_Out(QDialog* dialog, const char* name, const QString& title,
                      const QString& heading)
@@ -144,26 +153,57 @@ void Pass_Clicks_Beside_Name_Popup(QComboBox& name_box)
 
 TMove_Dialog::TMove_Dialog(std::size_t block_count, const TMove_Offsets& offsets,
                            QWidget* parent)
+    : TMove_Dialog(
+          "Move_Dialog", QStringLiteral("Move blocks"),
+          QStringLiteral("Move %1 by a number of cells:").arg(Selected_Text(block_count)),
+          offsets, parent)
+{
+    Add_Buttons(this);
+}
+
+TMove_Dialog::TMove_Dialog(const char* name, const QString& title, const QString& heading,
+                           const TMove_Offsets& offsets, QWidget* parent)
     : QDialog(parent)
 {
-    QFormLayout* form =
-        Lay_Out(this, "Move_Dialog", QStringLiteral("Move blocks"),
-                QStringLiteral("Move %1 by a number of cells:").arg(Selected_Text(block_count)));
-    Move_DX_SpinEdit = Add_Spin_Edit(this, form, "Move_DX_SpinEdit", QStringLiteral("&X :"), -255, 255);
-    Move_DZ_SpinEdit = Add_Spin_Edit(this, form, "Move_DZ_SpinEdit",
+    Form = Lay_Out(this, name, title, heading);
+    Move_DX_SpinEdit = Add_Spin_Edit(this, Form, "Move_DX_SpinEdit", QStringLiteral("&X :"), -255, 255);
+    Move_DZ_SpinEdit = Add_Spin_Edit(this, Form, "Move_DZ_SpinEdit",
                                      QStringLiteral("&Z (height) :"), -255, 255);
-    Move_DY_SpinEdit = Add_Spin_Edit(this, form, "Move_DY_SpinEdit", QStringLiteral("&Y :"), -255, 255);
+    Move_DY_SpinEdit = Add_Spin_Edit(this, Form, "Move_DY_SpinEdit", QStringLiteral("&Y :"), -255, 255);
     Move_DX_SpinEdit->setValue(offsets[0]);
     Move_DZ_SpinEdit->setValue(offsets[1]);
     Move_DY_SpinEdit->setValue(offsets[2]);
     // The first field's number selected, so that typing replaces it.
     Move_DX_SpinEdit->selectAll();
-    Add_Buttons(this);
 }
 
 TMove_Offsets TMove_Dialog::Offsets() const
 {
     return {Move_DX_SpinEdit->value(), Move_DZ_SpinEdit->value(), Move_DY_SpinEdit->value()};
+}
+
+TCopy_Dialog::TCopy_Dialog(TSource source, std::size_t block_count, const TMove_Offsets& offsets,
+                           QWidget* parent)
+    : TMove_Dialog(source == TSource::Selection ? "Duplicate_Dialog" : "Paste_Dialog",
+                   source == TSource::Selection ? QStringLiteral("Duplicate blocks")
+                                                : QStringLiteral("Paste blocks"),
+                   QStringLiteral("Add %1 at the end of the block list, moved by a number of "
+                                  "cells:")
+                       .arg(Copied_Text(source, block_count)),
+                   offsets, parent)
+{
+    Copy_Without_Skin_CheckBox = new QCheckBox(QStringLiteral("Copy &without skin"), this);
+    Copy_Without_Skin_CheckBox->setObjectName(QStringLiteral("Copy_Without_Skin_CheckBox"));
+    Copy_Without_Skin_CheckBox->setToolTip(
+        QStringLiteral("A block that carries a skin (an author record) is copied without it.\n"
+                       "Unchecked, such a block is refused: a copy may not repeat its skin."));
+    Form->addRow(Copy_Without_Skin_CheckBox);
+    Add_Buttons(this);
+}
+
+bool TCopy_Dialog::Without_Skin() const
+{
+    return Copy_Without_Skin_CheckBox->isChecked();
 }
 
 TSet_Dialog::TSet_Dialog(std::size_t block_count, QWidget* parent) : QDialog(parent)

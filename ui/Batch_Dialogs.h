@@ -37,6 +37,31 @@ public:
     QSpinBox* Move_DX_SpinEdit = nullptr;
     QSpinBox* Move_DZ_SpinEdit = nullptr;
     QSpinBox* Move_DY_SpinEdit = nullptr;
+
+protected:
+    // The offset fields under `heading`, without buttons: a form of its own adds its fields
+    // below them, then its buttons.
+    TMove_Dialog(const char* name, const QString& title, const QString& heading,
+                 const TMove_Offsets& offsets, QWidget* parent);
+
+    QFormLayout* Form = nullptr;
+};
+
+// Where Duplicate and Paste put their copies, as offsets from the blocks copied, and whether a
+// block that carries a skin (an author record) is copied without it rather than refused.
+class TCopy_Dialog : public TMove_Dialog {
+    Q_OBJECT
+
+public:
+    // Duplicate copies the selected blocks, Paste those of the clipboard.
+    enum class TSource { Selection, Clipboard };
+
+    TCopy_Dialog(TSource source, std::size_t block_count, const TMove_Offsets& offsets,
+                 QWidget* parent);
+
+    bool Without_Skin() const;
+
+    QCheckBox* Copy_Without_Skin_CheckBox = nullptr;
 };
 
 // The fields Set writes: each checked field is written on every block, the others are kept.

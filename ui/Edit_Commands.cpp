@@ -6,6 +6,14 @@ namespace plotvane {
 
 namespace {
 
+QString Capitalised(QString text)
+{
+    if (!text.isEmpty()) {
+        text[0] = text[0].toUpper();
+    }
+    return text;
+}
+
 // "Move 12 blocks" as a menu item's text ends: "Undo move 12 blocks". A name may hold an
 // ampersand, which a menu would take for an access key.
 QString Menu_Text(const std::string& step_text)
@@ -112,10 +120,6 @@ QString Record_Refusal_Text(const TEdit_Result& result, TRecord_Command command,
     const QString leave_out = command == TRecord_Command::Paste
                                   ? QStringLiteral("copy the blocks again without it")
                                   : QStringLiteral("leave that block out of the selection");
-    const auto capitalised = [](QString text) {
-        text[0] = text[0].toUpper();
-        return text;
-    };
     switch (result.Status) {
     case TEdit_Status::List_Not_Walked:
         return QStringLiteral("The block list could not be read to its end, so blocks cannot be "
@@ -130,37 +134,33 @@ QString Record_Refusal_Text(const TEdit_Result& result, TRecord_Command command,
             .arg(done);
     case TEdit_Status::Uncounted_Record:
         return QStringLiteral("%1 is a record that the game does not count as a block (its four "
-                              "variations are all 255), so nothing was %2. Select the blocks "
-                              "again, or %3.")
-            .arg(capitalised(block), done, leave_out);
+                              "variations are all 255), so nothing was %2. %3.")
+            .arg(Capitalised(block), done, Capitalised(leave_out));
     case TEdit_Status::Carries_Skin:
         return QStringLiteral("%1 carries a skin (an author record), which a copy may not "
                               "repeat, so nothing was %2. Check \"Copy without skin\" in the "
                               "form to copy it without its skin, or %3.")
-            .arg(capitalised(block), done, leave_out);
+            .arg(Capitalised(block), done, leave_out);
     case TEdit_Status::Brings_Skin:
         return QStringLiteral("%1 carries a skin (an author record) that defines a text or a "
                               "node of its own, which later records may refer to by number: "
                               "removing it would make them refer to others, so nothing was %2. "
                               "Leave that block out of the selection.")
-            .arg(capitalised(block), done);
+            .arg(Capitalised(block), done);
     case TEdit_Status::Name_Needed_Later:
         return QStringLiteral("%1 writes its name in place, and later blocks refer to it or "
                               "other names are defined after it: removing it would renumber the "
                               "challenge's names, so nothing was %2. Leave that block out of "
                               "the selection.")
-            .arg(capitalised(block), done);
+            .arg(Capitalised(block), done);
     case TEdit_Status::Position_Out_Of_Range:
         return QStringLiteral("%1 would leave the grid, whose positions run from 0 to 255, so "
                               "nothing was %2. Give a smaller offset, or %3.")
-            .arg(capitalised(command == TRecord_Command::Duplicate
-                                 ? QStringLiteral("the copy of ") + block
-                                 : block),
-                 done, leave_out);
+            .arg(Moved_Copy_Text(command, block), done, leave_out);
     case TEdit_Status::Name_Not_Defined:
         return QStringLiteral("The challenge defines no name that %1 could refer to, so "
                               "nothing was %2. %3.")
-            .arg(block, done, capitalised(leave_out));
+            .arg(block, done, Capitalised(leave_out));
     case TEdit_Status::Image_Too_Large:
         return QStringLiteral("The new blocks would make the challenge too large, so nothing "
                               "was %1. Copy fewer blocks.")
@@ -168,6 +168,12 @@ QString Record_Refusal_Text(const TEdit_Result& result, TRecord_Command command,
     default:
         return Edit_Refusal_Text(result, QString(), QString());
     }
+}
+
+QString Moved_Copy_Text(TRecord_Command command, const QString& block)
+{
+    return Capitalised(command == TRecord_Command::Duplicate ? QStringLiteral("the copy of ") + block
+                                                             : block);
 }
 
 } // namespace plotvane

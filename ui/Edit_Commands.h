@@ -39,4 +39,8 @@ enum class TRecord_Command { Duplicate, Paste, Delete };
 QString Record_Refusal_Text(const TEdit_Result& result, TRecord_Command command,
                             const QString& block);
 
+// How Duplicate's and Paste's texts name a copy that their offsets move, to begin a sentence:
+// "The copy of block 12", or the pasted block as `block` names it.
+QString Moved_Copy_Text(TRecord_Command command, const QString& block);
+
 } // namespace plotvane

@@ -142,6 +142,7 @@ TMainForm::TMainForm(std::vector<std::string> arguments, TGui_Services& gui_serv
     Create_Menus();
     Create_Tool_Bar();
     Create_Pages();
+    Give_Record_Keys_To_List_And_Map();
     Main_StatusBar = new QStatusBar(this);
     Main_StatusBar->setObjectName(QStringLiteral("Main_StatusBar"));
     File_Status_Label = new QLabel(Main_StatusBar);
@@ -327,6 +328,11 @@ void TMainForm::Create_Menus()
         QStringLiteral("Undo, redo and the commands for the selected blocks"));
     Edit_Menu->addAction(EditUndo_Action);
     Edit_Menu->addAction(EditRedo_Action);
+    Edit_Menu->addSeparator();
+    Edit_Menu->addAction(EditCopy_Action);
+    Edit_Menu->addAction(EditPaste_Action);
+    Edit_Menu->addAction(EditDuplicate_Action);
+    Edit_Menu->addAction(EditDelete_Action);
     Edit_Menu->addSeparator();
     Edit_Menu->addAction(EditMove_Action);
     Edit_Menu->addAction(EditSet_Action);

@@ -39,6 +39,7 @@ class QWidget;
 
 namespace plotvane {
 
+enum class TRecord_Command;
 class EInOutError;
 class TAboutBox;
 class TBlock_List_Model;
@@ -127,6 +128,12 @@ public:
     QAction* EditRotateClockwise_Action = nullptr;
     QAction* EditRotateCounterClockwise_Action = nullptr;
     QAction* EditReplaceName_Action = nullptr;
+    // Blocks added and removed: the selected blocks copied as text, the clipboard's blocks
+    // added, the selected blocks added again elsewhere, or removed.
+    QAction* EditCopy_Action = nullptr;
+    QAction* EditPaste_Action = nullptr;
+    QAction* EditDuplicate_Action = nullptr;
+    QAction* EditDelete_Action = nullptr;
     // Finding blocks: the find field narrows the list, these move through what it shows.
     QAction* EditFind_Action = nullptr;
     QAction* EditFindNext_Action = nullptr;
@@ -202,6 +209,10 @@ public slots:
     void EditRotateClockwise_ActionExecute();
     void EditRotateCounterClockwise_ActionExecute();
     void EditReplaceName_ActionExecute();
+    void EditCopy_ActionExecute();
+    void EditPaste_ActionExecute();
+    void EditDuplicate_ActionExecute();
+    void EditDelete_ActionExecute();
     void EditFind_ActionExecute();
     void EditFindNext_ActionExecute();
     void EditFindPrevious_ActionExecute();
@@ -215,6 +226,10 @@ private:
     void Create_Actions();
     void Create_Edit_Actions();
     void Create_Find_Actions();
+    void Create_Record_Actions();
+    // Copy, Paste, Duplicate and Delete answer their keys in the block list and the map only:
+    // elsewhere Ctrl+C, Ctrl+V and Delete edit the focused text field.
+    void Give_Record_Keys_To_List_And_Map();
     QLineEdit* Create_Find_Edit();
     void Create_Map_Dock();
     void Create_Menus();
@@ -311,6 +326,24 @@ private:
     void Finish_Batch(const TEdit_Result& result, const QString& from = QString(),
                       const QString& to = QString());
     void Rotate_Selection(int quarter_turns);
+    // Whether the challenge lets blocks be added or removed; when not, says why.
+    bool Records_Can_Change(TRecord_Command command);
+    // Duplicate's or Paste's form for `block_count` blocks, then `add` at the offsets it
+    // leaves in copy_offsets_ (asking first when a copy would stand outside the challenge),
+    // then the step or the refusal. `block` names a copied block, by its number, in texts.
+    void Add_Copies(TRecord_Command command, std::size_t block_count,
+                    const std::function<TEdit_Result(bool allow_outside_challenge,
+                                                     bool without_skin)>& add,
+                    const std::function<QString(std::size_t)>& block);
+    // The blocks on the clipboard, when it holds blocks as Copy puts them there and this
+    // challenge defines all their names; when not, says why.
+    std::optional<std::vector<TNew_Block>> Clipboard_Blocks_To_Paste();
+    // A record command's result: as Finish_Batch, its refusal worded for the command.
+    void Finish_Record_Step(const TEdit_Result& result, TRecord_Command command,
+                            const std::function<QString(std::size_t)>& block);
+    // Before a write that would put a block outside the challenge's size: the player's Yes.
+    // `block` names it to begin a sentence; `verb` begins the question ("Move").
+    bool Confirm_Outside_Challenge(const QString& block, const QString& verb);
     // The names the Replace name form offers.
     QStringList Names_Of_Blocks(const TBlock_Selection& blocks) const;
     QStringList Names_To_Offer();
@@ -367,6 +400,8 @@ private:
     QString map_cursor_text_;
     // The offsets of the last Move accepted in this run, which the next one offers.
     std::array<int, 3> move_offsets_{};
+    // The offsets of the last Duplicate or Paste accepted in this run, which the next offers.
+    std::array<int, 3> copy_offsets_{};
     // The open file's stamp when it was loaded or last saved; nothing when it was missing.
     std::optional<TFile_Stamp> loaded_stamp_;
 };

@@ -85,6 +85,7 @@ void TMainForm::Create_Edit_Actions()
     Connect_Command(EditRotateCounterClockwise_Action,
                     &TMainForm::EditRotateCounterClockwise_ActionExecute);
     Connect_Command(EditReplaceName_Action, &TMainForm::EditReplaceName_ActionExecute);
+    Create_Record_Actions();
     Create_Find_Actions();
     Update_Edit_Actions();
 }
@@ -100,9 +101,11 @@ void TMainForm::Update_Edit_Actions()
             return range.second >= 1 && range.first <= block_count;
         });
     for (QAction* action : {EditMove_Action, EditSet_Action, EditRotateClockwise_Action,
-                            EditRotateCounterClockwise_Action, EditReplaceName_Action}) {
+                            EditRotateCounterClockwise_Action, EditReplaceName_Action,
+                            EditCopy_Action, EditDuplicate_Action, EditDelete_Action}) {
         action->setEnabled(blocks_selected);
     }
+    EditPaste_Action->setEnabled(session_ != nullptr);
     EditGoTo_Action->setEnabled(session_ != nullptr);
 }
 
@@ -239,9 +242,17 @@ void TMainForm::Show_Step()
     List_Block_BitBtnClick();
     const TBlock_Selection blocks = session_->Last_Step_Blocks();
     if (blocks.empty()) {
+        // The step removed blocks: those after them are numbered anew, and the panel's block
+        // may be gone.
+        Block_Panel->hide();
+        shown_block_.reset();
+        Show_Selection_On_Map();
+        Update_Edit_Actions();
         return;
     }
     Select_Blocks_Quietly(blocks);
+    // Lines added at the end are laid out now, so that the scroll bar reaches them.
+    List_Block_ListBox->doItemsLayout();
     List_Block_ListBox->scrollTo(List_Block_ListBox->currentIndex());
     Show_Selection(blocks);
 }
@@ -309,21 +320,28 @@ void TMainForm::EditMove_ActionExecute()
     const auto [dx, dz, dy] = move_offsets_;
     TEdit_Result result = session_->Move(blocks, dx, dz, dy, false);
     if (result.Status == TEdit_Status::Outside_Challenge) {
-        const std::array<std::uint32_t, 3> size = *session_->Blocks().Challenge_Size;
-        if (Show_Message(gui_services_, this, TMessage_Kind::Confirmation,
-                         QStringLiteral("Block %1 would stand outside the challenge, whose size "
-                                        "is %2 x %3 x %4 (X, Z, Y): the game may not show it "
-                                        "there. Move the blocks anyway?")
-                             .arg(result.Block)
-                             .arg(size[0])
-                             .arg(size[1])
-                             .arg(size[2]),
-                         TMessage_Buttons::Yes_No) != TMessage_Answer::Yes) {
+        if (!Confirm_Outside_Challenge(QStringLiteral("Block %1").arg(result.Block),
+                                       QStringLiteral("Move"))) {
             return;
         }
         result = session_->Move(blocks, dx, dz, dy, true);
     }
     Finish_Batch(result);
+}
+
+bool TMainForm::Confirm_Outside_Challenge(const QString& block, const QString& verb)
+{
+    const std::array<std::uint32_t, 3> size = *session_->Blocks().Challenge_Size;
+    return Show_Message(gui_services_, this, TMessage_Kind::Confirmation,
+                        QStringLiteral("%1 would stand outside the challenge, whose size is %2 x "
+                                       "%3 x %4 (X, Z, Y): the game may not show it there. %5 "
+                                       "the blocks anyway?")
+                            .arg(block)
+                            .arg(size[0])
+                            .arg(size[1])
+                            .arg(size[2])
+                            .arg(verb),
+                        TMessage_Buttons::Yes_No) == TMessage_Answer::Yes;
 }
 
 void TMainForm::EditSet_ActionExecute()

@@ -6,8 +6,11 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDialog>
+#include <QGuiApplication>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QSpinBox>
@@ -41,6 +44,8 @@ void Expect_Focus_On_First_Field(QDialog& dialog)
 {
     const std::map<QString, QString> first_fields = {
         {"Move_Dialog", "Move_DX_SpinEdit"},
+        {"Duplicate_Dialog", "Move_DX_SpinEdit"},
+        {"Paste_Dialog", "Move_DX_SpinEdit"},
         {"Set_Dialog", "Set_Rotation_CheckBox"},
         {"Replace_Dialog", "Replace_From_ComboBox"}};
     QWidget* widget = dialog.nextInFocusChain();
@@ -358,6 +363,113 @@ TEST_F(Batch_Edit_Test, A_Name_The_Collection_List_Lacks_Is_Written_Only_When_As
     const std::vector<QString> told = editor_.Take_Box_Texts();
     ASSERT_EQ(told.size(), 1u);
     EXPECT_TRUE(told[0].contains("Blocks-Stadium.Lst")) << told[0].toStdString();
+}
+
+TEST_F(Batch_Edit_Test, Duplicate_And_Delete_Add_And_Remove_Blocks_In_One_Step_After_Asking)
+{
+    auto& services = editor_.Services();
+    QTableView* list = form_.List_Block_ListBox;
+    list->setFocus();
+    const std::vector<test::TFile_Block> before = Blocks();
+    // Block 2 carries a skin: a copy goes without it only when the form says so.
+    Click_Row(2);
+    Click_Row(3, Qt::ShiftModifier);
+    services.Dialog_Answers = {Fill({{"Move_DX_SpinEdit", 2}, {"Move_DY_SpinEdit", -1}})};
+    QTest::keyClick(list, Qt::Key_D, Qt::ControlModifier);
+    EXPECT_TRUE(editor_.Take_Box_Texts().at(0).startsWith("Block 2 carries a skin"));
+    EXPECT_EQ(form_.Expanded_Image(), loaded_);
+    services.Dialog_Answers = {[](QDialog& dialog) {
+        EXPECT_EQ(dialog.findChild<QSpinBox*>("Move_DX_SpinEdit")->value(), 2);
+        dialog.findChild<QCheckBox*>("Copy_Without_Skin_CheckBox")->setChecked(true);
+        return true;
+    }};
+    form_.EditDuplicate_Action->trigger();
+    const std::vector<test::TFile_Block> after = Blocks();
+    ASSERT_EQ(after.size(), 10u);
+    for (std::size_t i = 0; i < 2; ++i) {
+        EXPECT_EQ(after[8 + i].Block.Name, before[1 + i].Block.Name);
+        EXPECT_EQ(after[8 + i].Block.X, before[1 + i].Block.X + 2);
+        EXPECT_EQ(after[8 + i].Block.Y, before[1 + i].Block.Y - 1);
+    }
+    EXPECT_EQ(after[9].Block.Variations[1], 0x05); // the author record's flag cleared
+    EXPECT_EQ(Selected_Lines(form_), (std::vector<int>{9, 10}));
+    EXPECT_EQ(form_.EditUndo_Action->text(), "&Undo duplicate 2 blocks");
+    QTest::keyClick(list, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(form_.Expanded_Image(), loaded_);
+    EXPECT_EQ(editor_.Line_Count(), 9);
+
+    // Removing block 4 would renumber the names defined after it: asked, then refused.
+    Click_Row(5);
+    Click_Row(6, Qt::ShiftModifier);
+    services.Answers = {TMessage_Answer::Yes};
+    QTest::keyClick(list, Qt::Key_Delete);
+    std::vector<QString> texts = editor_.Take_Box_Texts();
+    ASSERT_EQ(texts.size(), 2u);
+    EXPECT_EQ(texts[0], "Delete the 2 selected blocks? Undo (Ctrl+Z) brings them back.");
+    EXPECT_TRUE(texts[1].startsWith("Block 4 writes its name in place")) << texts[1].toStdString();
+    Click_Row(8);
+    QTest::keyClick(list, Qt::Key_Delete); // answered No
+    EXPECT_EQ(form_.Expanded_Image(), loaded_);
+    services.Answers = {TMessage_Answer::Yes};
+    QTest::keyClick(list, Qt::Key_Delete);
+    EXPECT_EQ(editor_.Take_Box_Texts().back(), "Delete block 7? Undo (Ctrl+Z) brings it back.");
+    EXPECT_EQ(Blocks().size(), 7u);
+    EXPECT_TRUE(form_.Block_Panel->isHidden());
+    EXPECT_FALSE(form_.EditDelete_Action->isEnabled());
+    form_.EditUndo_Action->trigger();
+    EXPECT_EQ(form_.Expanded_Image(), loaded_);
+    EXPECT_EQ(Selected_Lines(form_), (std::vector<int>{8}));
+}
+
+TEST_F(Batch_Edit_Test, Copied_Blocks_Paste_By_Names_The_Challenge_Defines_And_Text_Fields_Keep_Their_Keys)
+{
+    auto& services = editor_.Services();
+    QClipboard& clipboard = *QGuiApplication::clipboard();
+    QTableView* list = form_.List_Block_ListBox;
+    list->setFocus();
+    const std::vector<test::TFile_Block> before = Blocks();
+    Click_Row(7);
+    Click_Row(8, Qt::ShiftModifier);
+    QTest::keyClick(list, Qt::Key_C, Qt::ControlModifier);
+    const QStringList lines = clipboard.text().split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_TRUE(lines[0].startsWith("{\"index\":6,\"offset\":")) << lines[0].toStdString();
+    EXPECT_TRUE(lines[0].contains("\"name\":\"StadiumPlatform\",\"name_in_place\":true"));
+
+    services.Dialog_Answers = {Fill({{"Move_DZ_SpinEdit", 1}})};
+    QTest::keyClick(list, Qt::Key_V, Qt::ControlModifier);
+    const std::vector<test::TFile_Block> after = Blocks();
+    ASSERT_EQ(after.size(), 10u);
+    for (std::size_t i = 0; i < 2; ++i) {
+        EXPECT_EQ(after[8 + i].Block.Name, before[6 + i].Block.Name);
+        EXPECT_FALSE(after[8 + i].Block.Name_In_Place);
+        EXPECT_EQ(after[8 + i].Block.Z, before[6 + i].Block.Z + 1);
+    }
+    EXPECT_EQ(form_.EditUndo_Action->text(), "&Undo paste 2 blocks");
+
+    // A name this challenge lacks refuses the whole paste.
+    clipboard.setText(QString(lines[0]).replace("StadiumPlatform", "StadiumNoSuchBlock") + '\n' +
+                      lines[1]);
+    form_.EditPaste_Action->trigger();
+    EXPECT_TRUE(editor_.Take_Box_Texts().at(0).startsWith(
+        "This challenge does not define the name \"StadiumNoSuchBlock\", which the clipboard's "
+        "blocks use, so nothing was pasted"));
+    EXPECT_EQ(Blocks().size(), 10u);
+
+    // In the find field the keys edit the text, and the block commands' keys do nothing.
+    form_.Find_Edit->setFocus();
+    QTest::keyClicks(form_.Find_Edit, "platform");
+    QTest::keyClick(form_.Find_Edit, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(form_.Find_Edit, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(clipboard.text(), "platform");
+    QTest::keyClick(form_.Find_Edit, Qt::Key_Delete);
+    EXPECT_EQ(form_.Find_Edit->text(), "");
+    QTest::keyClick(form_.Find_Edit, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(form_.Find_Edit->text(), "platform");
+    QTest::keyClick(form_.Find_Edit, Qt::Key_D, Qt::ControlModifier); // no Duplicate form
+    EXPECT_TRUE(services.Boxes.empty());
+    EXPECT_EQ(services.Forms, (QStringList{"Paste_Dialog"}));
+    EXPECT_EQ(Blocks().size(), 10u);
 }
 
 TEST_F(Batch_Edit_Test, The_Caption_Mark_Follows_Undo_Redo_And_Save)

@@ -107,6 +107,20 @@ TEST(TMainForm, Commands_Carry_Their_Captions_Hints_Shortcuts_And_Start_Availabi
         {form.EditReplaceName_Action, "EditReplaceName_Action", "Re&place name...",
          "Replace name", "Rename the selected blocks that have one name to another", "Ctrl+H",
          false},
+        {form.EditCopy_Action, "EditCopy_Action", "Cop&y", "Copy",
+         "Put the selected blocks on the clipboard as text, one JSON object a line as "
+         "plotvane-cli blocks --json lists them",
+         "Ctrl+C", false},
+        {form.EditPaste_Action, "EditPaste_Action", "P&aste...", "Paste",
+         "Add the clipboard's blocks at the end of the block list, moved by a number of cells; "
+         "their names must be names this challenge defines",
+         "Ctrl+V", false},
+        {form.EditDuplicate_Action, "EditDuplicate_Action", "&Duplicate...", "Duplicate",
+         "Add a copy of the selected blocks at the end of the block list, moved by a number of "
+         "cells",
+         "Ctrl+D", false},
+        {form.EditDelete_Action, "EditDelete_Action", "De&lete", "Delete",
+         "Remove the selected blocks from the challenge", "Del", false},
     };
     for (const TExpected& command : expected) {
         SCOPED_TRACE(command.Name);
@@ -148,16 +162,20 @@ TEST(TMainForm, Menus_Hold_The_Commands_In_Order_With_Their_Status_Texts)
                                                   form.ViewFitMap_Action}));
     EXPECT_EQ(form.ViewFitMap_Action->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_0));
     const QList<QAction*> edit_items = form.Edit_Menu->actions();
-    ASSERT_EQ(edit_items.size(), 13);
+    ASSERT_EQ(edit_items.size(), 18);
     EXPECT_TRUE(edit_items[2]->isSeparator());
-    EXPECT_TRUE(edit_items[8]->isSeparator());
+    EXPECT_TRUE(edit_items[7]->isSeparator());
+    EXPECT_TRUE(edit_items[13]->isSeparator());
     EXPECT_EQ(edit_items.mid(0, 2), (QList<QAction*>{form.EditUndo_Action, form.EditRedo_Action}));
-    EXPECT_EQ(edit_items.mid(3, 5),
+    EXPECT_EQ(edit_items.mid(3, 4),
+              (QList<QAction*>{form.EditCopy_Action, form.EditPaste_Action,
+                               form.EditDuplicate_Action, form.EditDelete_Action}));
+    EXPECT_EQ(edit_items.mid(8, 5),
               (QList<QAction*>{form.EditMove_Action, form.EditSet_Action,
                                form.EditRotateClockwise_Action,
                                form.EditRotateCounterClockwise_Action,
                                form.EditReplaceName_Action}));
-    EXPECT_EQ(edit_items.mid(9),
+    EXPECT_EQ(edit_items.mid(14),
               (QList<QAction*>{form.EditFind_Action, form.EditFindNext_Action,
                                form.EditFindPrevious_Action, form.EditGoTo_Action}));
     EXPECT_EQ(form.EditRedo_Action->shortcuts(),
