@@ -3,6 +3,7 @@
 #include "ui/Main.h"
 
 #include "tests/ui/Editor_Fixture.h"
+#include "ui/Map_View.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -430,7 +431,9 @@ TEST_F(Batch_Edit_Test, Copied_Blocks_Paste_By_Names_The_Challenge_Defines_And_T
     const std::vector<test::TFile_Block> before = Blocks();
     Click_Row(7);
     Click_Row(8, Qt::ShiftModifier);
-    QTest::keyClick(list, Qt::Key_C, Qt::ControlModifier);
+    // The map answers the keys as the list does.
+    form_.Map_Canvas->setFocus();
+    QTest::keyClick(form_.Map_Canvas, Qt::Key_C, Qt::ControlModifier);
     const QStringList lines = clipboard.text().split('\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 2);
     EXPECT_TRUE(lines[0].startsWith("{\"index\":6,\"offset\":")) << lines[0].toStdString();
