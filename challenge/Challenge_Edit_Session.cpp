@@ -30,6 +30,114 @@ struct TByte_Changes {
     std::vector<std::uint8_t> Differences;
 };
 
+// Offsets as a step keeps them: each as its difference from the one before (modulo 2^32), in
+// groups of 7 bits, the lowest first, the high bit set on every group but the last. The records
+// of a batch lie a dozen bytes apart, so an offset takes one byte instead of four, and the
+// history of a million-block edit a few megabytes.
+class TPacked_Offsets {
+public:
+    explicit TPacked_Offsets(const std::vector<std::uint32_t>& offsets)
+    {
+        // Sized first, so that the bytes are written without a test for room each.
+        std::size_t size = 0;
+        std::uint32_t previous = 0;
+        for (const std::uint32_t offset : offsets) {
+            size += Packed_Size(offset - previous);
+            previous = offset;
+        }
+        bytes_.resize(size);
+        std::uint8_t* byte = bytes_.data();
+        previous = 0;
+        for (const std::uint32_t offset : offsets) {
+            std::uint32_t difference = offset - previous;
+            for (; difference >= 0x80; difference >>= 7) {
+                *byte++ = static_cast<std::uint8_t>(difference | 0x80);
+            }
+            *byte++ = static_cast<std::uint8_t>(difference);
+            previous = offset;
+        }
+    }
+
+    // Reads the offsets in turn: Next() gives the next one while At_End() is false.
+    class TReader {
+    public:
+        explicit TReader(const TPacked_Offsets& offsets)
+            : byte_(offsets.bytes_.data()), end_(byte_ + offsets.bytes_.size())
+        {
+        }
+        bool At_End() const { return byte_ == end_; }
+        std::uint32_t Next()
+        {
+            std::uint32_t difference = 0;
+            for (unsigned shift = 0;; shift += 7) {
+                const std::uint8_t group = *byte_++;
+                difference |= std::uint32_t{group & 0x7FU} << shift;
+                if (group < 0x80) {
+                    break;
+                }
+            }
+            offset_ += difference;
+            return offset_;
+        }
+
+    private:
+        const std::uint8_t* byte_;
+        const std::uint8_t* end_;
+        std::uint32_t offset_ = 0;
+    };
+
+private:
+    static std::size_t Packed_Size(std::uint32_t difference)
+    {
+        std::size_t size = 1;
+        for (; difference >= 0x80; difference >>= 7) {
+            ++size;
+        }
+        return size;
+    }
+
+    std::vector<std::uint8_t> bytes_;
+};
+
+// Byte changes as a step keeps them, made from the changes as they were written (implicitly,
+// so that a step takes them as they come).
+struct TKept_Byte_Changes {
+    TKept_Byte_Changes(TByte_Changes changes)
+        : Width(changes.Width), Offsets(changes.Offsets),
+          Differences(std::move(changes.Differences))
+    {
+    }
+    std::uint32_t Width = 0;
+    TPacked_Offsets Offsets;
+    std::vector<std::uint8_t> Differences;
+};
+
+// Reads the offsets of byte changes as made in turn, as TPacked_Offsets::TReader reads those
+// of kept ones.
+class TOffset_Reader {
+public:
+    explicit TOffset_Reader(const std::vector<std::uint32_t>& offsets)
+        : offset_(offsets.data()), end_(offset_ + offsets.size())
+    {
+    }
+    bool At_End() const { return offset_ == end_; }
+    std::uint32_t Next() { return *offset_++; }
+
+private:
+    const std::uint32_t* offset_;
+    const std::uint32_t* end_;
+};
+
+TOffset_Reader Offset_Reader(const std::vector<std::uint32_t>& offsets)
+{
+    return TOffset_Reader(offsets);
+}
+
+TPacked_Offsets::TReader Offset_Reader(const TPacked_Offsets& offsets)
+{
+    return TPacked_Offsets::TReader(offsets);
+}
+
 using TBlock_Ranges = std::vector<std::pair<std::uint32_t, std::uint32_t>>;
 
 // Consecutive block numbers as inclusive ranges: a whole track is one range.
@@ -61,19 +169,20 @@ std::uint8_t Stored_Byte(const TFlexible_Byte_Array& image, std::uint32_t offset
 }
 
 // A width known when compiling lets each record's bytes be done without a loop.
-template <std::uint32_t Width>
-void Xor_Records(std::uint8_t* image, const std::vector<std::uint32_t>& offsets,
-                 const std::uint8_t* difference)
+template <std::uint32_t Width, typename TOffsets>
+void Xor_Records(std::uint8_t* image, const TOffsets& offsets, const std::uint8_t* difference)
 {
-    for (const std::uint32_t offset : offsets) {
+    for (auto reader = Offset_Reader(offsets); !reader.At_End(); difference += Width) {
+        std::uint8_t* const record = image + reader.Next();
         for (std::uint32_t i = 0; i < Width; ++i) {
-            image[offset + i] ^= difference[i];
+            record[i] ^= difference[i];
         }
-        difference += Width;
     }
 }
 
-void Xor_Changes(TFlexible_Byte_Array& image, const TByte_Changes& changes)
+// Byte changes as made (TByte_Changes) or as kept (TKept_Byte_Changes).
+template <typename TChanges>
+void Xor_Changes(TFlexible_Byte_Array& image, const TChanges& changes)
 {
     std::uint8_t* const bytes = image.data();
     const std::uint8_t* difference = changes.Differences.data();
@@ -90,9 +199,10 @@ void Xor_Changes(TFlexible_Byte_Array& image, const TByte_Changes& changes)
         break;
     }
     const std::uint32_t width = changes.Width;
-    for (const std::uint32_t offset : changes.Offsets) {
+    for (auto reader = Offset_Reader(changes.Offsets); !reader.At_End();) {
+        std::uint8_t* const record = bytes + reader.Next();
         for (std::uint32_t i = 0; i < width; ++i) {
-            bytes[offset + i] ^= *difference++;
+            record[i] ^= *difference++;
         }
     }
 }
@@ -204,7 +314,7 @@ struct TChallenge_Edit_Session::TStep {
     std::string Text;
     TBlock_Ranges Blocks;
     // Applied first, then the spans in order; taken back in the reverse order.
-    std::vector<TByte_Changes> Byte_Changes;
+    std::vector<TKept_Byte_Changes> Byte_Changes;
     std::vector<TSpan_Change> Spans;
     // The step changes what the walk reads (names, lengths or how records are read).
     bool Walk_After = false;
@@ -729,7 +839,7 @@ TEdit_Result TChallenge_Edit_Session::Delete(const TBlock_Selection& selection)
 
 void TChallenge_Edit_Session::Make_Structure_Step(TStep step)
 {
-    for (const TByte_Changes& changes : step.Byte_Changes) {
+    for (const TKept_Byte_Changes& changes : step.Byte_Changes) {
         Xor_Changes(image_, changes);
     }
     Splice_Spans(image_, step.Spans, true);
@@ -815,7 +925,7 @@ TEdit_Result TChallenge_Edit_Session::Apply_Batch_Step(const char* action,
 {
     step.Text = Blocks_Text(action, selection);
     step.Blocks = Ranges_Of(selection);
-    for (const TByte_Changes& changes : step.Byte_Changes) {
+    for (const TKept_Byte_Changes& changes : step.Byte_Changes) {
         Xor_Changes(image_, changes);
     }
     Finish_Step(std::move(step));
@@ -825,7 +935,7 @@ TEdit_Result TChallenge_Edit_Session::Apply_Batch_Step(const char* action,
 void TChallenge_Edit_Session::Apply(const TStep& step, bool forward)
 {
     if (forward) {
-        for (const TByte_Changes& changes : step.Byte_Changes) {
+        for (const TKept_Byte_Changes& changes : step.Byte_Changes) {
             Xor_Changes(image_, changes);
         }
         if (!step.Spans.empty()) {
@@ -835,7 +945,7 @@ void TChallenge_Edit_Session::Apply(const TStep& step, bool forward)
         if (!step.Spans.empty()) {
             Splice_Spans(image_, step.Spans, false);
         }
-        for (const TByte_Changes& changes : step.Byte_Changes) {
+        for (const TKept_Byte_Changes& changes : step.Byte_Changes) {
             Xor_Changes(image_, changes);
         }
     }
