@@ -253,6 +253,11 @@ void TMainForm::Show_Step()
     Select_Blocks_Quietly(blocks);
     // Lines added at the end are laid out now, so that the scroll bar reaches them.
     List_Block_ListBox->doItemsLayout();
+    // The last block first, then the current one: all of them show when they fit.
+    const int last_row = Block_List_Model->Row_Of(blocks.back());
+    if (last_row >= 0) {
+        List_Block_ListBox->scrollTo(Block_List_Model->index(last_row, 0));
+    }
     List_Block_ListBox->scrollTo(List_Block_ListBox->currentIndex());
     Show_Selection(blocks);
 }
