@@ -145,7 +145,8 @@ void BM_Hit_Test_1M(benchmark::State& state)
 void BM_Hit_Test_1K(benchmark::State& state)
 {
     const TFlexible_Byte_Array image = Challenge_Of(1000);
-    Hit_Test(state, TBlock_Columns(image, Challenge_Read_Block_List(image, Mask), Mask));
+    const TTMF_Challenge_Block_Address_List list = Challenge_Read_Block_List(image, Mask);
+    Hit_Test(state, TBlock_Columns(image, list, Mask));
 }
 
 // A part of one name in three, as typed in the find box.

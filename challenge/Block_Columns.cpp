@@ -3,56 +3,96 @@
 #include "challenge/Gbx_Challenge_Read.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace plotvane {
 
-// One pass: each block joins the chain of its column and may become its top. A column's full
-// order is made only when asked for.
+namespace {
+
+// A block's X, Z and Y bytes, read after its rotation byte; nothing when its record does not
+// lie in the image.
+std::optional<std::array<std::uint8_t, 3>> Position_Of(
+    const TFlexible_Byte_Array& image, const TTMF_Challenge_Block_Address_List& list,
+    std::uint32_t block, TMemory_Mask mask)
+{
+    const std::optional<std::uint32_t> fields =
+        Challenge_Block_Fields_Offset(image, list, block, mask);
+    if (!fields) {
+        return std::nullopt;
+    }
+    const std::uint8_t* const position = image.data() + *fields + 1;
+    return std::array<std::uint8_t, 3>{static_cast<std::uint8_t>(position[0] ^ mask),
+                                       static_cast<std::uint8_t>(position[1] ^ mask),
+                                       static_cast<std::uint8_t>(position[2] ^ mask)};
+}
+
+} // namespace
+
+// One pass: each block counts in its column and may become its top. The blocks of a column
+// are found again, by another pass, only when asked for.
 TBlock_Columns::TBlock_Columns(const TFlexible_Byte_Array& image,
                                const TTMF_Challenge_Block_Address_List& list,
                                const TMemory_Mask& mask)
+    : image_(&image), list_(&list), mask_(mask)
 {
     const std::size_t count = list.Block_Offsets.size();
-    previous_in_column_.resize(count);
-    heights_.resize(count);
-    column_of_.resize(count);
     std::uint32_t block = 0;
     for (; block < count; ++block) {
-        const std::optional<std::uint32_t> fields =
-            Challenge_Block_Fields_Offset(image, list, block, mask);
-        if (!fields) {
+        const auto position = Position_Of(image, list, block, mask);
+        if (!position) {
             break;
         }
-        const std::uint8_t* position = image.data() + *fields + 1;
-        const std::uint32_t place = Column(position[0] ^ mask, position[2] ^ mask);
-        TColumn& column = columns_[place];
-        const auto height = static_cast<std::uint8_t>(position[1] ^ mask);
+        const auto [x, height, y] = *position;
+        TColumn& column = columns_[Column(x, y)];
         if (column.Count == 0 || height > column.Top) {
             column.Top = height;
             column.Top_Block = block;
         }
         ++column.Count;
-        previous_in_column_[block] = column.Last_Block;
-        column.Last_Block = block;
-        heights_[block] = height;
-        column_of_[block] = static_cast<std::uint16_t>(place);
     }
-    previous_in_column_.resize(block);
-    heights_.resize(block);
-    column_of_.resize(block);
+    blocks_ = block;
+}
+
+template <typename TVisit>
+void TBlock_Columns::For_Each_Block(TVisit visit) const
+{
+    for (std::uint32_t block = 0; block < blocks_; ++block) {
+        const auto position = Position_Of(*image_, *list_, block, mask_);
+        if (!position) {
+            return; // the image changed since the index was built
+        }
+        visit(block, *position);
+    }
 }
 
 std::vector<std::uint32_t> TBlock_Columns::Blocks_At(std::uint8_t x, std::uint8_t y) const
 {
-    const TColumn& column = columns_[Column(x, y)];
-    std::vector<std::uint32_t> blocks(column.Count);
-    std::uint32_t block = column.Last_Block;
-    for (auto place = blocks.rbegin(); place != blocks.rend(); ++place) {
-        *place = block;
-        block = previous_in_column_[block];
+    // Each block with its height, for the sort.
+    std::vector<std::pair<std::uint32_t, std::uint8_t>> found;
+    found.reserve(Count_At(x, y));
+    For_Each_Block([&found, x, y](std::uint32_t block, const std::array<std::uint8_t, 3>& at) {
+        if (at[0] == x && at[2] == y) {
+            found.emplace_back(block, at[1]);
+        }
+    });
+    std::stable_sort(found.begin(), found.end(),
+                     [](const auto& a, const auto& b) { return a.second > b.second; });
+    std::vector<std::uint32_t> blocks;
+    blocks.reserve(found.size());
+    for (const auto& [block, height] : found) {
+        blocks.push_back(block);
     }
-    std::stable_sort(blocks.begin(), blocks.end(), [this](std::uint32_t a, std::uint32_t b) {
-        return heights_[a] > heights_[b];
+    return blocks;
+}
+
+std::vector<std::uint32_t> TBlock_Columns::Blocks_In(std::uint8_t x0, std::uint8_t y0,
+                                                     std::uint8_t x1, std::uint8_t y1) const
+{
+    std::vector<std::uint32_t> blocks;
+    For_Each_Block([&](std::uint32_t block, const std::array<std::uint8_t, 3>& at) {
+        if (at[0] >= x0 && at[0] <= x1 && at[2] >= y0 && at[2] <= y1) {
+            blocks.push_back(block);
+        }
     });
     return blocks;
 }
@@ -75,12 +115,14 @@ std::optional<std::uint32_t> TBlock_Columns::Top_Block_At(std::uint8_t x, std::u
 
 std::optional<std::array<std::uint8_t, 2>> TBlock_Columns::Column_Of(std::uint32_t block) const
 {
-    if (block >= column_of_.size()) {
+    if (block >= blocks_) {
         return std::nullopt;
     }
-    const std::uint16_t place = column_of_[block];
-    return std::array<std::uint8_t, 2>{static_cast<std::uint8_t>(place >> 8),
-                                       static_cast<std::uint8_t>(place & 0xFF)};
+    const auto position = Position_Of(*image_, *list_, block, mask_);
+    if (!position) {
+        return std::nullopt;
+    }
+    return std::array<std::uint8_t, 2>{(*position)[0], (*position)[2]};
 }
 
 } // namespace plotvane

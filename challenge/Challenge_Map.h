@@ -25,7 +25,8 @@ enum TBlock_Mark : std::uint8_t {
 std::uint8_t Block_Marks_Of(std::string_view name);
 
 // A challenge seen from above: its blocks by grid column (X across, Y down; Z is the height),
-// the marks of each column and the extent of the grid to draw.
+// the marks of each column and the extent of the grid to draw. Its columns read the image and
+// the walk it was made of, which must outlive it and stay as they are while it is asked.
 class TChallenge_Map {
 public:
     TChallenge_Map() = default;

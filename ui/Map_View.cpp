@@ -158,7 +158,7 @@ void TMap_View::Show_Challenge(const TChallenge_Edit_Session& session)
 {
     session_ = &session;
     map_.reset();
-    selected_.clear();
+    selected_columns_.assign(256 * 256, 0);
     flags_stale_ = true;
     if (isVisible()) {
         Bring_Up_To_Date();
@@ -171,7 +171,7 @@ void TMap_View::Clear()
 {
     session_ = nullptr;
     map_.reset();
-    selected_.clear();
+    selected_columns_.assign(256 * 256, 0);
     matches_.reset();
     flags_stale_ = true;
     cells_ = QImage();
@@ -180,9 +180,11 @@ void TMap_View::Clear()
     Update_Rulers();
 }
 
-void TMap_View::Show_Selection(TBlock_Selection blocks, std::optional<std::uint32_t> current)
+void TMap_View::Show_Selection(const TBlock_Selection& blocks,
+                               std::optional<std::uint32_t> current)
 {
-    selected_ = std::move(blocks);
+    // Flagged at once rather than kept: a selection of a million blocks would cost megabytes.
+    Flag_Columns(blocks, selected_columns_);
     current_block_ = current;
     flags_stale_ = true;
     viewport()->update();
@@ -224,7 +226,7 @@ void TMap_View::Bring_Up_To_Date()
                            "cursor, Enter selects the topmost block under it. %3")
                 .arg(map_->Width())
                 .arg(map_->Depth())
-                .arg(Column_Text(cursor_[0], cursor_[1]).section(QLatin1Char('\n'), 0, 0)));
+                .arg(Column_Summary(cursor_[0], cursor_[1])));
     }
     if (flags_stale_) {
         if (const auto column = current_block_ ? map_->Columns().Column_Of(*current_block_)
@@ -232,7 +234,6 @@ void TMap_View::Bring_Up_To_Date()
             cursor_ = *column;
         }
         current_block_.reset();
-        Flag_Columns(selected_, selected_columns_);
         if (matches_) {
             Flag_Columns(*matches_, matched_columns_);
         } else {
@@ -247,9 +248,17 @@ void TMap_View::Flag_Columns(const std::vector<std::uint32_t>& blocks,
                              std::vector<std::uint8_t>& flags)
 {
     flags.assign(256 * 256, 0);
+    if (session_ == nullptr) {
+        return;
+    }
+    const TFlexible_Byte_Array& image = session_->Image();
+    const TMemory_Mask mask = session_->Mask();
     for (const std::uint32_t block : blocks) {
-        if (const auto column = map_->Columns().Column_Of(block)) {
-            flags[(*column)[0] * 256U + (*column)[1]] = 1;
+        if (const std::optional<std::uint32_t> fields =
+                Challenge_Block_Fields_Offset(image, session_->Blocks(), block, mask)) {
+            // After the rotation byte: X, Z (the height), Y.
+            const std::uint8_t* const position = image.data() + *fields + 1;
+            flags[(position[0] ^ mask) * 256U + (position[2] ^ mask)] = 1;
         }
     }
 }
@@ -635,15 +644,24 @@ void TMap_View::Draw_Marks_And_Outlines(QPainter& painter, unsigned x0, unsigned
     }
 }
 
-QString TMap_View::Column_Text(std::uint8_t x, std::uint8_t y) const
+QString TMap_View::Column_Summary(std::uint8_t x, std::uint8_t y) const
 {
     const QString place = QStringLiteral("X %1, Y %2").arg(x).arg(y);
-    if (!map_ || session_ == nullptr || map_->Columns().Count_At(x, y) == 0) {
+    const std::uint32_t count = map_ && session_ != nullptr ? map_->Columns().Count_At(x, y) : 0;
+    if (count == 0) {
         return place + QStringLiteral(": no block");
     }
+    return place + (count == 1 ? QStringLiteral(": 1 block")
+                               : QStringLiteral(": %1 blocks").arg(count));
+}
+
+QString TMap_View::Column_Text(std::uint8_t x, std::uint8_t y) const
+{
+    QString text = Column_Summary(x, y);
+    if (!map_ || session_ == nullptr || map_->Columns().Count_At(x, y) == 0) {
+        return text;
+    }
     const std::vector<std::uint32_t> blocks = map_->Columns().Blocks_At(x, y);
-    QString text = place + (blocks.size() == 1 ? QStringLiteral(": 1 block")
-                                                : QStringLiteral(": %1 blocks").arg(blocks.size()));
     for (std::size_t i = 0; i < std::min(blocks.size(), Listed_Blocks); ++i) {
         if (const auto block = Challenge_Read_Block_View(session_->Image(), session_->Blocks(),
                                                          blocks[i], session_->Mask())) {
@@ -852,16 +870,11 @@ void TMap_View::Pick_Rectangle(const QPointF& from, const QPointF& to, bool addi
     const unsigned x1 = cell(area.right() - origin.x(), map_->Width());
     const unsigned y0 = cell(area.top() - origin.y(), map_->Depth());
     const unsigned y1 = cell(area.bottom() - origin.y(), map_->Depth());
-    TBlock_Selection blocks;
-    for (unsigned x = x0; x <= x1; ++x) {
-        for (unsigned y = y0; y <= y1; ++y) {
-            const std::vector<std::uint32_t> column =
-                map_->Columns().Blocks_At(static_cast<std::uint8_t>(x), static_cast<std::uint8_t>(y));
-            blocks.insert(blocks.end(), column.begin(), column.end());
-        }
-    }
-    std::sort(blocks.begin(), blocks.end());
-    emit Blocks_Picked(blocks, adding);
+    emit Blocks_Picked(map_->Columns().Blocks_In(static_cast<std::uint8_t>(x0),
+                                                 static_cast<std::uint8_t>(y0),
+                                                 static_cast<std::uint8_t>(x1),
+                                                 static_cast<std::uint8_t>(y1)),
+                       adding);
 }
 
 } // namespace plotvane

@@ -47,7 +47,7 @@ public:
     bool Has_Challenge() const { return session_ != nullptr; }
     // Outlines the columns of these blocks; the keyboard cursor goes to the column of the
     // current one, where the player was working.
-    void Show_Selection(TBlock_Selection blocks, std::optional<std::uint32_t> current);
+    void Show_Selection(const TBlock_Selection& blocks, std::optional<std::uint32_t> current);
     // Dims the columns where none of these blocks (ascending) stand; nothing: no find,
     // nothing dimmed.
     void Show_Matches(std::optional<std::vector<std::uint32_t>> blocks);
@@ -70,6 +70,8 @@ public:
     std::array<std::uint8_t, 2> Cursor() const { return cursor_; }
     // The text of a column: its place and its blocks, the topmost first.
     QString Column_Text(std::uint8_t x, std::uint8_t y) const;
+    // Its first line: the place and how many blocks stand there.
+    QString Column_Summary(std::uint8_t x, std::uint8_t y) const;
     const TChallenge_Map& Map();
 
 signals:
@@ -126,13 +128,12 @@ private:
 
     const TChallenge_Edit_Session* session_ = nullptr;
     std::optional<TChallenge_Map> map_;
-    TBlock_Selection selected_;
     std::optional<std::uint32_t> current_block_;
     std::optional<std::vector<std::uint32_t>> matches_;
     bool flags_stale_ = true;
     // Per column (x * 256 + y): whether a selected block stands there, and whether a block the
-    // find matches does.
-    std::vector<std::uint8_t> selected_columns_;
+    // find matches does (empty: no find).
+    std::vector<std::uint8_t> selected_columns_ = std::vector<std::uint8_t>(256 * 256);
     std::vector<std::uint8_t> matched_columns_;
     // One pixel per column, scaled up when drawn.
     QImage cells_;

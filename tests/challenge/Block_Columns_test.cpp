@@ -55,7 +55,8 @@ TEST(Block_Columns, Lists_Each_Column_Topmost_First_Then_In_List_Order)
         description.Blocks.push_back(block);
     }
     const TFlexible_Byte_Array image = test::Build_Challenge(description, 0x11).Image;
-    const TBlock_Columns index(image, Challenge_Read_Block_List(image, 0x11), 0x11);
+    const TTMF_Challenge_Block_Address_List list = Challenge_Read_Block_List(image, 0x11);
+    const TBlock_Columns index(image, list, 0x11);
     EXPECT_EQ(index.Blocks_At(1, 3), (TBlocks{1, 2, 0, 4}));
     EXPECT_EQ(index.Blocks_At(2, 3), (TBlocks{3}));
     EXPECT_EQ(index.Blocks_At(255, 255), (TBlocks{5}));

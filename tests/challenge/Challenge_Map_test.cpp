@@ -43,8 +43,8 @@ struct TPlaced_Block {
     std::uint8_t X, Z, Y;
 };
 
-TChallenge_Map Map_Of(const std::array<std::uint32_t, 3>& size,
-                      const std::vector<TPlaced_Block>& blocks, TMemory_Mask mask)
+test::TChallenge_Description Description_Of(const std::array<std::uint32_t, 3>& size,
+                                            const std::vector<TPlaced_Block>& blocks)
 {
     test::TChallenge_Description description;
     description.Size = size;
@@ -54,9 +54,24 @@ TChallenge_Map Map_Of(const std::array<std::uint32_t, 3>& size,
         block.Bytes = {0, placed.X, placed.Z, placed.Y, 0, 0, 0, 0};
         description.Blocks.push_back(block);
     }
-    const TFlexible_Byte_Array image = test::Build_Challenge(description, mask).Image;
-    return TChallenge_Map(image, Challenge_Read_Block_List(image, mask), mask);
+    return description;
 }
+
+// A map with the image and the walk it reads, which live as long as it does.
+struct TMade_Map {
+    TMade_Map(const std::array<std::uint32_t, 3>& size, const std::vector<TPlaced_Block>& blocks,
+              TMemory_Mask mask)
+        : Image(test::Build_Challenge(Description_Of(size, blocks), mask).Image),
+          List(Challenge_Read_Block_List(Image, mask)), Map(Image, List, mask)
+    {
+    }
+    TMade_Map(const TMade_Map&) = delete;
+    TMade_Map& operator=(const TMade_Map&) = delete;
+
+    const TFlexible_Byte_Array Image;
+    const TTMF_Challenge_Block_Address_List List;
+    const TChallenge_Map Map;
+};
 
 TEST(Challenge_Map, The_Grid_Spans_The_Size_Widened_To_Every_Block_And_Marks_Add_Up_By_Column)
 {
@@ -101,7 +116,8 @@ TEST(Challenge_Map, The_Grid_Spans_The_Size_Widened_To_Every_Block_And_Marks_Add
     for (const TCase& map_case : cases) {
         SCOPED_TRACE(testing::Message() << map_case.Blocks.size() << " blocks in a size of "
                                         << map_case.Size[0]);
-        const TChallenge_Map map = Map_Of(map_case.Size, map_case.Blocks, 0x5A);
+        const TMade_Map made(map_case.Size, map_case.Blocks, 0x5A);
+        const TChallenge_Map& map = made.Map;
         EXPECT_EQ(map.Size(), map_case.Size);
         EXPECT_EQ((std::array<unsigned, 3>{map.Width(), map.Height(), map.Depth()}),
                   map_case.Extent);
