@@ -7,6 +7,9 @@
 #ifdef _WIN32
 #include <windows.h>
 #endif
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 namespace plotvane {
 
@@ -47,6 +50,15 @@ std::uint64_t Clock_Value()
 {
     return static_cast<std::uint64_t>(
         std::chrono::high_resolution_clock::now().time_since_epoch().count());
+}
+
+void Give_Large_Blocks_Back_When_Freed()
+{
+#ifdef __GLIBC__
+    // Setting the bound also stops glibc from raising it.
+    constexpr int Large_Block = 128 * 1024;
+    mallopt(M_MMAP_THRESHOLD, Large_Block);
+#endif
 }
 
 } // namespace plotvane

@@ -96,6 +96,7 @@ int Convert_Without_Display(char* program_name, const std::string& file_name)
 int main(int argc, char* argv[])
 {
     plotvane::Ignore_File_Size_Limit_Signal();
+    plotvane::Give_Large_Blocks_Back_When_Freed();
     // Counted here, before Qt takes its own options (-style, -reverse, ...) out of argv.
     const std::vector<std::string> arguments = plotvane::Command_Line_Arguments(argc, argv);
     if (plotvane::Asks_For_Conversion(arguments)) {
