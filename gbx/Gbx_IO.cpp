@@ -47,6 +47,22 @@ std::uint32_t Write_Packed(const std::string& target, TFlexible_Byte_Array& pack
                : Status_Gbx_Save_Short_Write;
 }
 
+// Packs the image. A packed body is expanded again and compared with the image, so that what
+// is written is known to read back as the image: 2103 when it does not. The literal run is
+// checked by Gbx_Compress itself.
+std::uint32_t Pack_Checked(const TFlexible_Byte_Array& image, TFlexible_Byte_Array& packed,
+                           std::uint32_t method, const TMemory_Mask& mask)
+{
+    const std::uint32_t status = Gbx_Compress(image, packed, method, mask);
+    if (status != Status_Ok || method == Gbx_Method_Literal_Run) {
+        return status;
+    }
+    TFlexible_Byte_Array expanded;
+    return Gbx_Uncompress(packed, expanded, mask) == Status_Ok && expanded == image
+               ? Status_Ok
+               : Status_Compress_Check_Failed;
+}
+
 std::string Backup_Name(const std::string& file_name, TGbx_Backup_Kind kind)
 {
     return kind == TGbx_Backup_Kind::Single
@@ -93,7 +109,7 @@ std::uint32_t Gbx_Save_File(const std::string& file_name, const TFlexible_Byte_A
                             std::uint32_t method, const TMemory_Mask& mask)
 {
     TFlexible_Byte_Array packed;
-    const std::uint32_t status = Gbx_Compress(image, packed, method, mask);
+    const std::uint32_t status = Pack_Checked(image, packed, method, mask);
     // A file that failed to pack is never touched: what packing left goes beside it.
     if (status != Status_Ok) {
         Write_Packed(Gbx_Failure_File_Name(file_name), packed, mask);
@@ -105,11 +121,12 @@ std::uint32_t Gbx_Save_File(const std::string& file_name, const TFlexible_Byte_A
 TGbx_Save_Result Gbx_Save_Over_File(const std::string& file_name,
                                     const TFlexible_Byte_Array& image, TGbx_Backup_Kind backup,
                                     const TMemory_Mask& mask,
-                                    const TGbx_Backup_Failure_Handler& on_backup_failure)
+                                    const TGbx_Backup_Failure_Handler& on_backup_failure,
+                                    std::uint32_t method)
 {
     TGbx_Save_Result result;
     TFlexible_Byte_Array packed;
-    result.Status = Gbx_Compress(image, packed, 0, mask);
+    result.Status = Pack_Checked(image, packed, method, mask);
     if (result.Status != Status_Ok) {
         // An empty failure file would tell nothing.
         if (!packed.empty()) {

@@ -1,9 +1,10 @@
 // The LZO1X codec of GBX bodies: expansion of any published LZO1X stream into the expanded
-// image, and repacking of an image as one literal run.
+// image, and packing of an image, as one literal run or by the encoder.
 
 #include "gbx/Gbx_Memory_Tools.h"
 
 #include "gbx/Gbx_Lzo_Decoder.h"
+#include "gbx/Gbx_Lzo_Encoder.h"
 #include "memory/Memory_Tools.h"
 
 #include <algorithm>
@@ -112,6 +113,40 @@ std::uint32_t Run_Check_Status(std::uint32_t run, const TGbx_Compression_Info& i
                                                                      : Status_Ok;
 }
 
+// The body as one literal run: the file that every save wrote before packing was offered,
+// whose body offsets lie a fixed delta after those of the image.
+std::uint32_t Compress_As_Literal_Run(const TFlexible_Byte_Array& image,
+                                      const TGbx_Compression_Info& info, std::uint32_t run,
+                                      TFlexible_Byte_Array& destination, const TMemory_Mask& mask)
+{
+    const std::size_t field_offset = info.Data_Offset - Compressed_Size_Field_Size;
+    const std::uint32_t instruction_size = Literal_Run_Instruction_Size(run);
+    destination.reserve(image.size() + instruction_size);
+    Append_Stored(destination, image, 0, field_offset);
+    std::uint32_t cursor = static_cast<std::uint32_t>(field_offset);
+    Write_DWord(destination, cursor, instruction_size + run + End_Marker_Size, true, mask);
+    Append_Literal_Run_Instruction(destination, run, mask);
+    Append_Stored(destination, image, info.Data_Offset, std::size_t{run} + End_Marker_Size);
+    return Run_Check_Status(run, info);
+}
+
+// The body packed by the encoder: the header, the compressed-size field, the stream and the
+// image's end marker. A body that is not as long as the uncompressed-size field says would not
+// expand; the file is still made whole for the failure file.
+std::uint32_t Compress_Packed(const TFlexible_Byte_Array& image, const TGbx_Compression_Info& info,
+                              std::uint32_t run, TLzo_Search search,
+                              TFlexible_Byte_Array& destination, const TMemory_Mask& mask)
+{
+    destination.reserve(info.Data_Offset + Lzo_Encoded_Size_Bound(run) + End_Marker_Size);
+    Append_Stored(destination, image, 0, info.Data_Offset);
+    Lzo_Encode_Body(image.data() + info.Data_Offset, run, mask, search, destination);
+    Append_Stored(destination, image, info.Data_Offset + std::size_t{run}, End_Marker_Size);
+    const std::size_t stream_size = destination.size() - info.Data_Offset;
+    std::uint32_t cursor = info.Data_Offset - Compressed_Size_Field_Size;
+    Write_DWord(destination, cursor, static_cast<std::uint32_t>(stream_size), false, mask);
+    return run == info.Uncompressed_Size ? Status_Ok : Status_Compress_Check_Failed;
+}
+
 } // namespace
 
 std::uint32_t Gbx_Uncompress(const TFlexible_Byte_Array& source,
@@ -176,17 +211,19 @@ std::uint32_t Gbx_Compress(const TFlexible_Byte_Array& image, TFlexible_Byte_Arr
         return Status_Compress_No_Body;
     }
     const std::size_t field_offset = info.Data_Offset - Compressed_Size_Field_Size;
-    const std::uint32_t instruction_size = Literal_Run_Instruction_Size(run);
-    destination.reserve(image.size() + instruction_size);
-    Append_Stored(destination, image, 0, field_offset);
-    if (method != 0) {
+    switch (method) {
+    case Gbx_Method_Literal_Run:
+        return Compress_As_Literal_Run(image, info, run, destination, mask);
+    case Gbx_Method_Packed:
+    case Gbx_Method_Best:
+        return Compress_Packed(image, info, run,
+                               method == Gbx_Method_Packed ? TLzo_Search::Greedy
+                                                           : TLzo_Search::Best,
+                               destination, mask);
+    default:
+        Append_Stored(destination, image, 0, field_offset);
         return Status_Compress_Bad_Method;
     }
-    std::uint32_t cursor = static_cast<std::uint32_t>(field_offset);
-    Write_DWord(destination, cursor, instruction_size + run + End_Marker_Size, true, mask);
-    Append_Literal_Run_Instruction(destination, run, mask);
-    Append_Stored(destination, image, info.Data_Offset, std::size_t{run} + End_Marker_Size);
-    return Run_Check_Status(run, info);
 }
 
 std::uint32_t Gbx_Packed_Offset_Delta(const TFlexible_Byte_Array& image, const TMemory_Mask& mask,

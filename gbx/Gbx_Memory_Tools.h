@@ -29,16 +29,29 @@ TGbx_Compress_Data_Type Gbx_Read_Compress_Data_Type(const TFlexible_Byte_Array& 
 std::uint32_t Gbx_Uncompress(const TFlexible_Byte_Array& source,
                              TFlexible_Byte_Array& destination, const TMemory_Mask& mask);
 
-// Packs an expanded image into a file whose body is one LZO1X literal run followed by the
-// image's end marker. An image that is not as long as its compressed-size field says, or whose
-// end marker is not the end-of-stream instruction 17, 0, 0, is refused with 2101.
-// `destination` must be empty; on failure it keeps what was written.
+// The packing methods of Gbx_Compress.
+// The body as one LZO1X literal run, as every save wrote it before: a body offset in the image
+// plus Gbx_Packed_Offset_Delta is the offset of the same byte in the file.
+constexpr std::uint32_t Gbx_Method_Literal_Run = 0;
+// Packed by the greedy encoder (TLzo_Search::Greedy): about as small as the game packs, fast.
+constexpr std::uint32_t Gbx_Method_Packed = 1;
+// Packed by the optimal parse (TLzo_Search::Best): smaller, several times slower.
+constexpr std::uint32_t Gbx_Method_Best = 2;
+
+// Packs an expanded image into a file: the header, with its compressed-size field set to the
+// stream's length, then an LZO1X stream of the body (as `method` says) closed by the image's
+// end marker. An image that is not as long as its compressed-size field says, or whose end
+// marker is not the end-of-stream instruction 17, 0, 0, is refused with 2101; any other method
+// with 2102, having written the header up to the compressed-size field. 2103: the
+// uncompressed-size field disagrees with the body (for the literal run, only a run of more
+// than 18 bytes is checked), the whole file written. `destination` must be empty; on failure
+// it keeps what was written. Packed files read the same under any mask.
 std::uint32_t Gbx_Compress(const TFlexible_Byte_Array& image, TFlexible_Byte_Array& destination,
                            std::uint32_t method, const TMemory_Mask& mask);
 
-// How far packing moves the body of an expanded image: Gbx_Compress writes a literal-run
-// instruction before the body, so the byte at offset p of the image's body (p >= Data_Offset)
-// lies at p + delta in the packed file. The instruction's length depends on the body's length
+// How far packing as one literal run (method 0) moves the body of an expanded image:
+// Gbx_Compress writes a literal-run instruction before the body, so the byte at offset p of
+// the image's body (p >= Data_Offset) lies at p + delta in the packed file. The instruction's length depends on the body's length
 // alone, so nothing is packed and no buffer is made. Returns what Gbx_Compress(image, ..., 0,
 // mask) would return: 0; 2101 with delta 0 for an image that Gbx_Compress refuses as having no
 // well-formed body; 2103 for a long run whose uncompressed-size field disagrees

@@ -1,4 +1,5 @@
 #include "gbx/Gbx_IO.h"
+#include "gbx/Gbx_Memory_Tools.h"
 #include "platform/File_System.h"
 
 #include "tests/support/Corpus.h"
@@ -24,6 +25,8 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr TMemory_Mask Mask = 0x3C;
+// A packing method that Gbx_Compress refuses.
+constexpr std::uint32_t Unknown_Method = Gbx_Method_Best + 1;
 constexpr std::uint8_t End_Marker[] = {0x11, 0x00, 0x00};
 
 // A challenge whose body of 4 to 18 bytes is stored as one literal run, exactly as a save
@@ -140,8 +143,8 @@ TEST_F(Gbx_IO, Packing_Failures_Go_To_The_Failure_File_And_Leave_The_File)
     const test::TBytes original = Small_Challenge(User_Data, Body);
     test::Write_Plain_File(file_, original);
 
-    // Method 1 is refused after the header before the compressed-size field was copied.
-    EXPECT_EQ(Gbx_Save_File(file_, image_, 1, Mask), 2102U);
+    // An unknown method is refused after the header before the compressed-size field was copied.
+    EXPECT_EQ(Gbx_Save_File(file_, image_, Unknown_Method, Mask), 2102U);
     EXPECT_EQ(test::Read_Plain_File(file_), original);
     const test::TBytes plain = test::Unmasked(image_, Mask);
     EXPECT_EQ(test::Read_Plain_File(failure_file_),
@@ -150,7 +153,7 @@ TEST_F(Gbx_IO, Packing_Failures_Go_To_The_Failure_File_And_Leave_The_File)
     // A second failure overwrites the failure file.
     const test::TBytes other_user_data = {'x', 'y', 'z', 'w', 'v'};
     const test::TBytes other = Small_Challenge_Image(other_user_data, Body);
-    EXPECT_EQ(Gbx_Save_File(file_, test::Masked(other, Mask), 1, Mask), 2102U);
+    EXPECT_EQ(Gbx_Save_File(file_, test::Masked(other, Mask), Unknown_Method, Mask), 2102U);
     EXPECT_EQ(test::Read_Plain_File(failure_file_),
               test::TBytes(other.begin(), other.begin() + Header_Before_Size_Field + 2));
 
@@ -209,7 +212,7 @@ TEST_F(Gbx_IO, Save_Keeps_The_Permissions_Of_The_File_And_The_Failure_File)
     ASSERT_EQ(chmod(failure_file_.c_str(), 0600), 0);
 
     ASSERT_EQ(Gbx_Save_File(file_, image_, 0, Mask), 0U);
-    ASSERT_EQ(Gbx_Save_File(file_, image_, 1, Mask), 2102U);
+    ASSERT_EQ(Gbx_Save_File(file_, image_, Unknown_Method, Mask), 2102U);
     struct stat status {};
     ASSERT_EQ(stat(file_.c_str(), &status), 0);
     EXPECT_EQ(status.st_mode & 07777U, 0604U);
@@ -225,7 +228,7 @@ TEST_F(Gbx_IO, A_Save_Past_The_File_Size_Limit_Raises_And_Leaves_Both_Files_As_T
     // which is told apart from a full disk (a short write, 1102).
     const int exit_code = test::Run_With_File_Size_Limit(20, [&] {
         int too_large = 0;
-        for (const std::uint32_t method : {0U, 1U}) {
+        for (const std::uint32_t method : {Gbx_Method_Literal_Run, Unknown_Method}) {
             try {
                 Gbx_Save_File(file_, image_, method, Mask);
             } catch (const EInOutError& error) {

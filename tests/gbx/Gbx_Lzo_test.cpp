@@ -331,7 +331,7 @@ TEST(Gbx_Compress, Refuses_What_It_Cannot_Pack)
     const TFlexible_Byte_Array image = Image_Of_Body(test::Compressible_Body(100, 5));
 
     TFlexible_Byte_Array packed;
-    EXPECT_EQ(Gbx_Compress(image, packed, 1, Mask), Status_Compress_Bad_Method);
+    EXPECT_EQ(Gbx_Compress(image, packed, Gbx_Method_Best + 1, Mask), Status_Compress_Bad_Method);
     EXPECT_EQ(packed.size(), Body_Offset - 4) << "the header before the size field is kept";
 
     TFlexible_Byte_Array not_gbx(64, 0);
