@@ -535,10 +535,13 @@ TEdit_Result TChallenge_Edit_Session::Replace_Name(const TBlock_Selection& selec
                                                    const std::string& from,
                                                    const std::string& to)
 {
-    std::vector<std::uint32_t> fields;
-    TEdit_Result refusal;
-    if (!Selected_Fields(image_, list_, selection, mask_, fields, refusal)) {
-        return refusal;
+    {
+        // Only checked: the offsets of a million fields would stay for nothing.
+        std::vector<std::uint32_t> fields;
+        TEdit_Result refusal;
+        if (!Selected_Fields(image_, list_, selection, mask_, fields, refusal)) {
+            return refusal;
+        }
     }
     if (from == to) {
         return {TEdit_Status::Unchanged, 0, 0};
@@ -583,11 +586,18 @@ TEdit_Result TChallenge_Edit_Session::Replace_Name(const TBlock_Selection& selec
     // A name in place renames every block that refers to it: all of them must be selected.
     std::vector<std::size_t> unselected_sharing(table.size(), 0);
     if (!in_place_blocks.empty()) {
+        // The blocks and the selection both ascend: the next selected block is moved on to
+        // rather than searched for, block by block.
+        std::size_t next_selected = 0;
         for (std::uint32_t block = 0; block < list_.Block_Offsets.size(); ++block) {
+            while (next_selected < selection.size() && selection[next_selected] < block) {
+                ++next_selected;
+            }
+            const bool selected =
+                next_selected < selection.size() && selection[next_selected] == block;
             std::uint32_t cursor = list_.Block_Offsets[block];
             const std::uint16_t index = Read_Word(image_, cursor, false, mask_);
-            if (index != 0 && index < table.size() && renamed_entry[index] &&
-                !std::binary_search(selection.begin(), selection.end(), block)) {
+            if (index != 0 && index < table.size() && renamed_entry[index] && !selected) {
                 ++unselected_sharing[index];
             }
         }
@@ -607,9 +617,14 @@ TEdit_Result TChallenge_Edit_Session::Replace_Name(const TBlock_Selection& selec
             break;
         }
     }
+    // Room for the references pointed elsewhere only: those to a renamed entry follow it.
+    const auto pointed_elsewhere = static_cast<std::size_t>(
+        std::count_if(referring_blocks.begin(), referring_blocks.end(), [&](std::uint32_t block) {
+            return renamed_entry[name_index(list_.Block_Offsets[block])] == 0;
+        }));
     TByte_Changes references{2, {}, {}};
-    references.Offsets.resize(referring_blocks.size());
-    references.Differences.resize(referring_blocks.size() * 2);
+    references.Offsets.resize(pointed_elsewhere);
+    references.Differences.resize(pointed_elsewhere * 2);
     std::uint32_t* const reference_offsets = references.Offsets.data();
     std::uint8_t* const differences = references.Differences.data();
     std::size_t retargeted = 0;
@@ -627,8 +642,6 @@ TEdit_Result TChallenge_Edit_Session::Replace_Name(const TBlock_Selection& selec
         differences[2 * retargeted + 1] = static_cast<std::uint8_t>((index ^ first_to) >> 8);
         ++retargeted;
     }
-    references.Offsets.resize(retargeted);
-    references.Differences.resize(retargeted * 2);
     if (!in_place_blocks.empty()) {
         if (!Bytes_Available(image_, list_.Size_Fields_Offset, Size_Fields_Bytes) ||
             list_.Size_Fields_Offset == 0) {
