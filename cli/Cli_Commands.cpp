@@ -6,6 +6,7 @@
 #include "cli/Cli_Edit.h"
 #include "cli/Cli_Failures.h"
 #include "cli/Cli_Output.h"
+#include "cli/Cli_Pack.h"
 #include "cli/Cli_Reports.h"
 #include "cli/Cli_Selection.h"
 #include "cli/Cli_Set.h"
@@ -198,7 +199,8 @@ namespace {
 int Run_Command_Line(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
 {
     CLI::App app{"Looks into TrackMania TMNF/TMUF GBX files: challenges, profiles and replays. "
-                 "Only set, move, rotate, replace, duplicate, delete and paste change a file.",
+                 "Only set, move, rotate, replace, duplicate, delete, paste and pack change a "
+                 "file.",
                  Cli_Program_Name};
     app.require_subcommand(1);
     app.footer("move, rotate, replace, duplicate, delete, and set without INDEX, edit a selection "
@@ -246,6 +248,8 @@ int Run_Command_Line(int argc, const char* const* argv, std::ostream& out, std::
     CLI::App* remove = Add_Delete_Command(app, delete_request);
     TBatch_Edit_Request paste_request;
     CLI::App* paste = Add_Paste_Command(app, paste_request);
+    TPack_Request pack_request;
+    CLI::App* pack = Add_Pack_Command(app, pack_request);
 
     try {
         app.parse(argc, argv);
@@ -275,6 +279,9 @@ int Run_Command_Line(int argc, const char* const* argv, std::ostream& out, std::
         if (batch) {
             return Run_Batch_Edit(*batch, mask, out, err);
         }
+        if (*pack) {
+            return Run_Pack(pack_request, mask, out, err);
+        }
         return Run_Profiles(options, mask, out);
     } catch (const std::bad_alloc&) {
         // What the command held is freed by now, so the line can still be made and written.
@@ -282,6 +289,7 @@ int Run_Command_Line(int argc, const char* const* argv, std::ostream& out, std::
                                    : *blocks ? "list the blocks of " + options.Map
                                    : *set    ? "change blocks of " + set_request.Map
                                    : batch   ? "change blocks of " + batch->Map
+                                   : *pack   ? "pack " + pack_request.Map
                                              : "list the profiles";
         err << Cli_Program_Name << ": not enough memory to " << action << '\n';
         return Cli_Exit_Failure;

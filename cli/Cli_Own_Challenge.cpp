@@ -60,7 +60,7 @@ void Check_Author(const TBlock_Listing& challenge, const std::string& game_folde
 
 std::optional<std::string> Save_Edited_Challenge(const std::string& map,
                                                  const TFlexible_Byte_Array& image,
-                                                 const TMemory_Mask& mask)
+                                                 const TMemory_Mask& mask, std::uint32_t method)
 {
     const auto backup_failed = [](const std::string& backup, const EInOutError& error) -> bool {
         throw ECli_Edit_Failure("cannot make the backup " + backup + ": " + error.what() +
@@ -68,7 +68,8 @@ std::optional<std::string> Save_Edited_Challenge(const std::string& map,
     };
     TGbx_Save_Result saved;
     try {
-        saved = Gbx_Save_Over_File(map, image, TGbx_Backup_Kind::Numbered, mask, backup_failed);
+        saved = Gbx_Save_Over_File(map, image, TGbx_Backup_Kind::Numbered, mask, backup_failed,
+                                   method);
     } catch (const EInOutError& error) {
         throw ECli_Edit_Failure(std::string("cannot save: ") + error.what() +
                                 "; the map and its backups are as they were");

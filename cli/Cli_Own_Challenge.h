@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cli/Cli_Reports.h"
+#include "gbx/Gbx_Memory_Tools.h"
 #include "memory/Base_Structure.h"
 
 #include <cstdint>
@@ -30,13 +31,14 @@ TBlock_Listing Open_Challenge(const std::string& path, const TMemory_Mask& mask)
 void Check_Author(const TBlock_Listing& challenge, const std::string& game_folder,
                   const TMemory_Mask& mask);
 
-// Writes the edited image over the map: packed and checked first, then the map copied to its
-// next numbered backup (MAP.bak1 to MAP.bak9, after its newest), then written. Returns the
-// backup made (none when the map no longer exists). Fails, the map and every backup kept,
-// when any step does. The caller holds the map's lock.
+// Writes the edited image over the map: packed by `method` (see Gbx_Compress) and checked
+// first, then the map copied to its next numbered backup (MAP.bak1 to MAP.bak9, after its
+// newest), then written. Returns the backup made (none when the map no longer exists). Fails,
+// the map and every backup kept, when any step does. The caller holds the map's lock.
 std::optional<std::string> Save_Edited_Challenge(const std::string& map,
                                                  const TFlexible_Byte_Array& image,
-                                                 const TMemory_Mask& mask);
+                                                 const TMemory_Mask& mask,
+                                                 std::uint32_t method = Gbx_Method_Literal_Run);
 
 // Fails, unless `force`, when `name` is not in the block name list of `collection` (found as
 // the editor finds it, beside the program): the game cannot load a challenge with a block of
