@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <array>
+#include <memory>
 #include <optional>
 #include <ostream>
 #include <utility>
@@ -133,31 +134,37 @@ std::string Refusal_Text(const TEdit_Result& result, const TBatch_Edit& edit,
     }
 }
 
-// A selected block as it was before the edit: where its record lay in the image, its name's
-// String_Table entry (the top bit set when written in place) and its eight bytes. 16 bytes, for
-// selections of a million blocks.
-struct TRecord_Before {
-    std::uint32_t Offset = 0;
-    std::uint32_t Name = 0;
-    TBlock_Field_Bytes Bytes{};
-
-    static constexpr std::uint32_t In_Place = 1U << 31;
-    std::uint32_t Name_Index() const { return Name & ~In_Place; }
+// Which parts of the selected blocks an edit may change: their eight bytes, and their places
+// (where their records lie, their names, which record each number names).
+struct TChanged_Parts {
+    bool Bytes = false;
+    bool Places = false;
 };
 
-std::vector<TRecord_Before> Records_Before(const TChallenge_Edit_Session& session,
-                                           const TBlock_Selection& selection)
+TChanged_Parts Parts_Changed_By(const TBatch_Edit_Request& request)
 {
-    std::vector<TRecord_Before> records;
-    records.reserve(selection.size());
-    for (const std::uint32_t number : selection) {
-        const TChallenge_Block_View block = *Challenge_Read_Block_View(
-            session.Image(), session.Blocks(), number, session.Mask());
-        records.push_back({session.Blocks().Block_Offsets[number],
-                           block.Name_Index | (block.Name_In_Place ? TRecord_Before::In_Place : 0),
-                           Field_Bytes_Of(block)});
+    const TBatch_Edit& edit = request.Edit;
+    switch (edit.Kind) {
+    case TKind::Replace:
+        return {false, true};
+    case TKind::Delete:
+        return {true, true};
+    case TKind::Duplicate:
+    case TKind::Paste:
+        return {false, false}; // the report shows the blocks added
+    case TKind::Set: {
+        // Forced variations may change how the list is read, and so which record a number
+        // names.
+        const bool variations =
+            std::any_of(edit.Settings.Variations.begin(), edit.Settings.Variations.end(),
+                        [](const std::optional<std::uint8_t>& value) { return value.has_value(); });
+        return {true, request.Force && variations};
     }
-    return records;
+    case TKind::Move:
+    case TKind::Rotate:
+        break;
+    }
+    return {true, false};
 }
 
 // The text a String_Table entry names; a reference past the table names an empty text.
@@ -167,49 +174,128 @@ std::string_view Entry_Text(const TTMF_Challenge_Block_Address_List& list, std::
                                             : std::string_view();
 }
 
-// The selected blocks whose name or bytes are no longer as `before` (the walk `original`
-// read them), or that the walk no longer reaches (forced variations may change how the list
-// is read).
-TBlock_Selection Changed_Blocks(const TChallenge_Edit_Session& session,
-                                const TBlock_Selection& selection,
-                                const std::vector<TRecord_Before>& before,
-                                const TTMF_Challenge_Block_Address_List& original)
+// The selected blocks as they were before the edit, in the order of the selection, as far as
+// the edit may change them: their eight bytes, their places (the record's offset and its
+// name's String_Table entry), or both. What is not kept is as the edited image has it in the
+// block of the same number. 8 bytes a block (16 with both), for selections of a million blocks.
+class TBlocks_Before_Edit {
+public:
+    TBlocks_Before_Edit(const TChallenge_Edit_Session& session, const TBlock_Selection& selection,
+                        TChanged_Parts parts)
+        : parts_(parts)
+    {
+        if (!parts.Bytes && !parts.Places) {
+            return;
+        }
+        bytes_.reserve(parts.Bytes ? selection.size() : 0);
+        places_.reserve(parts.Places ? selection.size() : 0);
+        for (const std::uint32_t number : selection) {
+            const TChallenge_Block_View block = *Challenge_Read_Block_View(
+                session.Image(), session.Blocks(), number, session.Mask());
+            if (parts.Bytes) {
+                bytes_.push_back(Field_Bytes_Of(block));
+            }
+            if (parts.Places) {
+                places_.push_back({session.Blocks().Block_Offsets[number],
+                                   block.Name_Index | (block.Name_In_Place ? In_Place : 0)});
+            }
+        }
+    }
+
+    // Whether block `place` of the selection differs from `now`, the block of the same number
+    // in the edited image (nothing: a block the walk no longer reaches). `original` is the walk
+    // of the image before the edit.
+    bool Changed(std::size_t place, const std::optional<TChallenge_Block_View>& now,
+                 const TTMF_Challenge_Block_Address_List& original) const
+    {
+        if (!now) {
+            return true;
+        }
+        if (parts_.Bytes && Field_Bytes_Of(*now) != bytes_[place]) {
+            return true;
+        }
+        if (!parts_.Places) {
+            return false;
+        }
+        const std::uint32_t entry = places_[place].Name & ~In_Place;
+        return now->Name_Index != entry || now->Name != Entry_Text(original, entry);
+    }
+
+    // Block `place` of the selection as it read before the edit, block `index` of `now` (the
+    // edited image) giving the parts not kept; `original` is the listing before the edit.
+    TBlock_Before Block(std::size_t place, std::size_t index, const TBlock_Listing& original,
+                        const TListed_Blocks& now) const
+    {
+        TBlock_Before before;
+        if (!parts_.Bytes || !parts_.Places) {
+            before = {now.List.Block_Offsets[index] + now.File_Offset_Delta,
+                      *Challenge_Read_Block_View(now.Image, now.List, index, now.Mask)};
+        }
+        if (parts_.Places) {
+            const TPlace& was = places_[place];
+            before.Offset = was.Offset + original.File_Offset_Delta;
+            before.Block.Name_Index = was.Name & ~In_Place;
+            before.Block.Name = Entry_Text(original.List, before.Block.Name_Index);
+            before.Block.Name_In_Place = (was.Name & In_Place) != 0;
+        }
+        if (parts_.Bytes) {
+            const TBlock_Field_Bytes& bytes = bytes_[place];
+            before.Block.Rotation = bytes[0];
+            before.Block.X = bytes[1];
+            before.Block.Z = bytes[2];
+            before.Block.Y = bytes[3];
+            before.Block.Variations = {bytes[4], bytes[5], bytes[6], bytes[7]};
+        }
+        return before;
+    }
+
+private:
+    // Set in a place's Name when the name is written in place.
+    static constexpr std::uint32_t In_Place = 1U << 31;
+    struct TPlace {
+        std::uint32_t Offset = 0;
+        std::uint32_t Name = 0;
+    };
+
+    TChanged_Parts parts_;
+    std::vector<TBlock_Field_Bytes> bytes_;
+    std::vector<TPlace> places_;
+};
+
+// How each block of `selection` read before the edit. The reports ask for the blocks in
+// ascending order, so each is found by moving on from the one before rather than by a search.
+TBlocks_Before Blocks_Before(const TBlock_Selection& selection,
+                             const TBlocks_Before_Edit& before, const TBlock_Listing& original,
+                             const TListed_Blocks& now)
+{
+    return [&selection, &before, &original, &now, place = std::size_t{0}](
+               std::size_t index) mutable {
+        if (place >= selection.size() || selection[place] > index) {
+            place = 0; // asked for an earlier block
+        }
+        while (place + 1 < selection.size() && selection[place] < index) {
+            ++place;
+        }
+        return before.Block(place, index, original, now);
+    };
+}
+
+// The selected blocks whose name or bytes are no longer as before the edit in `now` (or that
+// its walk no longer reaches: forced variations may change how the list is read).
+TBlock_Selection Changed_Blocks(const TBlock_Selection& selection,
+                                const TBlocks_Before_Edit& before, const TBlock_Listing& original,
+                                const TListed_Blocks& now)
 {
     TBlock_Selection changed;
-    for (std::size_t i = 0; i < selection.size(); ++i) {
-        const auto block = Challenge_Read_Block_View(session.Image(), session.Blocks(),
-                                                     selection[i], session.Mask());
-        if (!block || Field_Bytes_Of(*block) != before[i].Bytes ||
-            block->Name_Index != before[i].Name_Index() ||
-            block->Name != Entry_Text(original, before[i].Name_Index())) {
-            changed.push_back(selection[i]);
+    for (std::size_t place = 0; place < selection.size(); ++place) {
+        const std::uint32_t number = selection[place];
+        if (before.Changed(place,
+                           Challenge_Read_Block_View(now.Image, now.List, number, now.Mask),
+                           original.List)) {
+            changed.push_back(number);
         }
     }
     return changed;
-}
-
-// How each selected block read before the edit, as the listing of the file before it shows it.
-TBlocks_Before Blocks_Before(const TBlock_Selection& selection,
-                             const std::vector<TRecord_Before>& records,
-                             const TBlock_Listing& original)
-{
-    return [&selection, &records, &original](std::size_t index) {
-        const auto place = static_cast<std::size_t>(
-            std::lower_bound(selection.begin(), selection.end(), index) - selection.begin());
-        const TRecord_Before& record = records[place];
-        TBlock_Before before;
-        before.Offset = record.Offset + original.File_Offset_Delta;
-        before.Block.Name = Entry_Text(original.List, record.Name_Index());
-        before.Block.Name_In_Place = (record.Name & TRecord_Before::In_Place) != 0;
-        before.Block.Name_Index = record.Name_Index();
-        const TBlock_Field_Bytes& bytes = record.Bytes;
-        before.Block.Rotation = bytes[0];
-        before.Block.X = bytes[1];
-        before.Block.Z = bytes[2];
-        before.Block.Y = bytes[3];
-        before.Block.Variations = {bytes[4], bytes[5], bytes[6], bytes[7]};
-        return before;
-    };
 }
 
 // The changed blocks that the walk of the result lists: forced variations may change how the
@@ -240,28 +326,32 @@ TBlocks_Before Blocks_Now(const TListed_Blocks& blocks)
     };
 }
 
-// The report of an edit: the changed blocks as `blocks` lists them, each after as it was; the
-// added ones as `blocks` lists them; the deleted ones as they were.
+// The report of an edit, `now` being the edited image: the changed blocks of `selection` as
+// `now` lists them, each after as it was; the added ones (`added`) as `now` lists them; the
+// deleted ones as they were.
 void Print_Report(const TBatch_Edit_Request& request, const std::optional<std::string>& backup,
-                  const TListed_Blocks& blocks, const TBlock_Selection& shown,
-                  const TBlocks_Before& before, std::ostream& out, std::ostream& err)
+                  const TListed_Blocks& now, const TBlock_Selection& selection,
+                  const TBlock_Selection& added, const TBlocks_Before_Edit& before_edit,
+                  const TBlock_Listing& original, std::ostream& out, std::ostream& err)
 {
+    const TBlocks_Before before = Blocks_Before(selection, before_edit, original, now);
     switch (Report_Of(request.Edit.Kind)) {
     case TReport::Added:
-        Write_Block_Report(out, request.Json, request.Map, backup, "added", shown,
-                           Blocks_Now(blocks));
+        Write_Block_Report(out, request.Json, request.Map, backup, "added", added,
+                           Blocks_Now(now));
         return;
     case TReport::Deleted:
-        Write_Block_Report(out, request.Json, request.Map, backup, "deleted", shown, before);
+        Write_Block_Report(out, request.Json, request.Map, backup, "deleted", selection, before);
         return;
     case TReport::Changed:
         break;
     }
-    const TBlock_Selection changed = Listed_Changed(shown, blocks, request, err);
+    const TBlock_Selection changed = Listed_Changed(
+        Changed_Blocks(selection, before_edit, original, now), now, request, err);
     if (request.Json) {
-        Write_Edit_Report_Json(out, request.Map, backup, blocks, changed, before);
+        Write_Edit_Report_Json(out, request.Map, backup, now, changed, before);
     } else {
-        Write_Changed_Blocks_Text(out, blocks, changed, before);
+        Write_Changed_Blocks_Text(out, now, changed, before);
     }
 }
 
@@ -276,6 +366,54 @@ void Print_Nothing_Changed(const TBatch_Edit_Request& request, const std::string
     }
 }
 
+// A rename in place lengthens the image, by as much for each entry that holds the name: room
+// for it made before the image goes to the session spares the session a second copy of the
+// image while it renames, when it holds the most.
+void Make_Room_For_Renames(const TBatch_Edit& edit, TBlock_Listing& challenge)
+{
+    if (edit.Kind != TKind::Replace || edit.To.size() <= edit.From.size()) {
+        return;
+    }
+    const std::vector<std::string>& table = challenge.List.String_Table;
+    const auto entries =
+        static_cast<std::size_t>(std::count(table.begin(), table.end(), edit.From));
+    const std::size_t growth = edit.To.size() - edit.From.size();
+    challenge.Image.reserve(challenge.Image.size() + entries * growth);
+}
+
+// Which blocks of the selection were selected, a bit a block, and the selection again from
+// them: what is kept of a selection while the edited image is saved and read back.
+std::vector<bool> Selected_Flags(const TBlock_Selection& selection)
+{
+    std::vector<bool> flags(selection.empty() ? 0 : std::size_t{selection.back()} + 1);
+    for (const std::uint32_t block : selection) {
+        flags[block] = true;
+    }
+    return flags;
+}
+
+TBlock_Selection Selection_Of(const std::vector<bool>& flags)
+{
+    TBlock_Selection selection;
+    for (std::size_t block = 0; block < flags.size(); ++block) {
+        if (flags[block]) {
+            selection.push_back(static_cast<std::uint32_t>(block));
+        }
+    }
+    return selection;
+}
+
+template <typename TValue>
+void Release(std::vector<TValue>& values)
+{
+    values.clear();
+    values.shrink_to_fit();
+}
+
+// The report of an edit of a challenge of a million blocks holds two images and two walks at
+// once unless each is let go as soon as it is of no more use: the first walk's blocks once
+// they are selected (the session walks again), the selection's numbers while the image is
+// saved, the edited image once it is written (the report reads the written file).
 void Edit_Blocks(const TBatch_Edit_Request& request, const TMemory_Mask& mask,
                  std::ostream& out, std::ostream& err)
 {
@@ -286,32 +424,33 @@ void Edit_Blocks(const TBatch_Edit_Request& request, const TMemory_Mask& mask,
         pastes ? Read_Pasted_Blocks(request.Edit.Blocks_File) : std::vector<TNew_Block>();
     TBlock_Listing challenge = Open_Challenge(request.Map, mask);
     Check_Author(challenge, request.Game_Folder, mask);
-    const TBlock_Selection selection =
+    TBlock_Selection selection =
         pastes ? TBlock_Selection()
                : Select_Blocks(challenge.Image, challenge.List, request.Selection.Criteria(),
                                challenge.Mask);
-    TChallenge_Edit_Session session(std::move(challenge.Image), mask);
+    // The report of the blocks as they were reads only the first walk's names.
+    Release(challenge.List.Block_Offsets);
+    Release(challenge.List.Last_String_Indexes);
+    Make_Room_For_Renames(request.Edit, challenge);
+    auto session = std::make_unique<TChallenge_Edit_Session>(std::move(challenge.Image), mask);
     if (pastes ? pasted.empty() : selection.empty()) {
         Print_Nothing_Changed(request, pastes ? "No block to paste" : "No block is selected",
-                              session, out);
+                              *session, out);
         return;
     }
-    const std::vector<TRecord_Before> before = Records_Before(session, selection);
+    const TBlocks_Before_Edit before(*session, selection, Parts_Changed_By(request));
     const TEdit_Result result =
-        Apply_Edit(session, selection, pasted, request.Edit, request.Force);
+        Apply_Edit(*session, selection, pasted, request.Edit, request.Force);
     if (result.Status == TEdit_Status::Unchanged) {
-        Print_Nothing_Changed(request, "No selected block would change", session, out);
+        Print_Nothing_Changed(request, "No selected block would change", *session, out);
         return;
     }
     if (result.Status != TEdit_Status::Done) {
-        throw ECli_Edit_Failure(Refusal_Text(result, request.Edit, session, pasted));
+        throw ECli_Edit_Failure(Refusal_Text(result, request.Edit, *session, pasted));
     }
-    const TReport report = Report_Of(request.Edit.Kind);
-    const TBlock_Selection shown =
-        report == TReport::Changed ? Changed_Blocks(session, selection, before, challenge.List)
-        : report == TReport::Added ? session.Last_Step_Blocks()
-                                   : selection;
-    const TBlocks_Before blocks_before = Blocks_Before(selection, before, challenge);
+    const TBlock_Selection added =
+        Report_Of(request.Edit.Kind) == TReport::Added ? session->Last_Step_Blocks()
+                                                       : TBlock_Selection();
     if (request.Edit.Kind == TKind::Replace) {
         Check_Block_Name_Listed(request.Map, challenge.List.Collection_Name, request.Edit.To,
                                 request.Force, err);
@@ -319,16 +458,21 @@ void Edit_Blocks(const TBatch_Edit_Request& request, const TMemory_Mask& mask,
 
     if (request.Dry_Run) {
         std::uint32_t delta = 0;
-        Check_Status(Gbx_Packed_Offset_Delta(session.Image(), mask, delta));
-        const TListed_Blocks edited = {session.Image(), session.Blocks(), mask, delta};
-        Print_Report(request, std::nullopt, edited, shown, blocks_before, out, err);
+        Check_Status(Gbx_Packed_Offset_Delta(session->Image(), mask, delta));
+        const TListed_Blocks edited = {session->Image(), session->Blocks(), mask, delta};
+        Print_Report(request, std::nullopt, edited, selection, added, before, challenge, out,
+                     err);
         return;
     }
+    const std::vector<bool> selected = Selected_Flags(selection);
+    Release(selection);
     const std::optional<std::string> backup =
-        Save_Edited_Challenge(request.Map, session.Image(), mask);
+        Save_Edited_Challenge(request.Map, session->Image(), mask);
+    session.reset();
 
     const TBlock_Listing written = Open_Challenge(request.Map, mask);
-    Print_Report(request, backup, Listed_Blocks(written), shown, blocks_before, out, err);
+    Print_Report(request, backup, Listed_Blocks(written), Selection_Of(selected), added, before,
+                 challenge, out, err);
 }
 
 CLI::App* Add_Batch_Command(CLI::App& app, const std::string& name, const std::string& what,
