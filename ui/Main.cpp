@@ -296,6 +296,16 @@ void TMainForm::Create_Actions()
                               QString(), QStringLiteral("Read challenge infos"));
     ChallengeRead_Item->setCheckable(true);
     ChallengeRead_Item->setChecked(true);
+    ChallengePackWhenSaving_Item = make(
+        "ChallengePackWhenSaving_Item", QStringLiteral("&Pack When Saving"),
+        QStringLiteral("Save and Save As pack the challenge, as the game does: the file is about "
+                       "half as large, and any LZO1X decoder reads it. The offsets that the block "
+                       "list shows are then those of an unpacked save, not of the file"),
+        QStringLiteral("Pack the challenge when saving it; the offsets shown are then those of "
+                       "an unpacked save"));
+    ChallengePackWhenSaving_Item->setCheckable(true);
+    ChallengePackWhenSaving_Item->setChecked(Pack_When_Saving_Wanted());
+    connect(ChallengePackWhenSaving_Item, &QAction::toggled, this, &Remember_Pack_When_Saving);
 
     Connect_Command(ChallengeNew_Action, &TMainForm::ChallengeNew_ActionExecute);
     Connect_Command(ChallengeOpen_Action, &TMainForm::ChallengeOpen_ActionExecute);
@@ -319,6 +329,7 @@ void TMainForm::Create_Menus()
     Challenge_Menu->addAction(ChallengeSaveAs_Action);
     Challenge_Menu->addSeparator();
     Challenge_Menu->addAction(ChallengeRead_Item);
+    Challenge_Menu->addAction(ChallengePackWhenSaving_Item);
     Challenge_Menu->addSeparator();
     Challenge_Menu->addAction(Exit_Action);
 

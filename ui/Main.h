@@ -66,6 +66,10 @@ void Remember_Map_Wanted(bool wanted);
 // in the same settings.
 QByteArray Remembered_Window_Geometry();
 void Remember_Window_Geometry(const QByteArray& geometry);
+// Whether Save and Save As pack the challenge's body (off until the player turns it on), in the
+// same settings.
+bool Pack_When_Saving_Wanted();
+void Remember_Pack_When_Saving(bool wanted);
 
 // A memory mask from 0 to 254 (never 255), drawn uniformly by a generator seeded with `seed`.
 TMemory_Mask Draw_Memory_Mask(std::uint64_t seed);
@@ -119,6 +123,7 @@ public:
     QAction* Exit_Action = nullptr;
     QAction* Help_About = nullptr;
     QAction* ChallengeRead_Item = nullptr;
+    QAction* ChallengePackWhenSaving_Item = nullptr;
     // The Edit menu: undo and redo of every write, and the batch commands, which apply to the
     // selected blocks.
     QAction* EditUndo_Action = nullptr;
@@ -404,6 +409,9 @@ private:
     std::array<int, 3> copy_offsets_{};
     // The open file's stamp when it was loaded or last saved; nothing when it was missing.
     std::optional<TFile_Stamp> loaded_stamp_;
+    // Whether the open file's body was packed when it was loaded or last saved, rather than one
+    // literal run: Save packs an unchanged file that is not.
+    bool loaded_packed_ = false;
 };
 
 } // namespace plotvane

@@ -150,6 +150,9 @@ bool TMainForm::Load_Challenge(const std::string& file_name, bool takes_new_name
         session_ = std::make_unique<TChallenge_Edit_Session>(std::move(image), Memory_Mask);
         loaded_stamp_ = stamp;
         Set_Packed_Offset_Delta();
+        // A packed body makes the file shorter than the image as one literal run.
+        loaded_packed_ = stamp && stamp->Size < Expanded_Image().size() +
+                                                    static_cast<std::uint32_t>(Packed_Offset_Delta);
         if (ChallengeRead_Item->isChecked()) {
             List_Block_BitBtnClick();
             Block_Panel->hide();
@@ -182,8 +185,11 @@ bool TMainForm::Save_Challenge()
     if (!Settle_Panel_Edits()) {
         return false;
     }
-    // Another save would only add a backup identical to the file, pushing a real one out.
-    if (!Is_Modified() && loaded_stamp_ && File_Stamp(Current_File_Name) == loaded_stamp_) {
+    // Another save would only add a backup identical to the file, pushing a real one out; but
+    // a file not yet packed is packed when the player wants it.
+    const bool packs_anew = ChallengePackWhenSaving_Item->isChecked() && !loaded_packed_;
+    if (!Is_Modified() && !packs_anew && loaded_stamp_ &&
+        File_Stamp(Current_File_Name) == loaded_stamp_) {
         Main_StatusBar->showMessage(
             QStringLiteral("Nothing to save: no block changed since the challenge was opened or "
                            "last saved"));
@@ -247,12 +253,15 @@ void TMainForm::ChallengeSaveAs_ActionExecute()
 bool TMainForm::Save_Image_To(const std::string& file_name, TGbx_Backup_Kind backup,
                               const TGbx_Backup_Failure_Handler& on_backup_failure)
 {
+    const std::uint32_t method = ChallengePackWhenSaving_Item->isChecked()
+                                     ? Gbx_Method_Packed
+                                     : Gbx_Method_Literal_Run;
     TGbx_Save_Result saved;
     try {
         // Held while the file is written, so that a plotvane-cli edit of it waits.
         const TFile_Lock lock(file_name);
         saved = Gbx_Save_Over_File(file_name, session_->Image(), backup, Memory_Mask,
-                                   on_backup_failure);
+                                   on_backup_failure, method);
     } catch (const EInOutError& error) {
         Show_Application_Error(QString::fromLocal8Bit(error.what()));
         return false;
@@ -271,6 +280,7 @@ bool TMainForm::Save_Image_To(const std::string& file_name, TGbx_Backup_Kind bac
     }
     // What is on disk now is what the window holds.
     loaded_stamp_ = File_Stamp(file_name);
+    loaded_packed_ = method != Gbx_Method_Literal_Run;
     session_->Mark_Saved();
     Undo_Stack->setClean();
     return true;

@@ -1,6 +1,6 @@
 // The map dock: the open challenge seen from above beside the block list, its View menu, and
 // the selection going both ways between the map and the list; the window's settings file,
-// which remembers the map shown or hidden and the window's size.
+// which remembers the map shown or hidden, the window's size and whether saves pack.
 #include "ui/Main.h"
 
 #include "ui/Block_List_Model.h"
@@ -27,6 +27,8 @@ namespace {
 const QString Map_Shown_Key = QStringLiteral("Map/Shown");
 // The window's size and place when it last closed.
 const QString Window_Geometry_Key = QStringLiteral("Window/Geometry");
+// Whether Save and Save As pack the body.
+const QString Pack_When_Saving_Key = QStringLiteral("Save/Pack");
 
 // An INI file in the user's settings folder on every system (on Windows too, rather than the
 // registry), which tests and benchmarks move with QSettings::setPath.
@@ -56,6 +58,16 @@ QByteArray Remembered_Window_Geometry()
 void Remember_Window_Geometry(const QByteArray& geometry)
 {
     Window_Settings()->setValue(Window_Geometry_Key, geometry);
+}
+
+bool Pack_When_Saving_Wanted()
+{
+    return Window_Settings()->value(Pack_When_Saving_Key, false).toBool();
+}
+
+void Remember_Pack_When_Saving(bool wanted)
+{
+    Window_Settings()->setValue(Pack_When_Saving_Key, wanted);
 }
 
 void TMainForm::Create_Map_Dock()

@@ -241,6 +241,32 @@ TEST_F(File_Commands_Test, Save_As_Asks_Only_Over_An_Existing_File_And_Switches_
     EXPECT_EQ(test::Saved_Blocks(new_path, form_.Expanded_Image(), form_.Memory_Mask).size(), 8u);
 }
 
+// Off at first and remembered; on, Save and Save As write a packed body that liblzo2 expands
+// to the image, and Save packs an unchanged file that is one literal run, once.
+TEST_F(File_Commands_Test, Pack_When_Saving_Packs_Save_And_Save_As_And_Is_Remembered)
+{
+    EXPECT_FALSE(form_.ChallengePackWhenSaving_Item->isChecked());
+    const std::uintmax_t literal_run_size = fs::file_size(path_);
+    form_.ChallengePackWhenSaving_Item->setChecked(true);
+    EXPECT_TRUE(TEditor_Fixture().Form().ChallengePackWhenSaving_Item->isChecked());
+    form_.ChallengeSave_Action->trigger();
+    form_.ChallengeSave_Action->trigger();
+    EXPECT_TRUE(form_.Main_StatusBar->currentMessage().startsWith("Nothing to save"));
+    EXPECT_TRUE(fs::exists(path_ + ".bak1"));
+    EXPECT_FALSE(fs::exists(path_ + ".bak2"));
+    EXPECT_LT(fs::file_size(path_), literal_run_size);
+    EXPECT_EQ(test::Saved_Blocks(path_, form_.Expanded_Image(), form_.Memory_Mask).size(), 8u);
+
+    Edit_Block(70);
+    const std::string new_path = editor_.Lists_Folder() + "Packed.Challenge.Gbx";
+    editor_.Services().File_Names = {QString::fromStdString(new_path)};
+    form_.ChallengeSaveAs_Action->trigger();
+    EXPECT_LT(fs::file_size(new_path), literal_run_size);
+    EXPECT_EQ(test::Saved_Blocks(new_path, form_.Expanded_Image(), form_.Memory_Mask)[1].Block.X,
+              70);
+    form_.ChallengePackWhenSaving_Item->setChecked(false);
+}
+
 TEST_F(File_Commands_Test, A_System_Error_Shows_The_Application_Error_Box_And_Changes_No_Name)
 {
     const std::string unreachable = editor_.Lists_Folder() + "no such folder/Map.Challenge.Gbx";
