@@ -97,7 +97,11 @@ void Set_Block(const TSet_Request& request, const TMemory_Mask& mask, std::ostre
         Check_Block_Name_Listed(request.Map, challenge.List.Collection_Name, name, request.Force,
                                 err);
     }
+    const std::int64_t offset_before =
+        challenge.List.Block_Offsets[request.Index] + challenge.File_Offset_Delta;
     Save_Edited_Challenge(request.Map, challenge.Image, mask);
+    // The written file is read back whole: the edited image goes first.
+    challenge = TBlock_Listing();
 
     const TBlock_Listing written = Open_Challenge(request.Map, mask);
     // Forced variations may change how the list is read, so that the block no longer reads
@@ -115,7 +119,7 @@ void Set_Block(const TSet_Request& request, const TMemory_Mask& mask, std::ostre
     const std::int64_t offset =
         written.List.Block_Offsets[request.Index] + written.File_Offset_Delta;
     const TBlock_Before before = {
-        challenge.List.Block_Offsets[request.Index] + challenge.File_Offset_Delta,
+        offset_before,
         {old_block.Name, old_block.Name_In_Place, old_block.Name_Index, old_block.Rotation,
          old_block.X, old_block.Z, old_block.Y, old_block.Variations}};
     if (request.Json) {
