@@ -1,10 +1,12 @@
 #include "gbx/Gbx_Lzo_Decoder.h"
+#include "gbx/Gbx_Lzo_Encoder.h"
 #include "gbx/Gbx_Memory_Tools.h"
 #include "tests/support/Corpus.h"
 #include "tests/support/Gbx_Test_Files.h"
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -33,11 +35,34 @@ TBytes Expanded_Body(const TFlexible_Byte_Array& image, std::uint8_t mask = Mask
 }
 
 // Packs an image and returns the plain file.
-TBytes Pack(const TFlexible_Byte_Array& image, std::uint32_t expected_status = Status_Ok)
+TBytes Pack(const TFlexible_Byte_Array& image, std::uint32_t method = Gbx_Method_Literal_Run)
 {
     TFlexible_Byte_Array packed;
-    EXPECT_EQ(Gbx_Compress(image, packed, 0, Mask), expected_status);
+    EXPECT_EQ(Gbx_Compress(image, packed, method, Mask), Status_Ok);
     return test::Unmasked(packed, Mask);
+}
+
+// Packs an image by `method` and checks the file: the image's header with the stream's length,
+// a stream that liblzo2 and Gbx_Uncompress both expand to the image, within the encoder's bound.
+// Returns the stream, end marker included.
+TBytes Check_Packed(const TFlexible_Byte_Array& image, std::uint32_t method)
+{
+    const TBytes file = Pack(image, method);
+    const TBytes plain_image = test::Unmasked(image, Mask);
+    const std::size_t body_offset = Gbx_Get_Compression_Info(image, Mask).Data_Offset;
+    const TBytes stream(file.begin() + static_cast<std::ptrdiff_t>(body_offset), file.end());
+    const TBytes body(plain_image.begin() + static_cast<std::ptrdiff_t>(body_offset),
+                      plain_image.end() - 3);
+    EXPECT_EQ(TBytes(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(body_offset) - 4),
+              TBytes(plain_image.begin(),
+                     plain_image.begin() + static_cast<std::ptrdiff_t>(body_offset) - 4));
+    EXPECT_EQ(test::Little_Endian_At(file, body_offset - 4), stream.size());
+    EXPECT_LE(stream.size(), Lzo_Encoded_Size_Bound(body.size()) + 3);
+    EXPECT_EQ(test::Lzo_Decompress(stream, body.size()), body);
+    TFlexible_Byte_Array again;
+    EXPECT_EQ(Expand(file, again), Status_Ok);
+    EXPECT_EQ(again, image);
+    return stream;
 }
 
 TFlexible_Byte_Array Image_Of_Body(const TBytes& body)
@@ -326,6 +351,89 @@ TEST(Gbx_Compress, Writes_The_Published_Literal_Run_Instruction)
     }
 }
 
+// Bytes in which nothing repeats by more than chance.
+TBytes Noise(std::size_t size, std::uint32_t seed)
+{
+    std::minstd_rand random(seed);
+    TBytes bytes(size);
+    for (std::uint8_t& byte : bytes) {
+        byte = static_cast<std::uint8_t>(random() >> 7);
+    }
+    return bytes;
+}
+
+// `length` bytes of noise, zeros up to `distance`, the same `length` bytes again and noise.
+TBytes Repeat_At(std::size_t distance, std::size_t length)
+{
+    TBytes body = Noise(length, static_cast<std::uint32_t>(distance));
+    body.resize(distance);
+    body.insert(body.end(), body.begin(), body.begin() + static_cast<std::ptrdiff_t>(length));
+    const TBytes tail = Noise(32, 1);
+    body.insert(body.end(), tail.begin(), tail.end());
+    return body;
+}
+
+// Six copies of a 12-byte record, `run` bytes of noise after each.
+TBytes Records_Between(std::size_t run)
+{
+    const TBytes record = {0x0B, 0, 0, 0x40, 2, 17, 3, 9, 0, 0, 0x10, 0};
+    TBytes body;
+    for (std::uint32_t copy = 0; copy < 6; ++copy) {
+        body.insert(body.end(), record.begin(), record.end());
+        const TBytes noise = Noise(run, copy + 1);
+        body.insert(body.end(), noise.begin(), noise.end());
+    }
+    return body;
+}
+
+// The instructions at the limits of the published encoding, by both encoders: each stream
+// expands to the body with liblzo2 and with Gbx_Uncompress. `most`: the stream's bytes at
+// most, which only the matches asked for keep it within.
+TEST(Gbx_Compress, Packs_The_Limits_Of_The_Encoding_As_Any_Decoder_Reads_Them)
+{
+    struct TCase {
+        const char* what;
+        TBytes body;
+        std::size_t most;
+    };
+    const TCase cases[] = {
+        {"empty body: the end-of-stream instruction alone", {}, 3},
+        {"1 byte: a first byte of 18", {7}, 5},
+        {"3 bytes", {7, 8, 9}, 7},
+        {"238 literals: the longest run of a first byte", Noise(238, 1), 242},
+        {"239 literals: a run opcode of its own", Noise(239, 2), 244},
+        {"a million zeros: the longest match", TBytes(1000000, 0), 3950},
+        // Noise, zeros (a byte per 255), then the match: without it 100 bytes more.
+        {"49151 back: the farthest match", Repeat_At(49151, 100), 100 + 193 + 50},
+        {"16385 back: the nearest match of opcodes 16 to 31", Repeat_At(16385, 100), 100 + 65 + 50},
+        {"16384 back: the farthest of opcodes 32 to 63, not the end-of-stream instruction",
+         Repeat_At(16384, 100), 100 + 65 + 50},
+        {"2048 back, 8 bytes: the farthest and longest 2-byte match", Repeat_At(2048, 8), 0},
+        {"2049 back, 8 bytes", Repeat_At(2049, 8), 0},
+        {"33 bytes near: the longest in opcodes 32 to 63", Repeat_At(100, 33), 0},
+        {"34 bytes near: a length byte", Repeat_At(100, 34), 0},
+        {"288 bytes near: a zero length byte more", Repeat_At(300, 289), 0},
+        {"9 bytes far: the longest in opcodes 16 to 31", Repeat_At(20000, 9), 0},
+        {"10 bytes far: a length byte", Repeat_At(20000, 10), 0},
+        {"265 bytes far: a zero length byte more", Repeat_At(20000, 265), 0},
+        {"runs of 3 literals after matches: in the matches' last bytes", Records_Between(3), 0},
+        {"runs of 4 literals after matches: an opcode", Records_Between(4), 0},
+        {"runs of 18 and 19 literals", Records_Between(18), 0},
+        {"runs of 19 literals: a length byte", Records_Between(19), 0},
+        {"runs of 274 literals: a zero length byte more", Records_Between(274), 0},
+        {"a body like a challenge's", test::Compressible_Body(300000, 12), 0},
+    };
+    for (const TCase& edge : cases) {
+        const TFlexible_Byte_Array image = Image_Of_Body(edge.body);
+        for (const std::uint32_t method : {Gbx_Method_Packed, Gbx_Method_Best}) {
+            const TBytes stream = Check_Packed(image, method);
+            if (edge.most != 0) {
+                EXPECT_LE(stream.size(), edge.most) << edge.what << ", method " << method;
+            }
+        }
+    }
+}
+
 TEST(Gbx_Compress, Refuses_What_It_Cannot_Pack)
 {
     const TFlexible_Byte_Array image = Image_Of_Body(test::Compressible_Body(100, 5));
@@ -408,11 +516,19 @@ TEST(Gbx_Packed_Offset_Delta, Refuses_What_Packing_Refuses)
     }
 }
 
-// Every real file: expand, pack, expand again; liblzo2 agrees; the masks do not matter.
+// Every real file: expand, pack by each method, expand again; liblzo2 agrees; the masks do not
+// matter.
 TEST(Gbx_Corpus, Round_Trips_Every_Recognised_Real_File)
 {
-    for (const char* name : {"E02-Endurance.Challenge.Gbx", "SpeedNotice.Challenge.Gbx",
-                             "Turbo001.Replay.Gbx", "Summer2021-04.Replay.Gbx"}) {
+    for (const char* name :
+         {"E02-Endurance.Challenge.Gbx", "SpeedNotice.Challenge.Gbx", "Turbo001.Replay.Gbx",
+          "Summer2021-04.Replay.Gbx", "campaign/Alpine-SnowA5.Challenge.Gbx",
+          "campaign/Bay-BayA5.Challenge.Gbx", "campaign/Coast-CoastA5.Challenge.Gbx",
+          "campaign/Island-IslandA2.Challenge.Gbx", "campaign/Rally-RallyA3.Challenge.Gbx",
+          "campaign/Speed-DesertA5.Challenge.Gbx", "campaign/Stadium-A01-Race.Challenge.Gbx",
+          "campaign/Stadium-B13-Obstacle.Challenge.Gbx",
+          "campaign/Stadium-C08-Obstacle.Challenge.Gbx",
+          "campaign/Stadium-D07-Race.Challenge.Gbx"}) {
         PLOTVANE_REQUIRE_CORPUS_FILE(path, name);
         const TBytes file = test::Read_Plain_File(path);
         TFlexible_Byte_Array image;
@@ -445,6 +561,16 @@ TEST(Gbx_Corpus, Round_Trips_Every_Recognised_Real_File)
         TFlexible_Byte_Array other_packed;
         ASSERT_EQ(Gbx_Compress(other_image, other_packed, 0, Other_Mask), Status_Ok);
         EXPECT_EQ(test::Unmasked(other_packed, Other_Mask), packed) << name;
+
+        for (const std::uint32_t method : {Gbx_Method_Packed, Gbx_Method_Best}) {
+            const TBytes stream = Check_Packed(image, method);
+            if (std::string(name).find(".Challenge.") != std::string::npos) {
+                EXPECT_LT(stream.size(), plain_image.size() - body_offset) << name << method;
+            }
+            other_packed.clear();
+            ASSERT_EQ(Gbx_Compress(other_image, other_packed, method, Other_Mask), Status_Ok);
+            EXPECT_EQ(test::Unmasked(other_packed, Other_Mask), Pack(image, method)) << name;
+        }
     }
 }
 
