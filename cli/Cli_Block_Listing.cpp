@@ -27,6 +27,33 @@ void For_Each_Listed_Block(const TListed_Blocks& blocks, const TBlock_Selection*
     }
 }
 
+// Calls `write(place, index, file offset, block, before)` for each block of `candidates` that
+// the walk lists and that `before` says changed, `place` counting the blocks written; then
+// hands the output on after each.
+template <typename TWrite>
+void For_Each_Changed_Block(const TListed_Blocks& blocks, const TBlock_Selection& candidates,
+                            const TBefore_If_Changed& before, TOutput_Buffer& output,
+                            TWrite write)
+{
+    const std::size_t listed = blocks.List.Block_Offsets.size();
+    std::size_t place = 0;
+    for (const std::uint32_t index : candidates) {
+        if (index >= listed) {
+            break;
+        }
+        const auto block = Challenge_Read_Block_View(blocks.Image, blocks.List, index, blocks.Mask);
+        // Never taken, as in For_Each_Listed_Block.
+        if (!block) {
+            break;
+        }
+        if (const std::optional<TBlock_Before> was = before(index, *block)) {
+            write(place++, index, blocks.List.Block_Offsets[index] + blocks.File_Offset_Delta,
+                  *block, *was);
+            output.Item_Done();
+        }
+    }
+}
+
 // Room for all of a block's line or JSON object but its name: numbers take their longest form.
 constexpr std::size_t Block_Room = 256;
 // A name up to this long is written with the rest of its block after one test for room; a
@@ -221,24 +248,24 @@ void Write_Block_Listing_Json(std::ostream& out, const std::string& path,
 }
 
 void Write_Changed_Blocks_Text(std::ostream& out, const TListed_Blocks& blocks,
-                               const TBlock_Selection& changed, const TBlocks_Before& before)
+                               const TBlock_Selection& candidates,
+                               const TBefore_If_Changed& before)
 {
     TOutput_Buffer output(out);
-    For_Each_Listed_Block(blocks, &changed, output,
-                          [&](std::size_t, std::size_t index, std::int64_t offset,
-                              const TChallenge_Block_View& block) {
-                              Write_Block_Text(output, index, offset, block);
-                              const TBlock_Before was = before(index);
-                              output.Text("  before: ");
-                              Write_Block_Text(output, index, was.Offset, was.Block);
-                          });
+    For_Each_Changed_Block(blocks, candidates, before, output,
+                           [&](std::size_t, std::size_t index, std::int64_t offset,
+                               const TChallenge_Block_View& block, const TBlock_Before& was) {
+                               Write_Block_Text(output, index, offset, block);
+                               output.Text("  before: ");
+                               Write_Block_Text(output, index, was.Offset, was.Block);
+                           });
     output.Flush();
 }
 
 void Write_Edit_Report_Json(std::ostream& out, const std::string& path,
                             const std::optional<std::string>& backup,
-                            const TListed_Blocks& blocks, const TBlock_Selection& changed,
-                            const TBlocks_Before& before)
+                            const TListed_Blocks& blocks, const TBlock_Selection& candidates,
+                            const TBefore_If_Changed& before)
 {
     TOutput_Buffer output(out);
     output.Text("{\"file\":");
@@ -250,15 +277,14 @@ void Write_Edit_Report_Json(std::ostream& out, const std::string& path,
         output.Text("null");
     }
     output.Text(",\"changed\":[");
-    For_Each_Listed_Block(blocks, &changed, output,
-                          [&](std::size_t place, std::size_t index, std::int64_t offset,
-                              const TChallenge_Block_View& block) {
-                              Write_Block_Json(output, index, offset, block, place != 0, false);
-                              const TBlock_Before was = before(index);
-                              output.Text(",\"before\":");
-                              Write_Block_Json(output, index, was.Offset, was.Block, false);
-                              output.Character('}');
-                          });
+    For_Each_Changed_Block(blocks, candidates, before, output,
+                           [&](std::size_t place, std::size_t index, std::int64_t offset,
+                               const TChallenge_Block_View& block, const TBlock_Before& was) {
+                               Write_Block_Json(output, index, offset, block, place != 0, false);
+                               output.Text(",\"before\":");
+                               Write_Block_Json(output, index, was.Offset, was.Block, false);
+                               output.Character('}');
+                           });
     output.Text("]}\n");
     output.Flush();
 }

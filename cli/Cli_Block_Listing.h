@@ -46,18 +46,25 @@ struct TBlock_Before {
 // How block `index` of an edit's changes read before it.
 using TBlocks_Before = std::function<TBlock_Before(std::size_t index)>;
 
-// The changes of an edit: for each changed block (each one that the walk lists), its line of
-// the listing, then the same line as it was, after "  before: ".
+// How block `index` read before an edit, given how it reads after it (`now`); nothing when the
+// edit left it as it was. Asked for the blocks in ascending order.
+using TBefore_If_Changed =
+    std::function<std::optional<TBlock_Before>(std::size_t index, const TChallenge_Block_View& now)>;
+
+// The changes of an edit: for each block of `candidates` (ascending) that the walk lists and
+// that `before` says changed, its line of the listing, then the same line as it was, after
+// "  before: ". Each block is read once.
 void Write_Changed_Blocks_Text(std::ostream& out, const TListed_Blocks& blocks,
-                               const TBlock_Selection& changed, const TBlocks_Before& before);
+                               const TBlock_Selection& candidates,
+                               const TBefore_If_Changed& before);
 
 // The report of an edit: one JSON object with "file", "backup" (null when none was made) and
-// "changed", the changed blocks as the listing's objects, each with one more key, "before",
-// the object as it was; and a line break.
+// "changed", the changed blocks of `candidates` as the listing's objects, each with one more
+// key, "before", the object as it was; and a line break.
 void Write_Edit_Report_Json(std::ostream& out, const std::string& path,
                             const std::optional<std::string>& backup,
-                            const TListed_Blocks& blocks, const TBlock_Selection& changed,
-                            const TBlocks_Before& before);
+                            const TListed_Blocks& blocks, const TBlock_Selection& candidates,
+                            const TBefore_If_Changed& before);
 
 // The report of an edit that added or removed blocks: with `json`, one object with "file",
 // "backup" (null when none was made) and `key` ("added" or "deleted"), the blocks as the

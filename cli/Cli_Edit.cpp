@@ -203,34 +203,27 @@ public:
     }
 
     // Whether block `place` of the selection differs from `now`, the block of the same number
-    // in the edited image (nothing: a block the walk no longer reaches). `original` is the walk
-    // of the image before the edit.
-    bool Changed(std::size_t place, const std::optional<TChallenge_Block_View>& now,
+    // in the edited image. `original` is the walk of the image before the edit.
+    bool Changed(std::size_t place, const TChallenge_Block_View& now,
                  const TTMF_Challenge_Block_Address_List& original) const
     {
-        if (!now) {
-            return true;
-        }
-        if (parts_.Bytes && Field_Bytes_Of(*now) != bytes_[place]) {
+        if (parts_.Bytes && Field_Bytes_Of(now) != bytes_[place]) {
             return true;
         }
         if (!parts_.Places) {
             return false;
         }
         const std::uint32_t entry = places_[place].Name & ~In_Place;
-        return now->Name_Index != entry || now->Name != Entry_Text(original, entry);
+        return now.Name_Index != entry || now.Name != Entry_Text(original, entry);
     }
 
-    // Block `place` of the selection as it read before the edit, block `index` of `now` (the
-    // edited image) giving the parts not kept; `original` is the listing before the edit.
-    TBlock_Before Block(std::size_t place, std::size_t index, const TBlock_Listing& original,
-                        const TListed_Blocks& now) const
+    // Block `place` of the selection as it read before the edit, `now` (the block of the same
+    // number as the edited image reads it) giving the parts not kept; `original` is the listing
+    // before the edit.
+    TBlock_Before Block(std::size_t place, const TBlock_Before& now,
+                        const TBlock_Listing& original) const
     {
-        TBlock_Before before;
-        if (!parts_.Bytes || !parts_.Places) {
-            before = {now.List.Block_Offsets[index] + now.File_Offset_Delta,
-                      *Challenge_Read_Block_View(now.Image, now.List, index, now.Mask)};
-        }
+        TBlock_Before before = now;
         if (parts_.Places) {
             const TPlace& was = places_[place];
             before.Offset = was.Offset + original.File_Offset_Delta;
@@ -262,58 +255,68 @@ private:
     std::vector<TPlace> places_;
 };
 
-// How each block of `selection` read before the edit. The reports ask for the blocks in
+// Finds a block's place in `selection` (ascending). The reports ask for the blocks in
 // ascending order, so each is found by moving on from the one before rather than by a search.
-TBlocks_Before Blocks_Before(const TBlock_Selection& selection,
-                             const TBlocks_Before_Edit& before, const TBlock_Listing& original,
-                             const TListed_Blocks& now)
+class TPlace_Finder {
+public:
+    explicit TPlace_Finder(const TBlock_Selection& selection) : selection_(selection) {}
+
+    std::size_t Place_Of(std::size_t block)
+    {
+        if (place_ >= selection_.size() || selection_[place_] > block) {
+            place_ = 0; // asked for an earlier block
+        }
+        while (place_ + 1 < selection_.size() && selection_[place_] < block) {
+            ++place_;
+        }
+        return place_;
+    }
+
+private:
+    const TBlock_Selection& selection_;
+    std::size_t place_ = 0;
+};
+
+// How each deleted block of `selection` read before the edit.
+TBlocks_Before Deleted_Blocks(const TBlock_Selection& selection,
+                              const TBlocks_Before_Edit& before, const TBlock_Listing& original)
 {
-    return [&selection, &before, &original, &now, place = std::size_t{0}](
-               std::size_t index) mutable {
-        if (place >= selection.size() || selection[place] > index) {
-            place = 0; // asked for an earlier block
-        }
-        while (place + 1 < selection.size() && selection[place] < index) {
-            ++place;
-        }
-        return before.Block(place, index, original, now);
+    return [&before, &original, finder = TPlace_Finder(selection)](std::size_t index) mutable {
+        return before.Block(finder.Place_Of(index), TBlock_Before(), original);
     };
 }
 
-// The selected blocks whose name or bytes are no longer as before the edit in `now` (or that
-// its walk no longer reaches: forced variations may change how the list is read).
-TBlock_Selection Changed_Blocks(const TBlock_Selection& selection,
-                                const TBlocks_Before_Edit& before, const TBlock_Listing& original,
-                                const TListed_Blocks& now)
+// How each block of `selection` that the edit changed read before it, `now` being the
+// listing of the edited image.
+TBefore_If_Changed Changed_Blocks(const TBlock_Selection& selection,
+                                  const TBlocks_Before_Edit& before,
+                                  const TBlock_Listing& original, const TListed_Blocks& now)
 {
-    TBlock_Selection changed;
-    for (std::size_t place = 0; place < selection.size(); ++place) {
-        const std::uint32_t number = selection[place];
-        if (before.Changed(place,
-                           Challenge_Read_Block_View(now.Image, now.List, number, now.Mask),
-                           original.List)) {
-            changed.push_back(number);
+    return [&before, &original, &now, finder = TPlace_Finder(selection)](
+               std::size_t index,
+               const TChallenge_Block_View& block) mutable -> std::optional<TBlock_Before> {
+        const std::size_t place = finder.Place_Of(index);
+        if (!before.Changed(place, block, original.List)) {
+            return std::nullopt;
         }
-    }
-    return changed;
+        return before.Block(
+            place, {now.List.Block_Offsets[index] + now.File_Offset_Delta, block}, original);
+    };
 }
 
-// The changed blocks that the walk of the result lists: forced variations may change how the
-// list is read, so that a block no longer reads back. It was written as asked all the same,
-// which one line on `err` says.
-TBlock_Selection Listed_Changed(TBlock_Selection changed, const TListed_Blocks& result,
-                                const TBatch_Edit_Request& request, std::ostream& err)
+// Says in one line on `err` when selected blocks lie past the end of the walk of the result:
+// forced variations may change how the list is read, so that a block no longer reads back. It
+// was written as asked all the same; the report leaves it out.
+void Report_Unlisted(const TBlock_Selection& selection, const TListed_Blocks& result,
+                     const TBatch_Edit_Request& request, std::ostream& err)
 {
-    const std::size_t listed = result.List.Block_Offsets.size();
-    if (!changed.empty() && changed.back() >= listed) {
+    if (!selection.empty() && selection.back() >= result.List.Block_Offsets.size()) {
         Report_Failure(err, request.Map,
                        std::string(request.Dry_Run ? "would be written" : "written") +
                            ", but the block list of the written file can no longer be read as "
-                           "far as block " + std::to_string(changed.back()) +
+                           "far as block " + std::to_string(selection.back()) +
                            "; the game may not load it either");
-        changed.erase(std::lower_bound(changed.begin(), changed.end(), listed), changed.end());
     }
-    return changed;
 }
 
 // The shown blocks of `blocks`, each at its offset in the file a save writes.
@@ -334,24 +337,24 @@ void Print_Report(const TBatch_Edit_Request& request, const std::optional<std::s
                   const TBlock_Selection& added, const TBlocks_Before_Edit& before_edit,
                   const TBlock_Listing& original, std::ostream& out, std::ostream& err)
 {
-    const TBlocks_Before before = Blocks_Before(selection, before_edit, original, now);
     switch (Report_Of(request.Edit.Kind)) {
     case TReport::Added:
         Write_Block_Report(out, request.Json, request.Map, backup, "added", added,
                            Blocks_Now(now));
         return;
     case TReport::Deleted:
-        Write_Block_Report(out, request.Json, request.Map, backup, "deleted", selection, before);
+        Write_Block_Report(out, request.Json, request.Map, backup, "deleted", selection,
+                           Deleted_Blocks(selection, before_edit, original));
         return;
     case TReport::Changed:
         break;
     }
-    const TBlock_Selection changed = Listed_Changed(
-        Changed_Blocks(selection, before_edit, original, now), now, request, err);
+    Report_Unlisted(selection, now, request, err);
+    const TBefore_If_Changed before = Changed_Blocks(selection, before_edit, original, now);
     if (request.Json) {
-        Write_Edit_Report_Json(out, request.Map, backup, now, changed, before);
+        Write_Edit_Report_Json(out, request.Map, backup, now, selection, before);
     } else {
-        Write_Changed_Blocks_Text(out, now, changed, before);
+        Write_Changed_Blocks_Text(out, now, selection, before);
     }
 }
 
