@@ -168,12 +168,11 @@ CLI::App* Add_Pack_Command(CLI::App& app, TPack_Request& request)
         "nothing; for any challenge, whoever made it");
     CLI::Option* dry_run = pack->add_flag(
         "--dry-run", request.Dry_Run, "Print the sizes and write nothing (no backup either)");
-    CLI::Option* game_folder =
-        pack->add_option("--game-folder", request.Game_Folder,
-                         "The game user folder whose profiles are the local player's, instead "
-                         "of looking for one")
-            ->check(CLI::ExistingDirectory);
-    check->excludes(dry_run)->excludes(game_folder);
+    pack->add_option("--game-folder", request.Game_Folder,
+                     "The game user folder whose profiles are the local player's, instead of "
+                     "looking for one")
+        ->check(CLI::ExistingDirectory);
+    check->excludes(dry_run);
     pack->add_flag("--json", request.Json,
                    "One JSON object: file, method, before, after, written and backup (with "
                    "--check: file, packed, size, packed_size and method)");

@@ -267,6 +267,38 @@ TEST_F(Cli_Edit_Test, Duplicate_Paste_And_Delete_Carry_Blocks_On_A_Real_Challeng
     EXPECT_EQ(Backups().size(), 3U);
 }
 
+// pack on the map as the game packed it: --check and a dry run write nothing; pack keeps the
+// map in its next numbered backup and writes it smaller, as liblzo2 expands it to the same
+// image; a second pack leaves it; --best makes it smaller still.
+TEST_F(Cli_Edit_Test, Pack_Makes_A_Real_Challenge_Smaller_Than_The_Game_Did)
+{
+    PLOTVANE_REQUIRE_CORPUS_FILE(corpus_path, "E02-Endurance.Challenge.Gbx");
+    const TBytes game_made = test::Read_Plain_File(corpus_path);
+    test::Write_Plain_File(Map(), game_made);
+    const TBytes image = test::Lzo_Expanded_Image(game_made);
+    const json check = json::parse(Edit_Writing_Nothing("pack", {"--check", "--json"}).Out);
+    EXPECT_EQ(check["packed"], true);
+    EXPECT_EQ(check["size"], game_made.size());
+    const TCli_Run dry_run = Edit_Writing_Nothing("pack", {"--dry-run", "--json"});
+    EXPECT_EQ(json::parse(dry_run.Out)["after"], check["packed_size"]);
+
+    const TCli_Run packed = Edit("pack", {"--json"});
+    ASSERT_EQ(packed.Exit_Code, Cli_Exit_Ok) << packed.Err;
+    EXPECT_EQ(json::parse(packed.Out),
+              json({{"file", Map()}, {"method", 1}, {"before", game_made.size()},
+                    {"after", check["packed_size"]}, {"written", true}, {"backup", Backup()}}));
+    EXPECT_LT(test::Read_Plain_File(Map()).size(), game_made.size());
+    EXPECT_EQ(test::Lzo_Expanded_Image(test::Read_Plain_File(Map())), image);
+    EXPECT_EQ(test::Read_Plain_File(Backup()), game_made);
+    EXPECT_NE(Edit_Writing_Nothing("pack", {}).Out.find("nothing was written"), std::string::npos);
+
+    const std::size_t packed_size = test::Read_Plain_File(Map()).size();
+    ASSERT_EQ(Edit("pack", {"--best"}).Exit_Code, Cli_Exit_Ok);
+    EXPECT_LT(test::Read_Plain_File(Map()).size(), packed_size);
+    EXPECT_EQ(test::Lzo_Expanded_Image(test::Read_Plain_File(Map())), image);
+    EXPECT_EQ(Backups().size(), 2U);
+}
+
 TEST_F(Cli_Edit_Test, A_Refused_Edit_Names_The_First_Refusing_Block_And_Writes_Nothing)
 {
     ASSERT_EQ(test::Write_Challenge_File(Map(), test::Fixture_Challenge()), 0U);
@@ -383,6 +415,7 @@ TEST_F(Cli_Edit_Test, Bad_Command_Lines_Are_Usage_Errors)
         {"set", {"0", "--dry-run", "--rotation", "1"}},
         {"delete", {}},
         {"paste", {}},
+        {"pack", {"--check", "--dry-run"}},
     };
     for (const auto& [command, arguments] : cases) {
         const TCli_Run run = Edit_Writing_Nothing(command, arguments);
@@ -391,7 +424,8 @@ TEST_F(Cli_Edit_Test, Bad_Command_Lines_Are_Usage_Errors)
     }
     const TCli_Run help = Run_Command({"--help"});
     EXPECT_NE(help.Out.find("checkpoint list"), std::string::npos);
-    for (const char* command : {"move", "rotate", "replace", "duplicate", "delete", "paste"}) {
+    for (const char* command :
+         {"move", "rotate", "replace", "duplicate", "delete", "paste", "pack"}) {
         EXPECT_NE(help.Out.find(command), std::string::npos) << command;
     }
 }
