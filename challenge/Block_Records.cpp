@@ -82,6 +82,26 @@ TEdit_Status Record_Refusal(const TFlexible_Byte_Array& image,
     return TEdit_Status::Done;
 }
 
+// The first record that would be left after the last counted one once `removed` are gone.
+std::optional<std::size_t> Stranded_Record(const TFlexible_Byte_Array& image,
+                                           const TTMF_Challenge_Block_Address_List& list,
+                                           const TBlock_Selection& removed,
+                                           const TMemory_Mask& mask)
+{
+    std::optional<std::size_t> first_uncounted_kept;
+    for (std::size_t k = list.Block_Offsets.size(); k-- > 0;) {
+        if (std::binary_search(removed.begin(), removed.end(), k)) {
+            continue;
+        }
+        const std::uint32_t fields = Fields_Offset(image, list.Block_Offsets[k], mask);
+        if (Value_At(image, fields + Variations_Field, mask) != Uncounted_Record_Flags) {
+            return first_uncounted_kept; // the last counted record kept
+        }
+        first_uncounted_kept = k;
+    }
+    return first_uncounted_kept;
+}
+
 } // namespace
 
 bool Has_Block_Number_Chunks(const TFlexible_Byte_Array& image,
@@ -156,6 +176,11 @@ TEdit_Result Plan_Deletion(const TFlexible_Byte_Array& image,
         if (refusal != TEdit_Status::Done) {
             return {refusal, block, 0};
         }
+    }
+    // A record that the game does not count is read only when a counted one follows it.
+    const std::optional<std::size_t> stranded = Stranded_Record(image, list, selection, mask);
+    if (stranded) {
+        return {TEdit_Status::Strands_Uncounted_Record, *stranded, 0};
     }
     // The highest entry still defined once the records after the one at hand are gone.
     auto top = static_cast<std::uint32_t>(list.String_Table.size() - 1);

@@ -58,7 +58,8 @@ TEdit_Result Make_Reference_Records(const TTMF_Challenge_Block_Address_List& lis
 // refer to them by number), or when it writes its name in place and removing it would renumber
 // the names: allowed only when no later record refers to that name and no name is defined
 // after it, or when the next record that refers to it can take the text in place, no other
-// name being defined between the two.
+// name being defined between the two. Nor may a record that the game does not count be left after
+// the last counted one.
 TEdit_Result Plan_Deletion(const TFlexible_Byte_Array& image,
                            const TTMF_Challenge_Block_Address_List& list,
                            const TBlock_Selection& selection, const TMemory_Mask& mask,

@@ -2,6 +2,8 @@
 
 #include "challenge/Block_Records.h"
 #include "challenge/Gbx_Challenge_Read.h"
+#include "gbx/Gbx_Base_Structure.h"
+#include "gbx/Gbx_Memory_Tools.h"
 #include "memory/Memory_Tools.h"
 
 #include <algorithm>
@@ -687,9 +689,16 @@ TEdit_Result TChallenge_Edit_Session::Replace_Name(const TBlock_Selection& selec
 
 TEdit_Result TChallenge_Edit_Session::Structure_Refusal()
 {
-    if (!list_.Complete || list_.Block_Count_Offset == 0 || list_.Size_Fields_Offset == 0 ||
-        !Bytes_Available(image_, list_.Size_Fields_Offset, Size_Fields_Bytes)) {
+    if (!list_.Complete || list_.Block_Count_Offset == 0) {
         return {TEdit_Status::List_Not_Walked, list_.Block_Offsets.size(), 0};
+    }
+    // The size fields change with the body: they must say what it is, or a change of them
+    // would say something else again.
+    const TGbx_Compression_Info sizes = Gbx_Get_Compression_Info(image_, mask_);
+    if (sizes.Data_Offset != list_.Size_Fields_Offset + Size_Fields_Bytes ||
+        std::uint64_t{sizes.Data_Offset} + sizes.Uncompressed_Size + 3 != image_.size() ||
+        sizes.Compressed_Size != std::uint64_t{sizes.Uncompressed_Size} + 3) {
+        return {TEdit_Status::Size_Fields_Not_Walked, 0, 0};
     }
     if (!block_number_chunks_) {
         block_number_chunks_ = Has_Block_Number_Chunks(image_, list_, mask_);

@@ -54,6 +54,10 @@ enum class TEdit_Status {
     // A name written in place that later records refer to, or after which other names are
     // defined: removing it would renumber them.
     Name_Needed_Later,
+    // Removing the blocks would leave this record, which the game does not count as a block,
+    // after the last block: the game stops reading the list before it, and would read it as
+    // what follows the list.
+    Strands_Uncounted_Record,
 };
 
 // What a write did, or the first block that refused it and why.

@@ -165,6 +165,13 @@ std::string Structure_Refusal_Text(const TEdit_Result& result, const TBatch_Edit
                        "of later blocks (a later block refers to the name with other names "
                        "defined between them, or names are defined after it); delete the "
                        "blocks that refer to it too, or keep it";
+    case TEdit_Status::Size_Fields_Not_Walked:
+        return "the challenge's body sizes do not match its body, so no block can be added or "
+               "removed";
+    case TEdit_Status::Strands_Uncounted_Record:
+        return "record " + std::to_string(result.Block) +
+               ", which the game does not count as a block, would be left after the last "
+               "block, where the game no longer reads the list; keep a block after it";
     case TEdit_Status::Name_Not_Defined:
         if (edit.Kind == TKind::Paste) {
             return "the challenge does not define the names " +

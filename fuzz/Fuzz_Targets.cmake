@@ -8,5 +8,6 @@ set(PLOTVANE_FUZZ_TARGETS
   challenge_author_fuzzer
   challenge_block_list_fuzzer
   challenge_write_block_fuzzer
+  challenge_structure_fuzzer
   cli_block_listing_fuzzer
   profile_login_fuzzer)

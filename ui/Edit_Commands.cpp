@@ -105,6 +105,7 @@ QString Edit_Refusal_Text(const TEdit_Result& result, const QString& from, const
     case TEdit_Status::Carries_Skin:
     case TEdit_Status::Brings_Skin:
     case TEdit_Status::Name_Needed_Later:
+    case TEdit_Status::Strands_Uncounted_Record:
         break;
     }
     return QStringLiteral("Nothing was changed.");
@@ -153,6 +154,12 @@ QString Record_Refusal_Text(const TEdit_Result& result, TRecord_Command command,
                               "challenge's names, so nothing was %2. Leave that block out of "
                               "the selection.")
             .arg(Capitalised(block), done);
+    case TEdit_Status::Strands_Uncounted_Record:
+        return QStringLiteral("Record %1, which the game does not count as a block, would be left "
+                              "after the last block, where the game no longer reads the list, "
+                              "so nothing was %2. Keep a block after it in the list.")
+            .arg(result.Block)
+            .arg(done);
     case TEdit_Status::Position_Out_Of_Range:
         return QStringLiteral("%1 would leave the grid, whose positions run from 0 to 255, so "
                               "nothing was %2. Give a smaller offset, or %3.")
@@ -164,6 +171,11 @@ QString Record_Refusal_Text(const TEdit_Result& result, TRecord_Command command,
     case TEdit_Status::Image_Too_Large:
         return QStringLiteral("The new blocks would make the challenge too large, so nothing "
                               "was %1. Copy fewer blocks.")
+            .arg(done);
+    case TEdit_Status::Size_Fields_Not_Walked:
+        return QStringLiteral("The challenge's body sizes do not match its body, so blocks "
+                              "cannot be added or removed: nothing was %1. Move, Set, Rotate "
+                              "and Replace name still work.")
             .arg(done);
     default:
         return Edit_Refusal_Text(result, QString(), QString());
