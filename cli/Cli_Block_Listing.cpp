@@ -37,6 +37,7 @@ void For_Each_Changed_Block(const TListed_Blocks& blocks, const TBlock_Selection
 {
     const std::size_t listed = blocks.List.Block_Offsets.size();
     std::size_t place = 0;
+    TBlock_Before was;
     for (const std::uint32_t index : candidates) {
         if (index >= listed) {
             break;
@@ -46,9 +47,9 @@ void For_Each_Changed_Block(const TListed_Blocks& blocks, const TBlock_Selection
         if (!block) {
             break;
         }
-        if (const std::optional<TBlock_Before> was = before(index, *block)) {
+        if (before(index, *block, was)) {
             write(place++, index, blocks.List.Block_Offsets[index] + blocks.File_Offset_Delta,
-                  *block, *was);
+                  *block, was);
             output.Item_Done();
         }
     }

@@ -46,10 +46,10 @@ struct TBlock_Before {
 // How block `index` of an edit's changes read before it.
 using TBlocks_Before = std::function<TBlock_Before(std::size_t index)>;
 
-// How block `index` read before an edit, given how it reads after it (`now`); nothing when the
-// edit left it as it was. Asked for the blocks in ascending order.
-using TBefore_If_Changed =
-    std::function<std::optional<TBlock_Before>(std::size_t index, const TChallenge_Block_View& now)>;
+// Whether the edit changed block `index`, given how it reads after it (`now`), and if so how it
+// read before it, in `before`. Asked for the blocks in ascending order.
+using TBefore_If_Changed = std::function<bool(std::size_t index, const TChallenge_Block_View& now,
+                                              TBlock_Before& before)>;
 
 // The changes of an edit: for each block of `candidates` (ascending) that the walk lists and
 // that `before` says changed, its line of the listing, then the same line as it was, after

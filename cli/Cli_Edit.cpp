@@ -187,16 +187,28 @@ public:
         if (!parts.Bytes && !parts.Places) {
             return;
         }
-        bytes_.reserve(parts.Bytes ? selection.size() : 0);
-        places_.reserve(parts.Places ? selection.size() : 0);
-        for (const std::uint32_t number : selection) {
-            const TChallenge_Block_View block = *Challenge_Read_Block_View(
-                session.Image(), session.Blocks(), number, session.Mask());
-            if (parts.Bytes) {
-                bytes_.push_back(Field_Bytes_Of(block));
+        const TFlexible_Byte_Array& image = session.Image();
+        const TTMF_Challenge_Block_Address_List& list = session.Blocks();
+        const TMemory_Mask mask = session.Mask();
+        if (parts.Bytes) {
+            bytes_.resize(selection.size());
+            for (std::size_t place = 0; place < selection.size(); ++place) {
+                // The selection comes from a walk of this very image: each block's fields lie in
+                // it.
+                const std::uint32_t offset =
+                    *Challenge_Block_Fields_Offset(image, list, selection[place], mask);
+                const std::uint8_t* const fields = image.data() + offset;
+                for (std::size_t i = 0; i < bytes_[place].size(); ++i) {
+                    bytes_[place][i] = static_cast<std::uint8_t>(fields[i] ^ mask);
+                }
             }
-            if (parts.Places) {
-                places_.push_back({session.Blocks().Block_Offsets[number],
+        }
+        if (parts.Places) {
+            places_.reserve(selection.size());
+            for (const std::uint32_t number : selection) {
+                const TChallenge_Block_View block =
+                    *Challenge_Read_Block_View(image, list, number, mask);
+                places_.push_back({list.Block_Offsets[number],
                                    block.Name_Index | (block.Name_In_Place ? In_Place : 0)});
             }
         }
@@ -217,29 +229,26 @@ public:
         return now.Name_Index != entry || now.Name != Entry_Text(original, entry);
     }
 
-    // Block `place` of the selection as it read before the edit, `now` (the block of the same
-    // number as the edited image reads it) giving the parts not kept; `original` is the listing
-    // before the edit.
-    TBlock_Before Block(std::size_t place, const TBlock_Before& now,
-                        const TBlock_Listing& original) const
+    // Puts over `block` the parts of block `place` of the selection that are kept, as it read
+    // before the edit; `original` is the listing before the edit.
+    void Put_Kept_Parts(std::size_t place, const TBlock_Listing& original,
+                        TBlock_Before& block) const
     {
-        TBlock_Before before = now;
         if (parts_.Places) {
             const TPlace& was = places_[place];
-            before.Offset = was.Offset + original.File_Offset_Delta;
-            before.Block.Name_Index = was.Name & ~In_Place;
-            before.Block.Name = Entry_Text(original.List, before.Block.Name_Index);
-            before.Block.Name_In_Place = (was.Name & In_Place) != 0;
+            block.Offset = was.Offset + original.File_Offset_Delta;
+            block.Block.Name_Index = was.Name & ~In_Place;
+            block.Block.Name = Entry_Text(original.List, block.Block.Name_Index);
+            block.Block.Name_In_Place = (was.Name & In_Place) != 0;
         }
         if (parts_.Bytes) {
             const TBlock_Field_Bytes& bytes = bytes_[place];
-            before.Block.Rotation = bytes[0];
-            before.Block.X = bytes[1];
-            before.Block.Z = bytes[2];
-            before.Block.Y = bytes[3];
-            before.Block.Variations = {bytes[4], bytes[5], bytes[6], bytes[7]};
+            block.Block.Rotation = bytes[0];
+            block.Block.X = bytes[1];
+            block.Block.Z = bytes[2];
+            block.Block.Y = bytes[3];
+            block.Block.Variations = {bytes[4], bytes[5], bytes[6], bytes[7]};
         }
-        return before;
     }
 
 private:
@@ -282,7 +291,9 @@ TBlocks_Before Deleted_Blocks(const TBlock_Selection& selection,
                               const TBlocks_Before_Edit& before, const TBlock_Listing& original)
 {
     return [&before, &original, finder = TPlace_Finder(selection)](std::size_t index) mutable {
-        return before.Block(finder.Place_Of(index), TBlock_Before(), original);
+        TBlock_Before was;
+        before.Put_Kept_Parts(finder.Place_Of(index), original, was);
+        return was;
     };
 }
 
@@ -293,14 +304,15 @@ TBefore_If_Changed Changed_Blocks(const TBlock_Selection& selection,
                                   const TBlock_Listing& original, const TListed_Blocks& now)
 {
     return [&before, &original, &now, finder = TPlace_Finder(selection)](
-               std::size_t index,
-               const TChallenge_Block_View& block) mutable -> std::optional<TBlock_Before> {
+               std::size_t index, const TChallenge_Block_View& block,
+               TBlock_Before& was) mutable {
         const std::size_t place = finder.Place_Of(index);
         if (!before.Changed(place, block, original.List)) {
-            return std::nullopt;
+            return false;
         }
-        return before.Block(
-            place, {now.List.Block_Offsets[index] + now.File_Offset_Delta, block}, original);
+        was = {now.List.Block_Offsets[index] + now.File_Offset_Delta, block};
+        before.Put_Kept_Parts(place, original, was);
+        return true;
     };
 }
 
