@@ -417,6 +417,18 @@ struct TLzo_Repeat {
 constexpr unsigned Chain_Hash_Bits = 16;
 constexpr std::size_t Chain_Ring = std::size_t{1} << 16;
 static_assert(Chain_Ring > Farthest_Distance, "a place within reach keeps its link");
+// A short body has tables as large as its places, about, so that clearing them costs little.
+constexpr unsigned Least_Chain_Hash_Bits = 10;
+
+// The bits of the smallest power of two of at least `count`, from `least` to `most`.
+unsigned Bits_For(std::size_t count, unsigned least, unsigned most)
+{
+    unsigned bits = least;
+    while (bits < most && (std::size_t{1} << bits) < count) {
+        ++bits;
+    }
+    return bits;
+}
 // Places looked at, at most, for one search.
 constexpr std::size_t Chain_Depth = 256;
 // A repeat this long is taken as soon as it is found: what it saves no longer depends on where
@@ -428,8 +440,11 @@ constexpr std::size_t Parse_Span = 4096;
 class TLzo_Chains {
 public:
     TLzo_Chains(const std::uint8_t* body, std::size_t size, std::uint8_t mask)
-        : body_(body), size_(size), mask_(mask), latest_(std::size_t{1} << Chain_Hash_Bits, 0),
-          before_(Chain_Ring, 0), latest_pair_(std::size_t{1} << 16, 0)
+        : body_(body), size_(size), mask_(mask),
+          hash_shift_(32 - Bits_For(size, Least_Chain_Hash_Bits, Chain_Hash_Bits)),
+          ring_mask_((std::size_t{1} << Bits_For(size, Least_Chain_Hash_Bits, Chain_Hash_Bits)) - 1),
+          latest_(std::size_t{1} << (32 - hash_shift_), 0), before_(ring_mask_ + 1, 0),
+          latest_pair_(std::size_t{1} << 16, 0)
     {
     }
 
@@ -454,7 +469,7 @@ public:
         }
         std::uint32_t& latest = latest_[Hash(place)];
         std::uint32_t candidate = latest;
-        before_[place % Chain_Ring] = latest;
+        before_[place & ring_mask_] = latest;
         latest = static_cast<std::uint32_t>(place + 1);
         linked_ = place + 1;
 
@@ -482,7 +497,7 @@ public:
                     }
                 }
             }
-            candidate = before_[earlier % Chain_Ring];
+            candidate = before_[earlier & ring_mask_];
         }
         return found;
     }
@@ -502,7 +517,7 @@ private:
         const std::uint32_t plain = (std::uint32_t{at[0]} | std::uint32_t{at[1]} << 8 |
                                      std::uint32_t{at[2]} << 16) ^
                                     (mask_ * 0x010101u);
-        return (plain * 0x9E3779B1u) >> (32 - Chain_Hash_Bits);
+        return (plain * 0x9E3779B1u) >> hash_shift_;
     }
 
     void Link_Up_To(std::size_t place)
@@ -511,7 +526,7 @@ private:
         for (; linked_ < last; ++linked_) {
             latest_pair_[Pair_Key(linked_)] = static_cast<std::uint32_t>(linked_ + 1);
             std::uint32_t& latest = latest_[Hash(linked_)];
-            before_[linked_ % Chain_Ring] = latest;
+            before_[linked_ & ring_mask_] = latest;
             latest = static_cast<std::uint32_t>(linked_ + 1);
         }
     }
@@ -519,6 +534,10 @@ private:
     const std::uint8_t* body_;
     std::size_t size_;
     std::uint8_t mask_;
+    unsigned hash_shift_;
+    // The ring holds the link of each place within reach: Chain_Ring places, or all of a short
+    // body's.
+    std::size_t ring_mask_;
     // Place + 1 of the latest place of each hash, and of the place before each place with its
     // hash; 0 for none.
     std::vector<std::uint32_t> latest_;
@@ -559,7 +578,7 @@ public:
     TLzo_Parser(const std::uint8_t* body, std::size_t size, std::uint8_t mask,
                 TFlexible_Byte_Array& stream)
         : body_(body), size_(size), chains_(body, size, mask), writer_(stream, mask),
-          ways_((Parse_Span + 1) * Run_States)
+          ways_((std::min(size, Parse_Span) + 1) * Run_States)
     {
     }
 
