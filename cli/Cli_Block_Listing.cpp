@@ -61,34 +61,43 @@ constexpr std::size_t Block_Room = 256;
 // longer one goes in pieces.
 constexpr std::size_t Short_Name = 1024;
 
-char* Put_Block_Text_Head(char* at, std::size_t index, std::int64_t offset,
-                          const TChallenge_Block_View& block)
+// A line's number and offset: "Block 12 (0000FE0F".
+char* Put_Block_Text_Place(char* at, std::size_t index, std::int64_t offset)
 {
     at = put::Decimal(put::Text(at, "Block "), index);
-    at = put::Hexadecimal(put::Text(at, " ("), static_cast<std::uint64_t>(offset), 8);
+    return put::Hexadecimal(put::Text(at, " ("), static_cast<std::uint64_t>(offset), 8);
+}
+
+// What follows the offset up to the name: ") reference #8: ".
+char* Put_Block_Text_Name_Head(char* at, const TChallenge_Block_View& block)
+{
     at = put::Text(at, block.Name_In_Place ? ") in place #" : ") reference #");
     at = put::Decimal(at, block.Name_Index);
     return put::Text(at, ": ");
 }
 
-char* Put_Block_Text_Tail(char* at, const TChallenge_Block_View& block)
+// The eight bytes after "  rotation ", and the line's end.
+char* Put_Block_Text_Bytes(char* at, const TChallenge_Block_View& block)
 {
-    at = put::Decimal(put::Text(at, "  rotation "), block.Rotation);
-    at = put::Decimal(put::Text(at, "  x "), block.X);
-    at = put::Decimal(put::Text(at, "  z "), block.Z);
-    at = put::Decimal(put::Text(at, "  y "), block.Y);
+    at = put::Byte_Decimal(at, block.Rotation);
+    at = put::Byte_Decimal(put::Text(at, "  x "), block.X);
+    at = put::Byte_Decimal(put::Text(at, "  z "), block.Z);
+    at = put::Byte_Decimal(put::Text(at, "  y "), block.Y);
     at = put::Text(at, "  variations");
     for (const std::uint8_t variation : block.Variations) {
-        at = put::Decimal(put::Text(at, " "), variation);
+        at = put::Byte_Decimal(put::Text(at, " "), variation);
     }
     return put::Text(at, "\n");
 }
 
+constexpr std::string_view Rotation_Head = "  rotation ";
+
 void Write_Block_Text(TOutput_Buffer& output, std::size_t index, std::int64_t offset,
                       const TChallenge_Block_View& block)
 {
-    char* at = Put_Block_Text_Head(output.Begin(Block_Room + put::Printable_Growth * Short_Name),
-                                   index, offset, block);
+    char* at = Put_Block_Text_Place(output.Begin(Block_Room + put::Printable_Growth * Short_Name),
+                                    index, offset);
+    at = Put_Block_Text_Name_Head(at, block);
     if (block.Name.size() <= Short_Name) {
         at = put::Printable(at, block.Name);
     } else {
@@ -96,8 +105,64 @@ void Write_Block_Text(TOutput_Buffer& output, std::size_t index, std::int64_t of
         output.Printable(block.Name);
         at = output.Begin(Block_Room);
     }
-    output.End(Put_Block_Text_Tail(at, block));
+    output.End(Put_Block_Text_Bytes(put::Text(at, Rotation_Head), block));
 }
+
+// Writes the lines of the text reports. What lies between a block's offset and its bytes
+// (") reference #8: StadiumRoadMain  rotation ") follows from its name alone: made once for
+// each name referred to, it is copied into the line of every block that refers to it, a
+// million blocks referring to a few dozen names. A name written in place (one block's) is
+// written as Write_Block_Text writes it, and so are all once the parts kept reach a limit.
+class TBlock_Text_Writer {
+public:
+    explicit TBlock_Text_Writer(TOutput_Buffer& output) : output_(output) {}
+
+    void Write(std::size_t index, std::int64_t offset, const TChallenge_Block_View& block)
+    {
+        const std::string* const middle = Middle_Of(block);
+        if (middle == nullptr) {
+            Write_Block_Text(output_, index, offset, block);
+            return;
+        }
+        char* at = Put_Block_Text_Place(output_.Begin(Block_Room + middle->size()), index, offset);
+        output_.End(Put_Block_Text_Bytes(put::Text(at, *middle), block));
+    }
+
+private:
+    // The most the parts may hold together.
+    static constexpr std::size_t Most_Kept = std::size_t{1} << 20;
+
+    const std::string* Middle_Of(const TChallenge_Block_View& block)
+    {
+        if (block.Name_In_Place) {
+            return nullptr;
+        }
+        // A reference's index is 16 bits wide.
+        if (block.Name_Index >= slot_of_name_.size()) {
+            slot_of_name_.resize(std::size_t{block.Name_Index} + 1);
+        }
+        std::uint32_t& slot = slot_of_name_[block.Name_Index];
+        if (slot == 0) {
+            if (kept_ + block.Name.size() > Most_Kept) {
+                return nullptr;
+            }
+            std::string middle(Block_Room + put::Printable_Growth * block.Name.size(), '\0');
+            char* const start = middle.data();
+            char* at = put::Printable(Put_Block_Text_Name_Head(start, block), block.Name);
+            middle.resize(static_cast<std::size_t>(put::Text(at, Rotation_Head) - start));
+            kept_ += middle.size();
+            middles_.push_back(std::move(middle));
+            slot = static_cast<std::uint32_t>(middles_.size());
+        }
+        return &middles_[slot - 1];
+    }
+
+    TOutput_Buffer& output_;
+    // Per name index, 1 + the place of its part in middles_; 0 while it has none.
+    std::vector<std::uint32_t> slot_of_name_;
+    std::vector<std::string> middles_;
+    std::size_t kept_ = 0;
+};
 
 // Keys in the order that the report has always had. In the listing's array every object but
 // the first follows a comma.
@@ -213,10 +278,11 @@ void Write_Block_Listing_Text(std::ostream& out, const std::string& path,
         output.Text(" (incomplete: the walk stopped before the end of the list)");
     }
     output.Character('\n');
+    TBlock_Text_Writer writer(output);
     For_Each_Listed_Block(Listed_Blocks(listing), selection, output,
                           [&](std::size_t, std::size_t index, std::int64_t offset,
                               const TChallenge_Block_View& block) {
-                              Write_Block_Text(output, index, offset, block);
+                              writer.Write(index, offset, block);
                           });
     if (!listing.List.Complete) {
         output.Text("The block list is incomplete: only the blocks above could be read.\n");
@@ -253,12 +319,15 @@ void Write_Changed_Blocks_Text(std::ostream& out, const TListed_Blocks& blocks,
                                const TBefore_If_Changed& before)
 {
     TOutput_Buffer output(out);
+    // One writer for each side: a rename in place gives a name index another text.
+    TBlock_Text_Writer after_writer(output);
+    TBlock_Text_Writer before_writer(output);
     For_Each_Changed_Block(blocks, candidates, before, output,
                            [&](std::size_t, std::size_t index, std::int64_t offset,
                                const TChallenge_Block_View& block, const TBlock_Before& was) {
-                               Write_Block_Text(output, index, offset, block);
+                               after_writer.Write(index, offset, block);
                                output.Text("  before: ");
-                               Write_Block_Text(output, index, was.Offset, was.Block);
+                               before_writer.Write(index, was.Offset, was.Block);
                            });
     output.Flush();
 }

@@ -157,6 +157,42 @@ char* Decimal(char* at, TInteger value)
     return detail::Unsigned_Decimal<Most_Digits>(at, magnitude);
 }
 
+namespace detail {
+
+// Each byte value's decimal digits, padded to four characters, and how many they are.
+struct TByte_Text {
+    std::array<char, 4> Digits;
+    std::uint8_t Length;
+};
+
+constexpr std::array<TByte_Text, 256> Make_Byte_Texts()
+{
+    std::array<TByte_Text, 256> texts{};
+    for (int value = 0; value < 256; ++value) {
+        TByte_Text& text = texts[static_cast<std::size_t>(value)];
+        text.Digits = {' ', ' ', ' ', ' '};
+        text.Length = value >= 100 ? 3 : value >= 10 ? 2 : 1;
+        for (int digit = text.Length - 1, rest = value; digit >= 0; --digit, rest /= 10) {
+            text.Digits[static_cast<std::size_t>(digit)] = static_cast<char>('0' + rest % 10);
+        }
+    }
+    return texts;
+}
+inline constexpr std::array<TByte_Text, 256> Byte_Texts = Make_Byte_Texts();
+
+} // namespace detail
+
+constexpr std::size_t Byte_Room = 4; // what Byte_Decimal stores, of which it keeps 1 to 3
+
+// A byte's decimal digits: a block's eight bytes are written a million times over in a listing,
+// and a table does each with one store.
+inline char* Byte_Decimal(char* at, std::uint8_t value)
+{
+    const detail::TByte_Text& text = detail::Byte_Texts[value];
+    std::memcpy(at, text.Digits.data(), text.Digits.size());
+    return at + text.Length;
+}
+
 constexpr std::size_t Hexadecimal_Room = 16; // a 64-bit value, with no padding beyond
 
 // Upper-case digits, padded with zeros to `digits` (at most 16).

@@ -158,6 +158,17 @@ TEST_F(Cli_Edit_Test, Each_Command_Edits_The_Selected_Blocks_Of_A_Real_Challenge
              block.Name = "StadiumRoadMainGTCurve2";
              return true;
          }},
+        // Every block of the name: renamed where the name is written, which gives its entry,
+        // the number that the blocks before and after refer to, another text.
+        {"replace",
+         {"--from", "StadiumRoadMainCheckpoint", "--to", "StadiumRoadMainGTCurve2"},
+         [](std::size_t, TChallenge_Block& block) {
+             if (block.Name != "StadiumRoadMainCheckpoint") {
+                 return false;
+             }
+             block.Name = "StadiumRoadMainGTCurve2";
+             return true;
+         }},
         {"set",
          {"--rotation", "2", "--variations", "1", "0", "0", "3", "--index", "10-19", "--index",
           "30"},
