@@ -61,6 +61,23 @@ std::optional<std::size_t> Next_Reference_To(const TFlexible_Byte_Array& image,
     return std::nullopt;
 }
 
+// Whether a record before `before`, not being removed, refers to `entry` (ahead of its
+// definition: a hand-made file may, and the walk gives it the entry's text all the same).
+bool Referred_Before(const TFlexible_Byte_Array& image,
+                     const TTMF_Challenge_Block_Address_List& list, std::size_t before,
+                     std::uint32_t entry, const TBlock_Selection& removed,
+                     const TMemory_Mask& mask)
+{
+    for (std::size_t k = 0; k < before; ++k) {
+        const std::uint32_t value = Value_At(image, list.Block_Offsets[k], mask);
+        if (Is_Reference(value) && (value & 0xFFFF) == entry &&
+            !std::binary_search(removed.begin(), removed.end(), k)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // Why record `index` cannot go, before its name is looked at: not counted by the game, or an
 // author record that brings a string or node of its own.
 TEdit_Status Record_Refusal(const TFlexible_Byte_Array& image,
@@ -195,7 +212,7 @@ TEdit_Result Plan_Deletion(const TFlexible_Byte_Array& image,
         const std::optional<std::size_t> taker =
             Next_Reference_To(image, list, *block, entry, selection, mask);
         if (!taker) {
-            if (entry != top) {
+            if (entry != top || Referred_Before(image, list, *block, entry, selection, mask)) {
                 return {TEdit_Status::Name_Needed_Later, *block, 0};
             }
             top = entry - 1;
