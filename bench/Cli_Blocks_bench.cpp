@@ -142,14 +142,17 @@ std::string Output_Path(bool json)
     return Temporary_Path(json ? "plotvane-cli-bench.json" : "plotvane-cli-bench.txt");
 }
 
-void Run_Blocks(benchmark::State& state, bool json)
+// Runs `blocks` with `options` on the large challenge, its report going to a new file.
+void Run_Blocks(benchmark::State& state, bool json, const std::vector<std::string>& options = {})
 {
     const std::string& path = Large_Challenge_Path();
     const std::string output = Output_Path(json);
-    std::vector<std::string> arguments = {PLOTVANE_CLI_PATH, "blocks", path};
+    std::vector<std::string> arguments = {PLOTVANE_CLI_PATH, "blocks"};
     if (json) {
-        arguments.insert(arguments.begin() + 2, "--json");
+        arguments.push_back("--json");
     }
+    arguments.insert(arguments.end(), options.begin(), options.end());
+    arguments.push_back(path);
     TProgram_Run run;
     double real_seconds = 0;
     for (auto _ : state) {
@@ -176,6 +179,14 @@ void BM_Cli_Blocks_Text(benchmark::State& state)
 void BM_Cli_Blocks_Json(benchmark::State& state)
 {
     Run_Blocks(state, true);
+}
+
+// The listing of the first block alone: what the program costs before it writes its lines,
+// loading and walking in a process of its own (whose memory is all new to it) and picking the
+// block, beside the same load and walk in this process.
+void BM_Cli_Blocks_Text_First_Block(benchmark::State& state)
+{
+    Run_Blocks(state, false, {"--index", "0"});
 }
 
 // The name of the copies that fill the large challenge, which its real blocks write in place.
@@ -375,6 +386,7 @@ BENCHMARK(BM_Load_Walk_And_Write_Text_Report_Size)
     ->UseManualTime();
 BENCHMARK(BM_Cli_Blocks_Text)->Unit(benchmark::kMillisecond)->UseManualTime();
 BENCHMARK(BM_Cli_Blocks_Json)->Unit(benchmark::kMillisecond)->UseManualTime();
+BENCHMARK(BM_Cli_Blocks_Text_First_Block)->Unit(benchmark::kMillisecond)->UseManualTime();
 BENCHMARK(BM_Cli_Set_One_Block)->Unit(benchmark::kMillisecond)->UseManualTime();
 BENCHMARK(BM_Cli_Set_One_Block_Then_Blocks)->Unit(benchmark::kMillisecond)->UseManualTime();
 BENCHMARK(BM_Cli_Move_Every_Block)->Unit(benchmark::kMillisecond)->UseManualTime();
@@ -394,6 +406,7 @@ int main(int argc, char** argv)
          {"BM_Cli_Blocks_Text", "BM_Load_And_Walk"},
          {"BM_Cli_Blocks_Text", "BM_Write_Text_Report_Size"},
          {"BM_Cli_Blocks_Text", "BM_Load_Walk_And_Write_Text_Report_Size"},
+         {"BM_Cli_Blocks_Text_First_Block", "BM_Load_And_Walk"},
          {"BM_Cli_Move_Every_Block", "BM_Cli_Set_One_Block_Then_Blocks"},
          {"BM_Cli_Rotate_Every_Block", "BM_Cli_Set_One_Block_Then_Blocks"},
          {"BM_Cli_Set_Every_Block", "BM_Cli_Set_One_Block_Then_Blocks"},
