@@ -381,6 +381,7 @@ TEST_F(Cli_Edit_Test, A_Refused_Edit_Names_The_First_Refusing_Block_And_Writes_N
     // Forced, variations that drop block 2's author record: the file is written, and the
     // changed blocks print as the new list reads them, block 3 now being that record.
     const TBytes before_forced = test::Read_Plain_File(Map());
+    const std::vector<std::string> lines_before = Block_Lines(Run_Command({"blocks", Map()}).Out);
     const TCli_Run forced_reading =
         Edit("set", {"--variations", "4", "0", "6", "7", "--index", "1-3", "--force"});
     EXPECT_EQ(forced_reading.Exit_Code, Cli_Exit_Ok) << forced_reading.Err;
@@ -391,6 +392,7 @@ TEST_F(Cli_Edit_Test, A_Refused_Edit_Names_The_First_Refusing_Block_And_Writes_N
     ASSERT_EQ(lines.size(), 6U) << forced_reading.Out;
     EXPECT_EQ(lines[4].rfind("Block 3 (", 0), 0U);
     EXPECT_NE(lines[4].find(": Nadeo  rotation"), std::string::npos) << lines[4];
+    EXPECT_EQ(lines[5], "  before: " + lines_before[3]);
 }
 
 TEST_F(Cli_Edit_Test, An_Empty_Selection_Or_No_Change_Says_So_And_Writes_Nothing)
