@@ -29,6 +29,8 @@ constexpr std::uint64_t Longest_Image = std::numeric_limits<std::int32_t>::max()
 // times, then grows as the stream really expands, so that a header claiming far more than the
 // stream gives costs no more than what the stream gives.
 constexpr std::uint64_t First_Guess_Ratio = 8;
+// The body's room zeroed before expansion; the decoder zeroes the rest as it goes.
+constexpr std::uint64_t First_Room_Zeroed = std::uint64_t{1} << 16;
 
 std::uint32_t Fail_Uncompress(TFlexible_Byte_Array& destination, std::uint32_t status)
 {
@@ -179,10 +181,11 @@ std::uint32_t Gbx_Uncompress(const TFlexible_Byte_Array& source,
     const std::uint64_t first_guess = First_Guess_Ratio * packed_size;
     const std::uint64_t first_room =
         body_size <= first_guess ? body_size + End_Marker_Size : first_guess;
-    // One allocation; the header is copied in, and only the body's room is zeroed first.
+    // One allocation; the header is copied in, and the body's room is zeroed as the decoder
+    // reaches it, a piece at a time.
     destination.reserve(static_cast<std::size_t>(body_offset + first_room));
     destination.assign(source.begin(), source.begin() + static_cast<std::ptrdiff_t>(body_offset));
-    destination.resize(static_cast<std::size_t>(body_offset + first_room));
+    destination.resize(static_cast<std::size_t>(body_offset + std::min(first_room, First_Room_Zeroed)));
     if (!Lzo_Decode_Body(source.data() + body_offset,
                          static_cast<std::size_t>(stream_end - body_offset), mask, destination,
                          static_cast<std::size_t>(body_offset),

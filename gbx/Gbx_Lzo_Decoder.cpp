@@ -4,6 +4,7 @@
 #include "gbx/Gbx_Lzo_Decoder.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstring>
 
 // The short-distance copies build patterns in words whose first byte is the lowest.
@@ -35,11 +36,20 @@ constexpr std::size_t End_Marker_Size = 3;
 constexpr std::uint32_t First_Byte_Run_Base = 17;
 // The distance that marks the end-of-stream instruction (17, 0, 0 and its longer forms).
 constexpr std::size_t End_Of_Stream_Distance = 16384;
+// The farthest distance that any instruction states.
+constexpr std::size_t Farthest_Distance = 49151;
+// After the first byte, every instruction writes at least 4 body bytes for each 5 stream bytes
+// it takes (a run of 4 literals after its opcode; every other instruction writes at least as
+// many as it takes). So once this many stream bytes are decoded, the body written is longer
+// than the farthest distance, and every match starts inside it.
+constexpr std::size_t Deep_Stream_Bytes = (Farthest_Distance + 1) * 5 / 4;
 // Copies made in whole steps may write up to this many bytes past their end, where later
 // bytes overwrite them.
 constexpr std::ptrdiff_t Spare = 16;
 // Literal runs up to this length are copied in 16-byte steps, longer ones by memcpy.
 constexpr std::size_t Short_Run = 64;
+// The image grows within its storage by this much at least (see Grow_Image).
+constexpr std::size_t Zero_Step = std::size_t{1} << 16;
 
 // Far from the end of the stream: at least this many bytes follow the opcode, as many as any
 // instruction reads but a literal run and a match whose length takes extra bytes (opcode, two
@@ -129,17 +139,22 @@ PLOTVANE_HOT bool Read_Extended_Length(const TLzo_Stream& stream, TLzo_Cursor& c
     return true;
 }
 
-// Resizes the image to hold at least `needed` body bytes: at least twice its room so far, and
-// at once the whole image with its end marker when that is reached. Rare, so kept out of line;
-// it takes plain values, so that the cursor never leaves the registers.
+// Resizes the image to hold at least `needed` body bytes, and at once the whole image with its
+// end marker when that is reached. Within the storage it has, by Zero_Step at least: the new
+// bytes are zeroed a piece at a time, just ahead of the copies, which then find them in the
+// processor's cache rather than in memory. Beyond it, to twice its room so far at least. Rare,
+// so kept out of line; it takes plain values, so that the cursor never leaves the registers.
 [[gnu::noinline]] void Grow_Image(TFlexible_Byte_Array& bytes, std::size_t body_offset,
                                   std::size_t body_size, std::size_t needed)
 {
-    std::size_t room = std::max(needed, 2 * (bytes.size() - body_offset));
-    if (room >= body_size) {
-        room = body_size + End_Marker_Size;
+    const std::size_t room = bytes.size() - body_offset;
+    const std::size_t storage = bytes.capacity() - body_offset;
+    std::size_t new_room = needed <= storage ? std::min(storage, std::max(needed, room + Zero_Step))
+                                             : std::max(needed, 2 * room);
+    if (new_room >= body_size) {
+        new_room = body_size + End_Marker_Size;
     }
-    bytes.resize(body_offset + room);
+    bytes.resize(body_offset + new_room);
 }
 
 // Points the cursor into the image as it now lies, `written` body bytes on.
@@ -452,8 +467,9 @@ PLOTVANE_HOT void Skip_Tail(TLzo_Cursor& cursor, std::uint32_t tail, TLzo_State&
 
 // Appends a match and the 0 to 3 literals that follow it, and sets the state they leave. Far
 // from the ends of the stream and of the image (the usual case), both are copied in whole
-// steps after one test of each bound; near them, with every count tested.
-template <bool Near_End>
+// steps after one test of each bound; near them, with every count tested. `Deep`: the body
+// written so far is longer than the farthest distance, so that every match starts inside it.
+template <bool Near_End, bool Deep>
 PLOTVANE_HOT bool Copy_Match_And_Tail(const TLzo_Stream& stream, const TLzo_Image& image,
                                       TLzo_Cursor& cursor, const TLzo_Match& match,
                                       TLzo_State& state)
@@ -461,8 +477,9 @@ PLOTVANE_HOT bool Copy_Match_And_Tail(const TLzo_Stream& stream, const TLzo_Imag
     // The 4 bytes read for the literals are there unless the match came near the end.
     const bool tail_readable =
         (!Near_End && !match.long_form) || Input_Left(stream, cursor) >= 4;
+    assert(!Deep || match.distance <= Written(cursor));
     if (PLOTVANE_USUALLY(Fits_Fast(cursor, match.length + 3) && tail_readable &&
-                         match.distance <= Written(cursor))) {
+                         (Deep || match.distance <= Written(cursor)))) {
         Copy_Match_Steps(cursor.out, match.distance, match.length);
         cursor.out += match.length;
         std::memcpy(cursor.out, cursor.in, 4);
@@ -475,8 +492,8 @@ PLOTVANE_HOT bool Copy_Match_And_Tail(const TLzo_Stream& stream, const TLzo_Imag
 }
 
 // Decodes one instruction, from its opcode on. `Near_End` false: far from the end of the
-// stream, where the reads of most instructions need no test.
-template <bool Near_End>
+// stream, where the reads of most instructions need no test. `Deep`: see Copy_Match_And_Tail.
+template <bool Near_End, bool Deep>
 PLOTVANE_HOT bool Decode_Instruction(const TLzo_Stream& stream, const TLzo_Image& image,
                                      TLzo_Cursor& cursor, TLzo_State& state)
 {
@@ -492,7 +509,7 @@ PLOTVANE_HOT bool Decode_Instruction(const TLzo_Stream& stream, const TLzo_Image
     } else if (!Read_Short_Match<Near_End>(stream, cursor, opcode, state, match)) {
         return false;
     }
-    return Copy_Match_And_Tail<Near_End>(stream, image, cursor, match, state);
+    return Copy_Match_And_Tail<Near_End, Deep>(stream, image, cursor, match, state);
 }
 
 } // namespace
@@ -515,13 +532,22 @@ bool Lzo_Decode_Body(const std::uint8_t* stream_bytes, std::size_t stream_size, 
     }
     const std::uint8_t* const far_end =
         stream_size > Far_From_End ? stream.end - Far_From_End : stream_bytes;
+    // Past this point of the stream every match starts inside the body: its test is saved.
+    const std::size_t far_bytes =
+        far_end > cursor.in ? static_cast<std::size_t>(far_end - cursor.in) : 0;
+    const std::uint8_t* const deep = cursor.in + std::min(far_bytes, Deep_Stream_Bytes);
+    while (cursor.in < deep) {
+        if (!Decode_Instruction<false, false>(stream, image, cursor, state)) {
+            return false;
+        }
+    }
     while (cursor.in < far_end) {
-        if (!Decode_Instruction<false>(stream, image, cursor, state)) {
+        if (!Decode_Instruction<false, true>(stream, image, cursor, state)) {
             return false;
         }
     }
     while (cursor.in < stream.end) {
-        if (!Decode_Instruction<true>(stream, image, cursor, state)) {
+        if (!Decode_Instruction<true, false>(stream, image, cursor, state)) {
             return false;
         }
     }

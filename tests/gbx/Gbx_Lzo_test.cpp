@@ -225,6 +225,15 @@ TEST(Gbx_Uncompress, Refuses_Broken_Files_And_Leaves_The_Image_Empty)
     trailing_byte.push_back(0);
     TBytes sizes_past_end = test::Make_Gbx_File(test::Challenge_Class_Id, TBytes(8), 4, {});
     sizes_past_end.resize(13 + 4 + 8 + 12);
+    // A literal run of 18 + 255 * 274 + 112 = 70000 bytes (opcode 0, 274 zero bytes, 112), then
+    // a match of 33 + 67 = 100 bytes 1 back (opcode 32, 67, distance bytes 0, 0): decoded past
+    // the first 61440 stream bytes, where every distance reaches inside the body.
+    TBytes deep_stream = {0x00};
+    deep_stream.resize(275, 0x00);
+    deep_stream.push_back(112);
+    const TBytes deep_literals = test::Compressible_Body(70000, 8);
+    deep_stream.insert(deep_stream.end(), deep_literals.begin(), deep_literals.end());
+    deep_stream.insert(deep_stream.end(), {32, 67, 0x00, 0x00, 0x11, 0x00, 0x00});
     const TCase cases[] = {
         {"empty array", {}, Status_Uncompress_No_Body},
         {"text file", TBytes(100, 'x'), Status_Uncompress_No_Body},
@@ -269,6 +278,9 @@ TEST(Gbx_Uncompress, Refuses_Broken_Files_And_Leaves_The_Image_Empty)
          Status_Uncompress_Bad_Stream},
         {"no room for the end marker",
          test::Make_Gbx_File(test::Challenge_Class_Id, No_User_Data, 0, {0x11, 0x00}),
+         Status_Uncompress_Bad_Stream},
+        {"a match past the stated size, deep in a long stream",
+         test::Make_Gbx_File(test::Challenge_Class_Id, No_User_Data, 70050, deep_stream),
          Status_Uncompress_Bad_Stream},
         {"body size beyond what the stream can give",
          test::Make_Gbx_File(test::Challenge_Class_Id, No_User_Data, 0xFFFFFFF0, good_stream),
