@@ -134,11 +134,15 @@ std::string Refusal_Text(const TEdit_Result& result, const TBatch_Edit& edit,
     }
 }
 
-// Which parts of the selected blocks an edit may change: their eight bytes, and their places
-// (where their records lie, their names, which record each number names).
+// Which parts of the selected blocks an edit may change: a run of their eight bytes, and their
+// places (where their records lie, their names, which record each number names). A move
+// changes the position of every block it selects by the same offsets (X, Z, Y): nothing need
+// be kept, each block was where it is less them.
 struct TChanged_Parts {
-    bool Bytes = false;
+    std::uint8_t First_Byte = 0;
+    std::uint8_t Byte_Count = 0;
     bool Places = false;
+    std::optional<std::array<int, 3>> Moved_By;
 };
 
 TChanged_Parts Parts_Changed_By(const TBatch_Edit_Request& request)
@@ -146,25 +150,30 @@ TChanged_Parts Parts_Changed_By(const TBatch_Edit_Request& request)
     const TBatch_Edit& edit = request.Edit;
     switch (edit.Kind) {
     case TKind::Replace:
-        return {false, true};
+        return {0, 0, true, std::nullopt};
     case TKind::Delete:
-        return {true, true};
+        return {0, 8, true, std::nullopt};
     case TKind::Duplicate:
     case TKind::Paste:
-        return {false, false}; // the report shows the blocks added
-    case TKind::Set: {
-        // Forced variations may change how the list is read, and so which record a number
-        // names.
-        const bool variations =
-            std::any_of(edit.Settings.Variations.begin(), edit.Settings.Variations.end(),
-                        [](const std::optional<std::uint8_t>& value) { return value.has_value(); });
-        return {true, request.Force && variations};
-    }
+        return {0, 0, false, std::nullopt}; // the report shows the blocks added
     case TKind::Move:
+        return {0, 0, false, std::array<int, 3>{edit.Dx, edit.Dz, edit.Dy}};
     case TKind::Rotate:
+        return {0, 1, false, std::nullopt};
+    case TKind::Set:
         break;
     }
-    return {true, false};
+    const bool variations =
+        std::any_of(edit.Settings.Variations.begin(), edit.Settings.Variations.end(),
+                    [](const std::optional<std::uint8_t>& value) { return value.has_value(); });
+    if (request.Force && variations) {
+        // Forced variations may change how the list is read, and so which record a number
+        // names: the block of the same number after the edit tells nothing of it.
+        return {0, 8, true, std::nullopt};
+    }
+    // From the rotation or the variations to the last one set.
+    const std::uint8_t first = edit.Settings.Rotation ? 0 : 4;
+    return {first, static_cast<std::uint8_t>((variations ? 8 : 1) - first), false, std::nullopt};
 }
 
 // The text a String_Table entry names; a reference past the table names an empty text.
@@ -175,32 +184,28 @@ std::string_view Entry_Text(const TTMF_Challenge_Block_Address_List& list, std::
 }
 
 // The selected blocks as they were before the edit, in the order of the selection, as far as
-// the edit may change them: their eight bytes, their places (the record's offset and its
-// name's String_Table entry), or both. What is not kept is as the edited image has it in the
-// block of the same number. 8 bytes a block (16 with both), for selections of a million blocks.
+// the edit may change them: a run of their eight bytes, their places (the record's offset and
+// its name's String_Table entry), or both. What is not kept is as the edited image has it in
+// the block of the same number. 1 to 8 bytes a block (up to 16 with both), for selections of a
+// million blocks.
 class TBlocks_Before_Edit {
 public:
     TBlocks_Before_Edit(const TChallenge_Edit_Session& session, const TBlock_Selection& selection,
                         TChanged_Parts parts)
         : parts_(parts)
     {
-        if (!parts.Bytes && !parts.Places) {
-            return;
-        }
         const TFlexible_Byte_Array& image = session.Image();
         const TTMF_Challenge_Block_Address_List& list = session.Blocks();
         const TMemory_Mask mask = session.Mask();
-        if (parts.Bytes) {
-            bytes_.resize(selection.size());
-            for (std::size_t place = 0; place < selection.size(); ++place) {
-                // The selection comes from a walk of this very image: each block's fields lie in
-                // it.
-                const std::uint32_t offset =
-                    *Challenge_Block_Fields_Offset(image, list, selection[place], mask);
-                const std::uint8_t* const fields = image.data() + offset;
-                for (std::size_t i = 0; i < bytes_[place].size(); ++i) {
-                    bytes_[place][i] = static_cast<std::uint8_t>(fields[i] ^ mask);
-                }
+        const std::size_t count = parts.Byte_Count;
+        bytes_.resize(selection.size() * count);
+        for (std::size_t place = 0; count != 0 && place < selection.size(); ++place) {
+            // The selection comes from a walk of this very image: each block's fields lie in it.
+            const std::uint32_t offset =
+                *Challenge_Block_Fields_Offset(image, list, selection[place], mask);
+            const std::uint8_t* const kept = image.data() + offset + parts.First_Byte;
+            for (std::size_t i = 0; i < count; ++i) {
+                bytes_[place * count + i] = static_cast<std::uint8_t>(kept[i] ^ mask);
             }
         }
         if (parts.Places) {
@@ -219,7 +224,13 @@ public:
     bool Changed(std::size_t place, const TChallenge_Block_View& now,
                  const TTMF_Challenge_Block_Address_List& original) const
     {
-        if (parts_.Bytes && Field_Bytes_Of(now) != bytes_[place]) {
+        if (parts_.Moved_By) {
+            return true;
+        }
+        const TBlock_Field_Bytes bytes = Field_Bytes_Of(now);
+        if (!std::equal(bytes.begin() + parts_.First_Byte,
+                        bytes.begin() + parts_.First_Byte + parts_.Byte_Count,
+                        bytes_.begin() + static_cast<std::ptrdiff_t>(place * parts_.Byte_Count))) {
             return true;
         }
         if (!parts_.Places) {
@@ -241,13 +252,23 @@ public:
             block.Block.Name = Entry_Text(original.List, block.Block.Name_Index);
             block.Block.Name_In_Place = (was.Name & In_Place) != 0;
         }
-        if (parts_.Bytes) {
-            const TBlock_Field_Bytes& bytes = bytes_[place];
+        if (parts_.Byte_Count != 0) {
+            TBlock_Field_Bytes bytes = Field_Bytes_Of(block.Block);
+            std::copy_n(bytes_.begin() + static_cast<std::ptrdiff_t>(place * parts_.Byte_Count),
+                        parts_.Byte_Count, bytes.begin() + parts_.First_Byte);
             block.Block.Rotation = bytes[0];
             block.Block.X = bytes[1];
             block.Block.Z = bytes[2];
             block.Block.Y = bytes[3];
             block.Block.Variations = {bytes[4], bytes[5], bytes[6], bytes[7]};
+        }
+        if (parts_.Moved_By) {
+            const auto back = [](std::uint8_t now, int offset) {
+                return static_cast<std::uint8_t>(now - offset);
+            };
+            block.Block.X = back(block.Block.X, (*parts_.Moved_By)[0]);
+            block.Block.Z = back(block.Block.Z, (*parts_.Moved_By)[1]);
+            block.Block.Y = back(block.Block.Y, (*parts_.Moved_By)[2]);
         }
     }
 
@@ -260,7 +281,8 @@ private:
     };
 
     TChanged_Parts parts_;
-    std::vector<TBlock_Field_Bytes> bytes_;
+    // Per block, the run of its bytes kept.
+    std::vector<std::uint8_t> bytes_;
     std::vector<TPlace> places_;
 };
 
@@ -381,6 +403,15 @@ void Print_Nothing_Changed(const TBatch_Edit_Request& request, const std::string
     }
 }
 
+// The names a walk read, without its blocks.
+TTMF_Challenge_Block_Address_List Names_Of(const TTMF_Challenge_Block_Address_List& walk)
+{
+    TTMF_Challenge_Block_Address_List names;
+    names.Collection_Name = walk.Collection_Name;
+    names.String_Table = walk.String_Table;
+    return names;
+}
+
 // A rename in place lengthens the image, by as much for each entry that holds the name: room
 // for it made before the image goes to the session spares the session a second copy of the
 // image while it renames, when it holds the most.
@@ -426,9 +457,9 @@ void Release(std::vector<TValue>& values)
 }
 
 // The report of an edit of a challenge of a million blocks holds two images and two walks at
-// once unless each is let go as soon as it is of no more use: the first walk's blocks once
-// they are selected (the session walks again), the selection's numbers while the image is
-// saved, the edited image once it is written (the report reads the written file).
+// once unless each is let go as soon as it is of no more use: the image is walked once, by the
+// session, the selection's numbers are let go while the image is saved, the edited image once
+// it is written (the report reads the written file).
 void Edit_Blocks(const TBatch_Edit_Request& request, const TMemory_Mask& mask,
                  std::ostream& out, std::ostream& err)
 {
@@ -437,17 +468,21 @@ void Edit_Blocks(const TBatch_Edit_Request& request, const TMemory_Mask& mask,
     const bool pastes = request.Edit.Kind == TKind::Paste;
     const std::vector<TNew_Block> pasted =
         pastes ? Read_Pasted_Blocks(request.Edit.Blocks_File) : std::vector<TNew_Block>();
-    TBlock_Listing challenge = Open_Challenge(request.Map, mask);
+    // The session walks the image: only a rename, which makes room for itself before, needs
+    // the names sooner.
+    const bool renames = request.Edit.Kind == TKind::Replace;
+    TBlock_Listing challenge = Open_Challenge(request.Map, mask, renames);
     Check_Author(challenge, request.Game_Folder, mask);
+    if (renames) {
+        Make_Room_For_Renames(request.Edit, challenge);
+    }
+    auto session = std::make_unique<TChallenge_Edit_Session>(std::move(challenge.Image), mask);
+    // The report of the blocks as they were reads only the names of the walk before the edit.
+    challenge.List = Names_Of(session->Blocks());
     TBlock_Selection selection =
         pastes ? TBlock_Selection()
-               : Select_Blocks(challenge.Image, challenge.List, request.Selection.Criteria(),
-                               challenge.Mask);
-    // The report of the blocks as they were reads only the first walk's names.
-    Release(challenge.List.Block_Offsets);
-    Release(challenge.List.Last_String_Indexes);
-    Make_Room_For_Renames(request.Edit, challenge);
-    auto session = std::make_unique<TChallenge_Edit_Session>(std::move(challenge.Image), mask);
+               : Select_Blocks(session->Image(), session->Blocks(),
+                               request.Selection.Criteria(), mask);
     if (pastes ? pasted.empty() : selection.empty()) {
         Print_Nothing_Changed(request, pastes ? "No block to paste" : "No block is selected",
                               *session, out);

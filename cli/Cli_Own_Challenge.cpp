@@ -31,10 +31,11 @@ void Check_Status(std::uint32_t status)
     }
 }
 
-TBlock_Listing Open_Challenge(const std::string& path, const TMemory_Mask& mask)
+TBlock_Listing Open_Challenge(const std::string& path, const TMemory_Mask& mask,
+                              bool walk_blocks)
 {
     TBlock_Listing challenge;
-    const std::uint32_t status = Read_Block_Listing(path, mask, challenge);
+    const std::uint32_t status = Read_Block_Listing(path, mask, challenge, walk_blocks);
     if (status != Status_Ok) {
         throw ECli_Edit_Failure(Read_Failure_Text(path, status));
     }

@@ -22,8 +22,10 @@ public:
 // Raises ECli_Edit_Failure with the status's number and meaning unless it is Status_Ok.
 void Check_Status(std::uint32_t status);
 
-// The challenge and one walk of its blocks, as `blocks` reads them; anything else fails.
-TBlock_Listing Open_Challenge(const std::string& path, const TMemory_Mask& mask);
+// The challenge and one walk of its blocks, as `blocks` reads them (none when `walk_blocks` is
+// false, for an edit session that walks it); anything else fails.
+TBlock_Listing Open_Challenge(const std::string& path, const TMemory_Mask& mask,
+                              bool walk_blocks = true);
 
 // Fails unless the challenge's author is one of the online profiles of `game_folder` (or of
 // the game user folder found, when empty): the same rule and the same message as the editor's

@@ -53,7 +53,7 @@ std::uint32_t Read_File_Info(const std::string& path, const TMemory_Mask& mask,
 }
 
 std::uint32_t Read_Block_Listing(const std::string& path, const TMemory_Mask& mask,
-                                 TBlock_Listing& listing)
+                                 TBlock_Listing& listing, bool walk_blocks)
 {
     TFlexible_Byte_Array image;
     std::uint32_t status = Gbx_Load_File(path, image, mask);
@@ -69,19 +69,22 @@ std::uint32_t Read_Block_Listing(const std::string& path, const TMemory_Mask& ma
     if (status != Status_Ok) {
         return status;
     }
-    List_Challenge_Blocks(std::move(image), mask, delta, listing);
+    List_Challenge_Blocks(std::move(image), mask, delta, listing, walk_blocks);
     return Status_Ok;
 }
 
 void List_Challenge_Blocks(TFlexible_Byte_Array image, const TMemory_Mask& mask,
-                           std::int64_t file_offset_delta, TBlock_Listing& listing)
+                           std::int64_t file_offset_delta, TBlock_Listing& listing,
+                           bool walk_blocks)
 {
     listing.Kind = Gbx_Get_Type(image, mask);
     listing.Mask = mask;
     listing.Image = std::move(image);
     listing.File_Offset_Delta = file_offset_delta;
     Challenge_Read_Author(listing.Image, listing.Mask, listing.Author);
-    listing.List = Challenge_Read_Block_List(listing.Image, listing.Mask);
+    if (walk_blocks) {
+        listing.List = Challenge_Read_Block_List(listing.Image, listing.Mask);
+    }
 }
 
 std::string Not_A_Regular_File(const std::string& path)

@@ -36,15 +36,19 @@ struct TBlock_Listing {
     std::int64_t File_Offset_Delta = 0;
 };
 
-// Loads and expands the file and, when it is a challenge, walks its blocks. Returns the status
-// of Gbx_Load_File, or that of packing the image to learn the file offsets. Only Kind is set
-// for a file of another kind. Operating-system failures raise EInOutError.
+// Loads and expands the file and, when it is a challenge, walks its blocks (unless
+// `walk_blocks` is false: the list is then left empty, for a caller that walks the image
+// itself). Returns the status of Gbx_Load_File, or that of packing the image to learn the file
+// offsets. Only Kind is set for a file of another kind. Operating-system failures raise
+// EInOutError.
 std::uint32_t Read_Block_Listing(const std::string& path, const TMemory_Mask& mask,
-                                 TBlock_Listing& listing);
+                                 TBlock_Listing& listing, bool walk_blocks = true);
 
-// Walks the blocks of an expanded challenge image, which the listing keeps.
+// Walks the blocks of an expanded challenge image (unless `walk_blocks` is false), which the
+// listing keeps.
 void List_Challenge_Blocks(TFlexible_Byte_Array image, const TMemory_Mask& mask,
-                           std::int64_t file_offset_delta, TBlock_Listing& listing);
+                           std::int64_t file_offset_delta, TBlock_Listing& listing,
+                           bool walk_blocks = true);
 
 // What the path names when it exists but is not a regular file (links followed), as "a folder,
 // not a regular file"; "" for a regular file and for a path that names nothing.
