@@ -186,7 +186,8 @@ TEST(TMainForm, Menus_Hold_The_Commands_In_Order_With_Their_Status_Texts)
     const QList<QAction*> expected = {
         form.ChallengeNew_Action,  form.ChallengeOpen_Action, form.ChallengeReload_Action,
         form.ChallengeSave_Action, form.ChallengeSaveAs_Action, nullptr,
-        form.ChallengeRead_Item,   nullptr,                   form.Exit_Action};
+        form.ChallengeRead_Item,   form.ChallengePackWhenSaving_Item, nullptr,
+        form.Exit_Action};
     ASSERT_EQ(items.size(), expected.size());
     for (int i = 0; i < items.size(); ++i) {
         if (expected[i] == nullptr) {
