@@ -182,10 +182,15 @@ std::uint32_t Gbx_Uncompress(const TFlexible_Byte_Array& source,
     const std::uint64_t first_room =
         body_size <= first_guess ? body_size + End_Marker_Size : first_guess;
     // One allocation; the header is copied in, and the body's room is zeroed as the decoder
-    // reaches it, a piece at a time.
+    // reaches it, a piece at a time. The decoder grows a room that is short of the body, and
+    // one that holds the body must hold the end marker too.
+    std::uint64_t zeroed_room = std::min(first_room, First_Room_Zeroed);
+    if (zeroed_room >= body_size) {
+        zeroed_room = first_room;
+    }
     destination.reserve(static_cast<std::size_t>(body_offset + first_room));
     destination.assign(source.begin(), source.begin() + static_cast<std::ptrdiff_t>(body_offset));
-    destination.resize(static_cast<std::size_t>(body_offset + std::min(first_room, First_Room_Zeroed)));
+    destination.resize(static_cast<std::size_t>(body_offset + zeroed_room));
     if (!Lzo_Decode_Body(source.data() + body_offset,
                          static_cast<std::size_t>(stream_end - body_offset), mask, destination,
                          static_cast<std::size_t>(body_offset),

@@ -79,7 +79,10 @@ TFlexible_Byte_Array Image_Of_Body(const TBytes& body)
 TEST(Gbx_Uncompress, Expands_Streams_Of_Both_Liblzo2_Compressors_Like_Liblzo2)
 {
     for (const bool optimal : {false, true}) {
-        for (const std::size_t size : {1, 2, 3, 4, 17, 18, 19, 200, 4096, 70001, 300000}) {
+        // Bodies around 65536 bytes: the room zeroed before expansion, which must then hold
+        // the end marker too when it holds the body.
+        for (const std::size_t size :
+             {1, 2, 3, 4, 17, 18, 19, 200, 4096, 65533, 65534, 65535, 65536, 70001, 300000}) {
             const TBytes body = test::Compressible_Body(size, static_cast<std::uint32_t>(size));
             const TBytes file =
                 test::Make_Lzo_Gbx_File(test::Challenge_Class_Id, No_User_Data, body, optimal);
