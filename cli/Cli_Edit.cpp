@@ -227,11 +227,13 @@ public:
         if (parts_.Moved_By) {
             return true;
         }
+        // A few bytes, compared one by one rather than through a call per block.
         const TBlock_Field_Bytes bytes = Field_Bytes_Of(now);
-        if (!std::equal(bytes.begin() + parts_.First_Byte,
-                        bytes.begin() + parts_.First_Byte + parts_.Byte_Count,
-                        bytes_.begin() + static_cast<std::ptrdiff_t>(place * parts_.Byte_Count))) {
-            return true;
+        const std::uint8_t* const kept = bytes_.data() + place * parts_.Byte_Count;
+        for (std::size_t i = 0; i < parts_.Byte_Count; ++i) {
+            if (bytes[parts_.First_Byte + i] != kept[i]) {
+                return true;
+            }
         }
         if (!parts_.Places) {
             return false;
@@ -254,8 +256,10 @@ public:
         }
         if (parts_.Byte_Count != 0) {
             TBlock_Field_Bytes bytes = Field_Bytes_Of(block.Block);
-            std::copy_n(bytes_.begin() + static_cast<std::ptrdiff_t>(place * parts_.Byte_Count),
-                        parts_.Byte_Count, bytes.begin() + parts_.First_Byte);
+            const std::uint8_t* const kept = bytes_.data() + place * parts_.Byte_Count;
+            for (std::size_t i = 0; i < parts_.Byte_Count; ++i) {
+                bytes[parts_.First_Byte + i] = kept[i];
+            }
             block.Block.Rotation = bytes[0];
             block.Block.X = bytes[1];
             block.Block.Z = bytes[2];
