@@ -640,6 +640,19 @@ void BM_Window_Memory_1M(benchmark::State& state)
     state.counters["edit_peak_over_body"] = edit_peak / file.Body_Size;
 }
 
+QtMessageHandler Qt_Message_Handler = nullptr;
+
+// The offscreen platform notes, at each window shown, what only a screen does ("This plugin
+// does not support propagateSizeHints()"): dropped, so that the figures stay readable.
+void Report_Qt_Message(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (QGuiApplication::platformName() == QLatin1String("offscreen") &&
+        message.startsWith(QLatin1String("This plugin does not support "))) {
+        return;
+    }
+    Qt_Message_Handler(type, context, message);
+}
+
 BENCHMARK(BM_Conversion)->Iterations(6)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Conversion_Parts)->Iterations(6)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Conversion_Peak_Memory)->Iterations(1)->Unit(benchmark::kMillisecond);
@@ -671,6 +684,7 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
+    plotvane::Qt_Message_Handler = qInstallMessageHandler(plotvane::Report_Qt_Message);
     // The window's settings go to a folder of the run, never to the user's own.
     const QTemporaryDir settings_folder;
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings_folder.path());
