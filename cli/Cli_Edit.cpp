@@ -186,7 +186,7 @@ std::string_view Entry_Text(const TTMF_Challenge_Block_Address_List& list, std::
 // The selected blocks as they were before the edit, in the order of the selection, as far as
 // the edit may change them: a run of their eight bytes, their places (the record's offset and
 // its name's String_Table entry), or both. What is not kept is as the edited image has it in
-// the block of the same number. 1 to 8 bytes a block (up to 16 with both), for selections of a
+// the block of the same number. At most 8 bytes a block (16 with both), for selections of a
 // million blocks.
 class TBlocks_Before_Edit {
 public:
