@@ -193,7 +193,8 @@ void Check_Packed_Body(const TPlain_Bytes& body, std::uint32_t method, TMemory_M
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     const TMemory_Mask mask = Mask_For(size);
-    for (const std::uint32_t method : {Gbx_Method_Literal_Run, Gbx_Method_Packed, Gbx_Method_Best}) {
+    for (const std::uint32_t method :
+         {Gbx_Method_Literal_Run, Gbx_Method_Packed, Gbx_Method_Best}) {
         Check_Input_As_Image(data, size, mask, method);
     }
     Check_Input_As_Body(data, size, mask);

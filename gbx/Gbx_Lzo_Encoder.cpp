@@ -420,11 +420,12 @@ static_assert(Chain_Ring > Farthest_Distance, "a place within reach keeps its li
 // A short body has tables as large as its places, about, so that clearing them costs little.
 constexpr unsigned Least_Chain_Hash_Bits = 10;
 
-// The bits of the smallest power of two of at least `count`, from `least` to `most`.
-unsigned Bits_For(std::size_t count, unsigned least, unsigned most)
+// The bits of the chains' hash and ring for a body: those of the smallest power of two of at
+// least its size, from Least_Chain_Hash_Bits to Chain_Hash_Bits.
+unsigned Chain_Bits(std::size_t size)
 {
-    unsigned bits = least;
-    while (bits < most && (std::size_t{1} << bits) < count) {
+    unsigned bits = Least_Chain_Hash_Bits;
+    while (bits < Chain_Hash_Bits && (std::size_t{1} << bits) < size) {
         ++bits;
     }
     return bits;
@@ -441,8 +442,7 @@ class TLzo_Chains {
 public:
     TLzo_Chains(const std::uint8_t* body, std::size_t size, std::uint8_t mask)
         : body_(body), size_(size), mask_(mask),
-          hash_shift_(32 - Bits_For(size, Least_Chain_Hash_Bits, Chain_Hash_Bits)),
-          ring_mask_((std::size_t{1} << Bits_For(size, Least_Chain_Hash_Bits, Chain_Hash_Bits)) - 1),
+          hash_shift_(32 - Chain_Bits(size)), ring_mask_((std::size_t{1} << Chain_Bits(size)) - 1),
           latest_(std::size_t{1} << (32 - hash_shift_), 0), before_(ring_mask_ + 1, 0),
           latest_pair_(std::size_t{1} << 16, 0)
     {
