@@ -308,6 +308,29 @@ TEST_F(Cli_Edit_Test, Pack_Makes_A_Real_Challenge_Smaller_Than_The_Game_Did)
     EXPECT_LT(test::Read_Plain_File(Map()).size(), packed_size);
     EXPECT_EQ(test::Lzo_Expanded_Image(test::Read_Plain_File(Map())), image);
     EXPECT_EQ(Backups().size(), 2U);
+    EXPECT_EQ(Lines(Edit_Writing_Nothing("pack", {"--check"}).Out),
+              std::vector<std::string>(
+                  {Map(), "  packed:      yes",
+                   "  size:        " + std::to_string(test::Read_Plain_File(Map()).size()) +
+                       " bytes",
+                   "  when packed: " + std::to_string(packed_size) +
+                       " bytes, no smaller (method 1)"}));
+}
+
+// pack saves only a challenge of the local player's, as the other edits; one of another player
+// is refused and left as it is, but --check tells about it.
+TEST_F(Cli_Edit_Test, Pack_Refuses_Another_Players_Challenge_But_Checks_It)
+{
+    test::TChallenge_Description other = test::Fixture_Challenge();
+    other.Author_Login = test::In_Place("someone_else", 0x8000);
+    ASSERT_EQ(test::Write_Challenge_File(Map(), other), 0U);
+    const TCli_Run refused = Edit_Writing_Nothing("pack", {});
+    EXPECT_EQ(refused.Exit_Code, Cli_Exit_Failure);
+    EXPECT_NE(refused.Err.find("Challenge creator (someone_else)"), std::string::npos);
+    const std::vector<std::string> check = Lines(Edit_Writing_Nothing("pack", {"--check"}).Out);
+    ASSERT_EQ(check.size(), 4U);
+    EXPECT_EQ(check[1], "  packed:      no, its body is one literal run");
+    EXPECT_NE(check[3].find("% of its size (method 1)"), std::string::npos) << check[3];
 }
 
 TEST_F(Cli_Edit_Test, A_Refused_Edit_Names_The_First_Refusing_Block_And_Writes_Nothing)
@@ -449,7 +472,7 @@ TEST_F(Cli_Edit_Test, Edits_Wait_For_Another_Edit_Of_The_Map_And_Fail_When_Their
 {
     ASSERT_EQ(test::Write_Challenge_File(Map(), test::Fixture_Challenge()), 0U);
     const std::vector<std::pair<std::string, std::vector<std::string>>> commands = {
-        {"move", {"--dz", "1"}}, {"set", {"--rotation", "2", "--index", "3"}}};
+        {"move", {"--dz", "1"}}, {"set", {"--rotation", "2", "--index", "3"}}, {"pack", {}}};
     {
         const TFile_Lock other_edit(Map());
         for (const auto& [command, arguments] : commands) {

@@ -132,10 +132,19 @@ TEST_F(Gbx_IO, Save_Round_Trips_A_Real_Challenge)
     ASSERT_EQ(Gbx_Load_File(path, image, Mask), 0U);
     EXPECT_EQ(image.size(), 68801U);
 
-    ASSERT_EQ(Gbx_Save_File(file_, image, 0, Mask), 0U);
-    TFlexible_Byte_Array reloaded;
-    ASSERT_EQ(Gbx_Load_File(file_, reloaded, Mask), 0U);
-    EXPECT_EQ(reloaded, image);
+    // Unpacked, packed and packed best, each smaller than the one before.
+    std::uintmax_t last_size = 0;
+    for (const std::uint32_t method :
+         {Gbx_Method_Literal_Run, Gbx_Method_Packed, Gbx_Method_Best}) {
+        ASSERT_EQ(Gbx_Save_File(file_, image, method, Mask), 0U);
+        TFlexible_Byte_Array reloaded;
+        ASSERT_EQ(Gbx_Load_File(file_, reloaded, Mask), 0U);
+        EXPECT_EQ(reloaded, image) << method;
+        if (last_size != 0) {
+            EXPECT_LT(fs::file_size(file_), last_size) << method;
+        }
+        last_size = fs::file_size(file_);
+    }
 }
 
 TEST_F(Gbx_IO, Packing_Failures_Go_To_The_Failure_File_And_Leave_The_File)

@@ -437,6 +437,12 @@ TEST(Gbx_Compress, Packs_The_Limits_Of_The_Encoding_As_Any_Decoder_Reads_Them)
         {"runs of 19 literals: a length byte", Records_Between(19), 0},
         {"runs of 274 literals: a zero length byte more", Records_Between(274), 0},
         {"a body like a challenge's", test::Compressible_Body(300000, 12), 0},
+        // Where the greedy pass's table and the optimal parse's chains change size, and where
+        // places no longer fit the greedy table's 16 bits.
+        {"4095 bytes", test::Compressible_Body(4095, 13), 0},
+        {"4096 bytes", test::Compressible_Body(4096, 14), 0},
+        {"65536 bytes", test::Compressible_Body(65536, 15), 0},
+        {"65537 bytes", test::Compressible_Body(65537, 16), 0},
     };
     for (const TCase& edge : cases) {
         const TFlexible_Byte_Array image = Image_Of_Body(edge.body);
