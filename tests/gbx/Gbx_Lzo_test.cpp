@@ -436,6 +436,7 @@ TEST(Gbx_Compress, Packs_The_Limits_Of_The_Encoding_As_Any_Decoder_Reads_Them)
         {"runs of 18 and 19 literals", Records_Between(18), 0},
         {"runs of 19 literals: a length byte", Records_Between(19), 0},
         {"runs of 274 literals: a zero length byte more", Records_Between(274), 0},
+        // The optimal parse writes 2-byte matches of opcodes 0 to 15 in it, of both kinds.
         {"a body like a challenge's", test::Compressible_Body(300000, 12), 0},
         // Where the greedy pass's table and the optimal parse's chains change size, and where
         // places no longer fit the greedy table's 16 bits.
