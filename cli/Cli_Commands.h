@@ -16,8 +16,9 @@ TMemory_Mask Draw_Memory_Mask();
 
 // Runs plotvane-cli on its command line (argv[0] is the program's name): reports and --help go
 // to `out`, each failure as one line to `err`, usage errors to `err` as CLI11 words them.
-// Returns the exit code, 1 also when `out` could not take the report. Only `set`, `move`,
-// `rotate` and `replace` change a file. The memory mask is drawn here, once per run.
+// Returns the exit code, 1 also when `out` could not take the report. Only the editing commands
+// (`set`, `move`, `rotate`, `replace`, `duplicate`, `delete`, `paste`, `pack`) change a file.
+// The memory mask is drawn here, once per run.
 int Run_Cli(int argc, const char* const* argv, std::ostream& out, std::ostream& err);
 
 } // namespace plotvane
