@@ -332,12 +332,13 @@ void Write_Changed_Blocks_Text(std::ostream& out, const TListed_Blocks& blocks,
     output.Flush();
 }
 
-void Write_Edit_Report_Json(std::ostream& out, const std::string& path,
-                            const std::optional<std::string>& backup,
-                            const TListed_Blocks& blocks, const TBlock_Selection& candidates,
-                            const TBefore_If_Changed& before)
+namespace {
+
+// The start of an edit's JSON report: the file, the backup made (null when none was) and the
+// key of the array of blocks that follows.
+void Write_Report_Head(TOutput_Buffer& output, const std::string& path,
+                       const std::optional<std::string>& backup, const char* key)
 {
-    TOutput_Buffer output(out);
     output.Text("{\"file\":");
     output.Json_String(path);
     output.Text(",\"backup\":");
@@ -346,7 +347,20 @@ void Write_Edit_Report_Json(std::ostream& out, const std::string& path,
     } else {
         output.Text("null");
     }
-    output.Text(",\"changed\":[");
+    output.Text(",\"");
+    output.Text(key);
+    output.Text("\":[");
+}
+
+} // namespace
+
+void Write_Edit_Report_Json(std::ostream& out, const std::string& path,
+                            const std::optional<std::string>& backup,
+                            const TListed_Blocks& blocks, const TBlock_Selection& candidates,
+                            const TBefore_If_Changed& before)
+{
+    TOutput_Buffer output(out);
+    Write_Report_Head(output, path, backup, "changed");
     For_Each_Changed_Block(blocks, candidates, before, output,
                            [&](std::size_t place, std::size_t index, std::int64_t offset,
                                const TChallenge_Block_View& block, const TBlock_Before& was) {
@@ -365,17 +379,7 @@ void Write_Block_Report(std::ostream& out, bool json, const std::string& path,
 {
     TOutput_Buffer output(out);
     if (json) {
-        output.Text("{\"file\":");
-        output.Json_String(path);
-        output.Text(",\"backup\":");
-        if (backup) {
-            output.Json_String(*backup);
-        } else {
-            output.Text("null");
-        }
-        output.Text(",\"");
-        output.Text(key);
-        output.Text("\":[");
+        Write_Report_Head(output, path, backup, key);
     }
     for (std::size_t place = 0; place < blocks.size(); ++place) {
         const TBlock_Before shown = block_of(blocks[place]);
