@@ -13,13 +13,6 @@
 
 namespace plotvane {
 
-// The four variation bytes, read as the game reads them (one little-endian value): this flag
-// says that an author record follows the block, this one beside it that the record ends with a
-// waypoint node reference, and this value marks a record that the game does not count.
-constexpr std::uint32_t Author_Record_Flag = 1U << 15;
-constexpr std::uint32_t Waypoint_Flag = 1U << 20;
-constexpr std::uint32_t Uncounted_Record_Flags = 0xFFFFFFFF;
-
 // Stored bytes at `Offset` that become others, of any length (a record added or removed, a
 // name rewritten in place).
 struct TSpan_Change {

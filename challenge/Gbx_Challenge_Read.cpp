@@ -19,12 +19,6 @@ constexpr std::uint32_t Author_Strings_Offset = 111;
 constexpr std::uint32_t User_Data_Size_Offset = 13;
 // A leading entry of the body with this value holds no string.
 constexpr std::uint32_t Unset_Entry = 0xFFFFFFFF;
-// The four variation bytes of a block record, read as one 32-bit value, are its flags. A
-// record with every flag set is not counted as a block; otherwise this flag says that an
-// author record follows it, and this one, beside it, that a waypoint node reference ends it.
-constexpr std::uint32_t Uncounted_Record_Flags = 0xFFFFFFFF;
-constexpr std::uint32_t Author_Record_Flag = 1U << 15;
-constexpr std::uint32_t Waypoint_Flag = 1U << 20;
 // Class id of the skin node that an author record may carry.
 constexpr std::uint32_t Attached_Record_Marker = 0x03059000;
 // Class id of a waypoint node, which is also the id of its one chunk of its own.

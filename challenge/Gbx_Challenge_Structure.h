@@ -40,6 +40,14 @@ struct TTMF_Challenge_Block_Address_List {
     bool Complete = false;
 };
 
+// The four variation bytes of a block record, read as the game reads them (one little-endian
+// 32-bit value), are its flags: this one says that an author record follows the block, this one
+// beside it that the record ends with a waypoint node reference, and this value marks a record
+// that the game does not count as a block.
+constexpr std::uint32_t Author_Record_Flag = 1U << 15;
+constexpr std::uint32_t Waypoint_Flag = 1U << 20;
+constexpr std::uint32_t Uncounted_Record_Flags = 0xFFFFFFFF;
+
 // One block record as shown to the user: the name, then the eight bytes in record order.
 // TName is std::string for a block of its own, or std::string_view for a block whose name is
 // read where a walk holds it.

@@ -76,15 +76,12 @@ bool Variations_Change_Game_Reading(const std::array<std::uint8_t, 4>& old_varia
 // inline, as a batch over a million blocks asks it of each.
 inline bool Flags_Change_Game_Reading(std::uint32_t old_value, std::uint32_t new_value)
 {
-    constexpr std::uint32_t Author_Record_Follows = 1U << 15;
-    constexpr std::uint32_t Waypoint_Follows = 1U << 20;
-    constexpr std::uint32_t Not_A_Block = 0xFFFFFFFF;
     const std::uint32_t changed = old_value ^ new_value;
     // The waypoint flag is read only beside the author record flag.
-    const bool author_record = (old_value & Author_Record_Follows) != 0;
-    return (changed & Author_Record_Follows) != 0 ||
-           (author_record && (changed & Waypoint_Follows) != 0) ||
-           (old_value == Not_A_Block) != (new_value == Not_A_Block);
+    const bool author_record = (old_value & Author_Record_Flag) != 0;
+    return (changed & Author_Record_Flag) != 0 ||
+           (author_record && (changed & Waypoint_Flag) != 0) ||
+           (old_value == Uncounted_Record_Flags) != (new_value == Uncounted_Record_Flags);
 }
 
 } // namespace plotvane

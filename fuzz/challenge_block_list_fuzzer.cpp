@@ -20,7 +20,6 @@ using namespace plotvane;
 using namespace plotvane::fuzz;
 
 constexpr std::size_t Block_Field_Bytes = 8;
-constexpr std::uint32_t Uncounted_Record_Flags = 0xFFFFFFFF;
 // A referenced name and the eight field bytes.
 constexpr std::size_t Smallest_Block_Record = 4 + Block_Field_Bytes;
 
