@@ -1,5 +1,6 @@
 #include "cli/Cli_Commands.h"
 
+#include "challenge/Challenge_Conversion.h"
 #include "challenge/Gbx_Profile_Read.h"
 #include "challenge/TMF_Base_Tools.h"
 #include "cli/Cli_Block_Listing.h"
@@ -184,6 +185,30 @@ int Run_Profiles(const TCli_Options& options, const TMemory_Mask& mask, std::ost
     return Cli_Exit_Ok;
 }
 
+CLI::App* Add_Convert_Command(CLI::App& app, std::string& map)
+{
+    CLI::App* convert = app.add_subcommand(
+        "convert", "Convert a challenge by one of the local online profiles in place, as plotvane "
+                   "MAP does: the file first copied to MAP.bak, then written back with its body "
+                   "stored as one LZO1X literal run");
+    convert->add_option("MAP", map, "A challenge file (*.Challenge.Gbx)")->required();
+    convert->footer("Exit codes (a POSIX exit status keeps the low 8 bits, shown in brackets; a "
+                    "line on standard error names the full code): 0 converted, 9999 (15) no "
+                    "online profile found, 9998 (14) the file could not be loaded, 9997 (13) its "
+                    "author is not one of your online profiles, 9996 (12) the file could not be "
+                    "written, 9995 (11) the .bak copy could not be made (nothing written).");
+    return convert;
+}
+
+int Run_Convert(const std::string& map, const TMemory_Mask& mask, std::ostream& err)
+{
+    const TConversion_Outcome outcome = Convert_Challenge_In_Place(map, mask);
+    if (outcome.Exit_Code != Exit_Converted) {
+        Report_Conversion_Failure(err, Cli_Program_Name, map, outcome);
+    }
+    return outcome.Exit_Code;
+}
+
 } // namespace
 
 TMemory_Mask Draw_Memory_Mask()
@@ -199,8 +224,8 @@ namespace {
 int Run_Command_Line(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
 {
     CLI::App app{"Looks into TrackMania TMNF/TMUF GBX files: challenges, profiles and replays. "
-                 "Only set, move, rotate, replace, duplicate, delete, paste and pack change a "
-                 "file.",
+                 "Only set, move, rotate, replace, duplicate, delete, paste, pack and convert "
+                 "change a file.",
                  Cli_Program_Name};
     app.require_subcommand(1);
     app.footer("move, rotate, replace, duplicate, delete, and set without INDEX, edit a selection "
@@ -250,6 +275,8 @@ int Run_Command_Line(int argc, const char* const* argv, std::ostream& out, std::
     CLI::App* paste = Add_Paste_Command(app, paste_request);
     TPack_Request pack_request;
     CLI::App* pack = Add_Pack_Command(app, pack_request);
+    std::string convert_map;
+    CLI::App* convert = Add_Convert_Command(app, convert_map);
 
     try {
         app.parse(argc, argv);
@@ -282,6 +309,9 @@ int Run_Command_Line(int argc, const char* const* argv, std::ostream& out, std::
         if (*pack) {
             return Run_Pack(pack_request, mask, out, err);
         }
+        if (*convert) {
+            return Run_Convert(convert_map, mask, err);
+        }
         return Run_Profiles(options, mask, out);
     } catch (const std::bad_alloc&) {
         // What the command held is freed by now, so the line can still be made and written.
@@ -290,6 +320,7 @@ int Run_Command_Line(int argc, const char* const* argv, std::ostream& out, std::
                                    : *set    ? "change blocks of " + set_request.Map
                                    : batch   ? "change blocks of " + batch->Map
                                    : *pack   ? "pack " + pack_request.Map
+                                   : *convert ? "convert " + convert_map
                                              : "list the profiles";
         err << Cli_Program_Name << ": not enough memory to " << action << '\n';
         return Cli_Exit_Failure;

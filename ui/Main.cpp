@@ -1,5 +1,6 @@
 #include "ui/Main.h"
 
+#include "challenge/Challenge_Conversion.h"
 #include "challenge/Gbx_Challenge_Read.h"
 #include "challenge/Gbx_Profile_Read.h"
 #include "challenge/TMF_Base_Tools.h"
@@ -98,20 +99,6 @@ void Size_Block_List_Columns(QTableView& list)
          ++column) {
         header->resizeSection(column, std::max(number_width, header->sectionSizeHint(column)));
     }
-}
-
-std::string Status_Text(std::uint32_t status)
-{
-    return "status " + std::to_string(status) + " (" + Status_Meaning(status) + ")";
-}
-
-// The one line a failed conversion leaves on standard error; returns the exit code.
-int Report_Conversion_Failure(const std::string& file_name, const std::string& what_failed,
-                              int exit_code)
-{
-    std::cerr << "plotvane: " << file_name << ": " << what_failed << " (exit code " << exit_code
-              << ")\n";
-    return exit_code;
 }
 
 } // namespace
@@ -637,16 +624,17 @@ void TMainForm::FormCreate()
     Current_File_Name.clear();
     session_.reset();
 
+    if (Asks_For_Conversion(arguments_)) {
+        const TConversion_Outcome outcome = Convert_Challenge_In_Place(arguments_.front(), Memory_Mask);
+        if (outcome.Exit_Code != Exit_Converted) {
+            Report_Conversion_Failure(std::cerr, "plotvane", arguments_.front(), outcome);
+        }
+        conversion_exit_code_ = outcome.Exit_Code;
+        return;
+    }
     Online_Profiles_ListBox->clear();
     const TProfile_List profiles = Get_Online_Profiles(Memory_Mask);
     if (profiles.Empty()) {
-        if (Asks_For_Conversion(arguments_)) {
-            conversion_exit_code_ = Report_Conversion_Failure(
-                arguments_.front(),
-                "no online profile found in " + Get_TrackMania_Folder() + Separator + "Profiles",
-                Exit_No_Profile);
-            return;
-        }
         Show_Message(gui_services_, this, TMessage_Kind::Error,
                      QStringLiteral("No valid TMNF/TMUF Online Profile found in  ") +
                          From_Path(Get_TrackMania_Folder() + Separator + "Profiles"),
@@ -654,10 +642,6 @@ void TMainForm::FormCreate()
     } else {
         for (const std::string& login : profiles.Logins()) {
             Online_Profiles_ListBox->addItem(From_Bytes(login));
-        }
-        if (Asks_For_Conversion(arguments_)) {
-            conversion_exit_code_ = Convert_Challenge(arguments_.front());
-            return;
         }
     }
     FormUpdate();
@@ -675,63 +659,6 @@ std::vector<std::string> TMainForm::Profile_Logins() const
         logins.push_back(To_Bytes(Online_Profiles_ListBox->item(i)->text()));
     }
     return logins;
-}
-
-int TMainForm::Convert_Challenge(const std::string& file_name)
-{
-    std::optional<TFile_Lock> lock;
-    try {
-        // Held until the file is written, so that another edit of it waits.
-        lock.emplace(file_name);
-    } catch (const EFile_In_Use& in_use) {
-        return Report_Conversion_Failure(file_name, in_use.what(), Exit_Load_Failed);
-    }
-    TFlexible_Byte_Array image;
-    std::uint32_t status = Status_Ok;
-    try {
-        status = Gbx_Load_File(file_name, image, Memory_Mask);
-    } catch (const EInOutError& error) {
-        return Report_Conversion_Failure(file_name, std::string("loading failed: ") + error.what(),
-                                         Exit_Load_Failed);
-    }
-    if (status != Status_Ok) {
-        return Report_Conversion_Failure(file_name, "loading failed: " + Status_Text(status),
-                                         Exit_Load_Failed);
-    }
-    Current_File_Name = file_name;
-    if (!Challenge_Author_Is_Listed(image, Profile_Logins(), Memory_Mask)) {
-        std::string author;
-        Challenge_Read_Author(image, Memory_Mask, author);
-        return Report_Conversion_Failure(
-            file_name,
-            author.empty() ? No_Author_Text
-                           : "the author \"" + author + "\" is not one of the online profiles",
-            Exit_Author_Not_Listed);
-    }
-    // The backup comes only after the new file has been packed and checked.
-    std::optional<std::string> failed_backup;
-    const auto backup_failed = [&failed_backup](const std::string& backup, const EInOutError&) {
-        failed_backup = backup;
-        return false;
-    };
-    TGbx_Save_Result saved;
-    try {
-        saved = Gbx_Save_Over_File(file_name, image, TGbx_Backup_Kind::Single, Memory_Mask,
-                                   backup_failed);
-    } catch (const EInOutError& error) {
-        if (failed_backup) {
-            return Report_Conversion_Failure(
-                file_name, "copying to " + *failed_backup + " failed: " + error.what(),
-                Exit_Backup_Failed);
-        }
-        return Report_Conversion_Failure(file_name, std::string("saving failed: ") + error.what(),
-                                         Exit_Save_Failed);
-    }
-    if (saved.Status != Status_Ok) {
-        return Report_Conversion_Failure(file_name, "saving failed: " + Status_Text(saved.Status),
-                                         Exit_Save_Failed);
-    }
-    return Exit_Converted;
 }
 
 void TMainForm::FormUpdate()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "challenge/Challenge_Conversion.h"
 #include "challenge/Challenge_Edit_Session.h"
 #include "challenge/Gbx_Challenge_Structure.h"
 #include "challenge/Gbx_Challenge_Write.h"
@@ -49,14 +50,6 @@ class TGui_Services;
 
 // The program's version as its caption and --version show it.
 extern const char* const Program_Version;
-
-// Exit codes of the one-argument conversion.
-constexpr int Exit_Converted = 0;
-constexpr int Exit_No_Profile = 9999;
-constexpr int Exit_Load_Failed = 9998;
-constexpr int Exit_Author_Not_Listed = 9997;
-constexpr int Exit_Save_Failed = 9996;
-constexpr int Exit_Backup_Failed = 9995;
 
 // Whether the player wants the map beside the block list (until they hide it, they do), as
 // the window's settings remember it.
@@ -256,8 +249,6 @@ private:
     void Connect_Command(QAction* action, void (TMainForm::*command)());
 
     void FormCreate();
-    // Converts the challenge in place and returns the exit code.
-    int Convert_Challenge(const std::string& file_name);
     // The logins listed in Online_Profiles_ListBox, which every author check searches.
     std::vector<std::string> Profile_Logins() const;
 

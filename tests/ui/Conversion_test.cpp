@@ -1,4 +1,5 @@
-// The editor started with one argument, as a process: exit codes, the file and its .bak.
+// The editor started with one argument, and plotvane-cli convert, as processes: exit codes, the
+// file and its .bak.
 #include "platform/File_Lock.h"
 #include "tests/support/Challenge_Builder.h"
 #include "tests/support/Corpus.h"
@@ -39,13 +40,19 @@ std::string Quoted(const std::string& text)
 // No display and no platform named, as on a server.
 const std::string Without_Display = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM";
 
-// Runs the editor in `scratch` (as its current directory), in the given environment.
+// The two programs that convert a challenge in place: the editor given one argument, and
+// plotvane-cli's command.
+const std::string Editor = Quoted(PLOTVANE_EDITOR);
+const std::string Cli_Convert = Quoted(PLOTVANE_CLI) + " convert";
+
+// Runs the program (the editor unless told) in `scratch` (as its current directory), in the
+// given environment.
 TRun Run_Editor(const std::vector<std::string>& arguments, const std::string& scratch,
-                const std::string& environment = Without_Display)
+                const std::string& environment = Without_Display,
+                const std::string& program = Editor)
 {
     const std::string error_path = scratch + "/stderr.txt";
-    std::string command =
-        "cd " + Quoted(scratch) + " && " + environment + " " + Quoted(PLOTVANE_EDITOR);
+    std::string command = "cd " + Quoted(scratch) + " && " + environment + " " + program;
     for (const std::string& argument : arguments) {
         command += " " + Quoted(argument);
     }
@@ -71,7 +78,10 @@ protected:
         original_ = test::Read_Plain_File(path_);
     }
 
-    TRun Convert() { return Run_Editor({path_}, game_.Game_Folder()); }
+    TRun Convert(const std::string& program)
+    {
+        return Run_Editor({path_}, game_.Game_Folder(), Without_Display, program);
+    }
 
     void Expect_Untouched(const TRun& run, int exit_status)
     {
@@ -90,44 +100,56 @@ protected:
     TBytes original_;
 };
 
-TEST_F(Conversion_Test, Failures_End_With_Their_Code_And_Write_Nothing)
+// Each test of this fixture runs both programs that convert.
+class Both_Conversions_Test : public Conversion_Test,
+                              public testing::WithParamInterface<std::string> {};
+
+std::string Program_Name(const testing::TestParamInfo<std::string>& info)
+{
+    return info.param == Editor ? "Editor" : "Cli_Convert";
+}
+
+INSTANTIATE_TEST_SUITE_P(Editor_And_Cli, Both_Conversions_Test, testing::Values(Editor, Cli_Convert),
+                         Program_Name);
+
+TEST_P(Both_Conversions_Test, Failures_End_With_Their_Code_And_Write_Nothing)
 {
     Write_Challenge("someone_else");
-    Expect_Untouched(Convert(), 9997 & 0xFF);
+    Expect_Untouched(Convert(GetParam()), 9997 & 0xFF);
 
     test::Write_Plain_File(path_, {'n', 'o', 't', ' ', 'G', 'B', 'X'});
     original_ = test::Read_Plain_File(path_);
-    Expect_Untouched(Convert(), 9998 & 0xFF);
+    Expect_Untouched(Convert(GetParam()), 9998 & 0xFF);
 
     fs::remove(path_);
     original_.clear();
-    Expect_Untouched(Convert(), 9998 & 0xFF);
+    Expect_Untouched(Convert(GetParam()), 9998 & 0xFF);
 }
 
-TEST_F(Conversion_Test, No_Profile_Ends_Before_The_Argument_Is_Looked_At)
+TEST_P(Both_Conversions_Test, No_Profile_Ends_Before_The_Argument_Is_Looked_At)
 {
     Write_Challenge("player");
     const TTest_Game_Folder empty_game({});
-    const TRun run = Run_Editor({path_}, empty_game.Game_Folder());
+    const TRun run = Run_Editor({path_}, empty_game.Game_Folder(), Without_Display, GetParam());
     Expect_Untouched(run, 9999 & 0xFF);
 }
 
-TEST_F(Conversion_Test, A_Map_Another_Edit_Holds_Is_Left_As_It_Is)
+TEST_P(Both_Conversions_Test, A_Map_Another_Edit_Holds_Is_Left_As_It_Is)
 {
     Write_Challenge("player");
     const TFile_Lock other_edit(path_);
-    const TRun run = Convert();
+    const TRun run = Convert(GetParam());
     Expect_Untouched(run, 9998 & 0xFF);
     EXPECT_NE(run.Error_Output.find("being changed by another program"), std::string::npos)
         << run.Error_Output;
 }
 
-TEST_F(Conversion_Test, Backup_That_Cannot_Be_Made_Leaves_The_Challenge_Untouched)
+TEST_P(Both_Conversions_Test, Backup_That_Cannot_Be_Made_Leaves_The_Challenge_Untouched)
 {
     Write_Challenge("player");
     // A folder in the way, then a link to the map itself, which a copy would overwrite.
     fs::create_directory(path_ + ".bak");
-    TRun run = Convert();
+    TRun run = Convert(GetParam());
     EXPECT_EQ(run.Exit_Status, 9995 & 0xFF);
     EXPECT_EQ(test::Read_Plain_File(path_), original_);
     EXPECT_TRUE(fs::is_directory(path_ + ".bak"));
@@ -135,7 +157,7 @@ TEST_F(Conversion_Test, Backup_That_Cannot_Be_Made_Leaves_The_Challenge_Untouche
 
     fs::remove(path_ + ".bak");
     fs::create_symlink(path_, path_ + ".bak");
-    run = Convert();
+    run = Convert(GetParam());
     EXPECT_EQ(run.Exit_Status, 9995 & 0xFF);
     EXPECT_EQ(test::Read_Plain_File(path_), original_);
     EXPECT_NE(run.Error_Output.find("The copy would overwrite its own source"), std::string::npos)
@@ -198,7 +220,7 @@ TEST_F(Conversion_Test, Help_And_Version_End_With_0)
 }
 
 // Real file: the body is expanded, checked and written back as one literal run.
-class Corpus_Conversion_Test : public testing::Test {
+class Corpus_Conversion_Test : public testing::TestWithParam<std::string> {
 protected:
     void SetUp() override
     {
@@ -216,10 +238,13 @@ protected:
 
 constexpr std::size_t User_Data_Size_Offset = 13;
 
-TEST_F(Corpus_Conversion_Test, Converts_In_Place_Beside_A_Fresh_Backup)
+INSTANTIATE_TEST_SUITE_P(Editor_And_Cli, Corpus_Conversion_Test,
+                         testing::Values(Editor, Cli_Convert), Program_Name);
+
+TEST_P(Corpus_Conversion_Test, Converts_In_Place_Beside_A_Fresh_Backup)
 {
     test::Write_Plain_File(path_ + ".bak", {'s', 't', 'a', 'l', 'e'});
-    const TRun run = Run_Editor({path_}, game_.Game_Folder());
+    const TRun run = Run_Editor({path_}, game_.Game_Folder(), Without_Display, GetParam());
     ASSERT_EQ(run.Exit_Status, 0) << run.Error_Output;
     EXPECT_EQ(run.Error_Output, "");
     EXPECT_EQ(test::Read_Plain_File(path_ + ".bak"), original_);
@@ -243,13 +268,12 @@ TEST_F(Corpus_Conversion_Test, Converts_In_Place_Beside_A_Fresh_Backup)
     EXPECT_EQ(converted_body, original_body);
 }
 
-TEST_F(Corpus_Conversion_Test, Failed_Save_Ends_With_9996_And_Leaves_The_Challenge_As_It_Was)
+TEST_P(Corpus_Conversion_Test, Failed_Save_Ends_With_9996_And_Leaves_The_Challenge_As_It_Was)
 {
     // Room for the backup (the file as it is) but not for the expanded body.
     const std::uint64_t limit = original_.size() + 1024;
     const int exit_status = test::Run_With_File_Size_Limit(limit, [&] {
-        const int raw = std::system(("env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " +
-                                     Quoted(PLOTVANE_EDITOR) + " " + Quoted(path_) +
+        const int raw = std::system((Without_Display + " " + GetParam() + " " + Quoted(path_) +
                                      " 2>/dev/null")
                                         .c_str());
         return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
