@@ -5,6 +5,8 @@
 #include <utility>
 
 #ifdef _WIN32
+#include "platform/Utf8_Paths.h"
+
 #include <windows.h>
 #else
 #include <fcntl.h>
@@ -34,7 +36,7 @@ constexpr DWORD Lock_Offset_High = 0x7FFFFFFF;
 // file in this one's place.
 THandle Open_For_Lock(const std::string& path)
 {
-    HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ,
+    HANDLE handle = CreateFileW(Win32_Path(path).c_str(), GENERIC_READ,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {

@@ -29,6 +29,11 @@ std::string In_Out_Error_Text(int error_code);
 // Maps a POSIX errno value to the numbering of EInOutError.
 int In_Out_Error_Code_From_Errno(int errno_value);
 [[noreturn]] void Raise_In_Out_Error_From_Errno(int errno_value);
+// Maps a Windows error (GetLastError) to the same numbering. Sharing and lock violations (32,
+// 33) keep their own numbers: the file is in another program's hands, which is neither missing
+// nor forbidden.
+int In_Out_Error_Code_From_Windows_Error(unsigned long windows_error);
+[[noreturn]] void Raise_In_Out_Error_From_Windows_Error(unsigned long windows_error);
 
 // True only for an existing regular file (after following links); a folder counts as missing.
 bool File_Exists(const std::string& path);
@@ -68,7 +73,11 @@ public:
     bool At_End() const;
 
 private:
+#ifdef _WIN32
+    void* handle_ = nullptr;
+#else
     std::FILE* file_ = nullptr;
+#endif
     std::uint64_t size_ = 0;
     std::uint64_t position_ = 0;
 };

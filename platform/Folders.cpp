@@ -1,10 +1,14 @@
 #include "platform/Folders.h"
 
+#include "platform/File_System.h"
+#include "platform/Utf8_Paths.h"
+
 #include <filesystem>
 #include <system_error>
 
 #ifdef _WIN32
 #include <windows.h>
+#include <knownfolders.h>
 #include <shlobj.h>
 #else
 #include <pwd.h>
@@ -40,7 +44,26 @@ bool Ends_With_Ignoring_Case(const std::string& text, const std::string& suffix)
     return true;
 }
 
-#ifndef _WIN32
+#ifdef _WIN32
+
+// An unset variable and an empty one mean the same: use the default. Read as UTF-16, so that a
+// folder named outside the ANSI code page comes through whole.
+std::string Environment_Value(const char* name)
+{
+    const std::wstring wide_name = Wide_From_Utf8(name);
+    std::wstring value(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length =
+            GetEnvironmentVariableW(wide_name.c_str(), value.data(), static_cast<DWORD>(value.size()));
+        if (length < value.size()) {
+            value.resize(length); // 0 when it is unset
+            return Utf8_From_Wide(value);
+        }
+        value.resize(length); // the room it needs, its end included
+    }
+}
+
+#else
 
 // An unset variable and an empty one mean the same: use the default.
 std::string Environment_Value(const char* name)
@@ -195,11 +218,55 @@ void Add_Proton_Candidates(std::vector<std::string>& candidates, const std::stri
 
 std::vector<std::string> Documents_Folder_Candidates()
 {
-    char buffer[MAX_PATH] = {};
-    if (SHGetFolderPathA(nullptr, CSIDL_PERSONAL, nullptr, SHGFP_TYPE_CURRENT, buffer) != S_OK) {
-        return {};
+    std::vector<std::string> candidates;
+    const std::string named = Environment_Value("PLOTVANE_DOCUMENTS");
+    if (!named.empty()) {
+        candidates.push_back(named);
     }
-    return {std::string(buffer)};
+    PWSTR documents = nullptr;
+    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_Documents, KF_FLAG_DEFAULT, nullptr, &documents))) {
+        candidates.push_back(Utf8_From_Wide(documents));
+    }
+    // The shell asks for this whether the call succeeded or not.
+    CoTaskMemFree(documents);
+    return candidates;
+}
+
+std::vector<std::string> Folder_Entry_Names(const std::string& folder)
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAW entry{};
+    const HANDLE search = FindFirstFileExW(
+        Win32_Path(Utf8_From_Path(Path_From_Utf8(folder) / L"*")).c_str(), FindExInfoBasic, &entry,
+        FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
+    if (search == INVALID_HANDLE_VALUE) {
+        return names;
+    }
+    do {
+        const std::wstring name = entry.cFileName;
+        if (name != L"." && name != L"..") {
+            names.push_back(Utf8_From_Wide(name));
+        }
+    } while (FindNextFileW(search, &entry));
+    FindClose(search);
+    return names;
+}
+
+// One folder at a time from the top, each through CreateDirectoryW, which takes long paths in
+// their extended form (std::filesystem's does not).
+void Create_Folders(const std::string& folder)
+{
+    const fs::path path = Path_From_Utf8(folder);
+    if (!path.has_relative_path() || Directory_Exists(folder)) {
+        return; // a drive or share root is never made
+    }
+    Create_Folders(Utf8_From_Path(path.parent_path()));
+    if (!CreateDirectoryW(Win32_Path(folder).c_str(), nullptr)) {
+        const DWORD error = GetLastError();
+        if (error != ERROR_ALREADY_EXISTS || !Directory_Exists(folder)) {
+            Raise_In_Out_Error_From_Windows_Error(error);
+        }
+    }
 }
 
 #else
@@ -221,6 +288,26 @@ std::vector<std::string> Documents_Folder_Candidates()
     return candidates;
 }
 
+std::vector<std::string> Folder_Entry_Names(const std::string& folder)
+{
+    std::vector<std::string> names;
+    std::error_code error;
+    for (fs::directory_iterator entry(folder, error), end; !error && entry != end;
+         entry.increment(error)) {
+        names.push_back(entry->path().filename().string());
+    }
+    return names;
+}
+
+void Create_Folders(const std::string& folder)
+{
+    std::error_code error;
+    fs::create_directories(folder, error);
+    if (error) {
+        Raise_In_Out_Error_From_Errno(error.value());
+    }
+}
+
 #endif
 
 // Windows matches wildcards without regard to letter case, and the game sees its files that
@@ -231,10 +318,7 @@ std::vector<std::string> Folder_Entries_Matching(const std::string& folder,
 {
     const std::string suffix = "." + extension;
     std::vector<std::string> names;
-    std::error_code error;
-    for (fs::directory_iterator entry(folder, error), end; !error && entry != end;
-         entry.increment(error)) {
-        std::string name = entry->path().filename().string();
+    for (std::string& name : Folder_Entry_Names(folder)) {
         if (Ends_With_Ignoring_Case(name, suffix)) {
             names.push_back(std::move(name));
         }

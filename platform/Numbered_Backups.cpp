@@ -1,10 +1,11 @@
 #include "platform/Numbered_Backups.h"
 
+#include "platform/File_System.h"
+
 #include <algorithm>
 #include <array>
 #include <filesystem>
 #include <optional>
-#include <system_error>
 
 namespace plotvane {
 
@@ -28,12 +29,10 @@ std::uint32_t Next_Backup_Number(const std::string& file_name)
     std::array<std::optional<TTime>, Numbered_Backup_Count + 1> times; // by number; 0 unused
     std::optional<TTime> newest;
     for (std::uint32_t number = 1; number <= Numbered_Backup_Count; ++number) {
-        std::error_code error;
-        const TTime time =
-            std::filesystem::last_write_time(Numbered_Backup_Name(file_name, number), error);
-        if (!error) {
-            times[number] = time;
-            newest = newest ? std::max(*newest, time) : time;
+        if (const std::optional<TFile_Stamp> stamp =
+                File_Stamp(Numbered_Backup_Name(file_name, number))) {
+            times[number] = stamp->Modified;
+            newest = newest ? std::max(*newest, stamp->Modified) : stamp->Modified;
         }
     }
     if (!newest) {

@@ -74,6 +74,17 @@ TEST(EInOutError, Carries_The_Classic_Numbers_And_Texts)
     // A device failure must not read as one of the classic texts that shares its number.
     EXPECT_STREQ(EInOutError(In_Out_Error_Code_From_Errno(EIO)).what(), "I/O error 1005");
 
+    // Windows errors: missing, bad path, too many files, denied, end of file, full disk, file
+    // size; sharing and lock violations keep their numbers; one that shares a classic number
+    // (ERROR_SEM_USER_LIMIT, 106) moves up as EIO does.
+    const std::pair<unsigned long, int> windows_errors[] = {
+        {2, 2},   {303, 2}, {3, 3},     {15, 3},   {53, 3},   {67, 3},   {123, 3}, {161, 3},
+        {206, 3}, {267, 3}, {4, 4},     {5, 5},    {19, 5},   {1314, 5}, {38, 100}, {39, 101},
+        {112, 101}, {1295, 101}, {223, 27}, {32, 32}, {33, 33}, {106, 1106}};
+    for (const auto& [windows_error, code] : windows_errors) {
+        EXPECT_EQ(In_Out_Error_Code_From_Windows_Error(windows_error), code) << windows_error;
+    }
+
     const std::pair<int, const char*> texts[] = {
         {2, "File not found"},      {3, "Invalid filename"},        {4, "Too many open files"},
         {5, "File access denied"},  {100, "Read beyond end of file"}, {101, "Disk full"},
