@@ -6,6 +6,7 @@
 #include "memory/Memory_IO.h"
 #include "memory/Memory_Tools.h"
 #include "platform/File_System.h"
+#include "platform/Utf8_Paths.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -51,7 +52,7 @@ std::string Read_Login(const std::string& path, const TMemory_Mask& mask)
 
 std::string Profiles_Folder(const std::string& game_folder)
 {
-    return (std::filesystem::path(game_folder) / "Profiles" / "").string();
+    return Utf8_From_Path(Path_From_Utf8(game_folder) / "Profiles" / "");
 }
 
 std::string Profile_Read_Login(const std::string& path, const TMemory_Mask& mask)

@@ -2,6 +2,7 @@
 
 #include "platform/File_System.h"
 #include "platform/Folders.h"
+#include "platform/Utf8_Paths.h"
 
 #include <filesystem>
 
@@ -10,7 +11,7 @@ namespace plotvane {
 std::string Get_TrackMania_Folder()
 {
     for (const std::string& documents : Documents_Folder_Candidates()) {
-        const std::string game_folder = (std::filesystem::path(documents) / "TrackMania").string();
+        const std::string game_folder = Utf8_From_Path(Path_From_Utf8(documents) / "TrackMania");
         if (Directory_Exists(game_folder)) {
             return game_folder;
         }

@@ -1,5 +1,8 @@
 #include "challenge/TMF_Block_Names.h"
 
+#include "platform/File_System.h"
+#include "platform/Utf8_Paths.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -15,14 +18,16 @@ namespace {
 [[noreturn]] void Raise_Cannot_Open(const std::string& path, int errno_value)
 {
     std::error_code ignored;
-    const std::filesystem::path full_name = std::filesystem::absolute(path, ignored);
-    throw EFOpenError("Cannot open file \"" + (full_name.empty() ? path : full_name.string()) +
-                      "\". " + std::strerror(errno_value));
+    const std::filesystem::path full_name =
+        std::filesystem::absolute(Path_From_Utf8(path), ignored);
+    throw EFOpenError("Cannot open file \"" +
+                      (full_name.empty() ? path : Utf8_From_Path(full_name)) + "\". " +
+                      std::strerror(errno_value));
 }
 
 std::string Read_Whole_File(const std::string& path)
 {
-    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(Open_File_Stream(path, "rb"),
                                                                 &std::fclose);
     if (!file) {
         Raise_Cannot_Open(path, errno);
@@ -68,9 +73,8 @@ std::string Block_Name_List_File_Name(const std::string& collection)
 std::vector<std::string> Block_Name_List_Folders(const std::string& program_folder)
 {
     const std::filesystem::path data_folder =
-        (std::filesystem::path(program_folder) / ".." / "share" / "plotvane" / "")
-            .lexically_normal();
-    return {program_folder, data_folder.string()};
+        (Path_From_Utf8(program_folder) / ".." / "share" / "plotvane" / "").lexically_normal();
+    return {program_folder, Utf8_From_Path(data_folder)};
 }
 
 std::string Find_Block_Name_List(const std::vector<std::string>& folders,
@@ -78,8 +82,7 @@ std::string Find_Block_Name_List(const std::vector<std::string>& folders,
 {
     const std::string file_name = Block_Name_List_File_Name(collection);
     for (const std::string& folder : folders) {
-        std::error_code ignored;
-        if (std::filesystem::is_regular_file(folder + file_name, ignored)) {
+        if (File_Exists(folder + file_name)) {
             return folder + file_name;
         }
     }

@@ -551,7 +551,7 @@ void Add_Batch_Edit_Options(CLI::App& command, TBatch_Edit_Request& request, boo
     command.add_option("--game-folder", request.Game_Folder,
                        "The game user folder whose profiles are the local player's, instead of "
                        "looking for one")
-        ->check(CLI::ExistingDirectory);
+        ->check(Existing_Folder());
     command.add_flag("--json", request.Json,
                      "One JSON object: file, backup and changed, the changed blocks as blocks "
                      "--json has them");

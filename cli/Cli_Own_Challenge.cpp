@@ -24,6 +24,24 @@ const char* const Changes_Game_Reading_Text =
     "variation 3, beside bit 7 of variation 2) or whether the record counts as a block (all "
     "four 255); the game may no longer load the challenge. Give --force to write them anyway";
 
+CLI::Validator Existing_Folder()
+{
+#ifdef _WIN32
+    return CLI::Validator(
+        [](const std::string& path) {
+            if (Directory_Exists(path)) {
+                return std::string();
+            }
+            return (File_Exists(path) ? "Directory is actually a file: "
+                                      : "Directory does not exist: ") +
+                   path;
+        },
+        "DIR");
+#else
+    return CLI::ExistingDirectory;
+#endif
+}
+
 void Check_Status(std::uint32_t status)
 {
     if (status != Status_Ok) {

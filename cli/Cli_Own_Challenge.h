@@ -4,6 +4,8 @@
 #include "gbx/Gbx_Memory_Tools.h"
 #include "memory/Base_Structure.h"
 
+#include <CLI/CLI.hpp>
+
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -18,6 +20,11 @@ class ECli_Edit_Failure : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
+
+// The check of --game-folder: an existing folder, with CLI11's messages. CLI::ExistingDirectory
+// asks std::filesystem, which reads the name in the ANSI code page on Windows; this reads it as
+// UTF-8 there.
+CLI::Validator Existing_Folder();
 
 // Raises ECli_Edit_Failure with the status's number and meaning unless it is Status_Ok.
 void Check_Status(std::uint32_t status);

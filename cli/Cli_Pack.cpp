@@ -171,7 +171,7 @@ CLI::App* Add_Pack_Command(CLI::App& app, TPack_Request& request)
     pack->add_option("--game-folder", request.Game_Folder,
                      "The game user folder whose profiles are the local player's, instead of "
                      "looking for one")
-        ->check(CLI::ExistingDirectory);
+        ->check(Existing_Folder());
     check->excludes(dry_run);
     pack->add_flag("--json", request.Json,
                    "One JSON object: file, method, before, after, written and backup (with "

@@ -6,6 +6,7 @@
 #include "gbx/Gbx_Memory_Tools.h"
 #include "memory/Memory_IO.h"
 #include "memory/Memory_Tools.h"
+#include "platform/File_System.h"
 
 #include <filesystem>
 #include <system_error>
@@ -89,6 +90,10 @@ void List_Challenge_Blocks(TFlexible_Byte_Array image, const TMemory_Mask& mask,
 
 std::string Not_A_Regular_File(const std::string& path)
 {
+#ifdef _WIN32
+    // What Windows names is a file or a folder; a device (NUL, CON) is refused by the read.
+    return Directory_Exists(path) ? "a folder, not a regular file" : std::string();
+#else
     namespace fs = std::filesystem;
     std::error_code error;
     switch (fs::status(path, error).type()) {
@@ -108,6 +113,7 @@ std::string Not_A_Regular_File(const std::string& path)
     default:
         return "not a regular file";
     }
+#endif
 }
 
 std::string Kind_Name(std::uint8_t kind)

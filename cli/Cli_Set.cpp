@@ -188,7 +188,7 @@ CLI::App* Add_Set_Command(CLI::App& app, TSet_Request& request)
     set->add_option("--game-folder", request.Game_Folder,
                     "The game user folder whose profiles are the local player's, instead of "
                     "looking for one")
-        ->check(CLI::ExistingDirectory);
+        ->check(Existing_Folder());
     set->add_flag("--json", request.Json, "The block as one JSON object, as blocks --json has it");
     // Set's own --name names the block: a selection here is by number and position only.
     Add_Selection_Options(*set, request.Selection, false);

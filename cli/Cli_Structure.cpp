@@ -105,7 +105,7 @@ CLI::App* Add_Paste_Command(CLI::App& app, TBatch_Edit_Request& request)
     paste->add_option("--game-folder", request.Game_Folder,
                       "The game user folder whose profiles are the local player's, instead of "
                       "looking for one")
-        ->check(CLI::ExistingDirectory);
+        ->check(Existing_Folder());
     paste->add_flag("--json", request.Json,
                     "One JSON object: file, backup and added, the new blocks as blocks --json "
                     "has them");

@@ -2,19 +2,17 @@
 
 #include "gbx/Gbx_IO.h"
 #include "memory/Memory_Tools.h"
-#include "platform/File_System.h"
+#include "platform/Folders.h"
+#include "platform/Utf8_Paths.h"
 
 #include <array>
 #include <filesystem>
-#include <system_error>
 #include <utility>
 #include <vector>
 
 namespace plotvane {
 
 namespace {
-
-namespace fs = std::filesystem;
 
 const std::string Gbx_Signature("GBX\x06\x00" "BUCR", 9);
 // The end-of-stream instruction of LZO1X, which closes every expanded image.
@@ -222,19 +220,10 @@ void Write_Challenge_Body(TGbx_Writer& body)
     body.DWord(End_Of_Chunks);
 }
 
-void Create_Folder(const fs::path& folder)
-{
-    std::error_code error;
-    fs::create_directories(folder, error);
-    if (error) {
-        Raise_In_Out_Error_From_Errno(error.value());
-    }
-}
-
 std::uint32_t Save_Demo_File(const std::string& path, const TFlexible_Byte_Array& image,
                              const TMemory_Mask& mask)
 {
-    Create_Folder(fs::path(path).parent_path());
+    Create_Folders(Utf8_From_Path(Path_From_Utf8(path).parent_path()));
     return Gbx_Save_File(path, image, 0, mask);
 }
 
@@ -242,12 +231,13 @@ std::uint32_t Save_Demo_File(const std::string& path, const TFlexible_Byte_Array
 
 std::string Demo_Profile_Path(const std::string& game_folder)
 {
-    return (fs::path(game_folder) / "Profiles" / "Demo.Profile.Gbx").string();
+    return Utf8_From_Path(Path_From_Utf8(game_folder) / "Profiles" / "Demo.Profile.Gbx");
 }
 
 std::string Demo_Challenge_Path(const std::string& game_folder)
 {
-    return (fs::path(game_folder) / "Tracks" / "Challenges" / "Demo.Challenge.Gbx").string();
+    return Utf8_From_Path(Path_From_Utf8(game_folder) / "Tracks" / "Challenges" /
+                          "Demo.Challenge.Gbx");
 }
 
 TFlexible_Byte_Array Demo_Profile_Image(const TMemory_Mask& mask, const std::string& login)

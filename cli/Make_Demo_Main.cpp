@@ -3,6 +3,7 @@
 #include "cli/Demo_Game_Folder.h"
 #include "gbx/Gbx_IO.h"
 #include "platform/File_System.h"
+#include "platform/Process.h"
 
 #include <CLI/CLI.hpp>
 
@@ -14,13 +15,15 @@
 int main(int argc, char** argv)
 {
     plotvane::Ignore_File_Size_Limit_Signal();
+    plotvane::Use_Binary_Standard_Streams();
+    const plotvane::TProgram_Arguments arguments(argc, argv);
     CLI::App app{"Makes a demo TrackMania game user folder: a profile of \"demo_player\" and a "
                  "small challenge by it.",
                  "plotvane-make-demo"};
     std::string folder;
     app.add_option("OUTPUT_FOLDER", folder, "The game user folder to make")->required();
     try {
-        app.parse(argc, argv);
+        app.parse(arguments.Count(), arguments.Values());
     } catch (const CLI::ParseError& error) {
         return app.exit(error) == 0 ? plotvane::Cli_Exit_Ok : plotvane::Cli_Exit_Usage;
     }
