@@ -53,8 +53,8 @@ std::string Environment_Value(const char* name)
     const std::wstring wide_name = Wide_From_Utf8(name);
     std::wstring value(MAX_PATH, L'\0');
     for (;;) {
-        const DWORD length =
-            GetEnvironmentVariableW(wide_name.c_str(), value.data(), static_cast<DWORD>(value.size()));
+        const DWORD length = GetEnvironmentVariableW(wide_name.c_str(), value.data(),
+                                                     static_cast<DWORD>(value.size()));
         if (length < value.size()) {
             value.resize(length); // 0 when it is unset
             return Utf8_From_Wide(value);
