@@ -203,6 +203,19 @@ TEST(Replace_File_Contents, Saves_A_File_Whose_Name_Is_As_Long_As_Allowed)
     const std::string name(255, 'n');
     EXPECT_EQ(Replace(folder.Path() + "/" + name, {1}), 1U);
     EXPECT_EQ(Names_In(folder.Path()), std::vector<std::string>{name});
+
+    // Its temporary file's name keeps whole characters of it (237 bytes, not 238 ending half
+    // way through an "é"), so that it stays UTF-8, which Windows needs to name it at all.
+    std::string accented = "n";
+    for (int i = 0; i < 127; ++i) {
+        accented += "\xC3\xA9";
+    }
+    const std::string stale = "." + accented.substr(0, 237) + ".plotvane-abcdef";
+    test::Write_Plain_File(folder.Path() + "/" + stale, {1});
+    EXPECT_EQ(Replace(folder.Path() + "/" + accented, {2}), 1U);
+    EXPECT_EQ(Names_In(folder.Path()), (std::vector<std::string>{stale, name, accented}));
+    Remove_Stale_Temporaries({folder.Path() + "/" + accented});
+    EXPECT_EQ(Names_In(folder.Path()), (std::vector<std::string>{name, accented}));
 }
 
 TEST(Replace_File_Contents, Says_File_Too_Large_Past_The_File_Size_Limit_And_Keeps_The_Target)
