@@ -7,6 +7,7 @@
 #include "cli/Cli_Edit.h"
 #include "cli/Cli_Failures.h"
 #include "cli/Cli_Output.h"
+#include "cli/Cli_Own_Challenge.h"
 #include "cli/Cli_Pack.h"
 #include "cli/Cli_Reports.h"
 #include "cli/Cli_Selection.h"
@@ -169,9 +170,9 @@ int Run_Profiles(const TCli_Options& options, const TMemory_Mask& mask, std::ost
     }
     TOutput_Buffer output(out);
     output.Text("Game folder: ");
-    output.Printable(game_folder);
+    output.Text(Printable_Path(game_folder));
     output.Text("\nProfiles folder: ");
-    output.Printable(profiles_folder);
+    output.Text(Printable_Path(profiles_folder));
     output.Text("\nLogins: ");
     output.Decimal(profiles.Count());
     output.Text(profiles.Empty() ? " (no online profile found)\n" : "\n");
@@ -228,6 +229,9 @@ int Run_Command_Line(int argc, const char* const* argv, std::ostream& out, std::
                  "change a file.",
                  Cli_Program_Name};
     app.require_subcommand(1);
+    // The same command line on every system: on Windows, CLI11 would take an argument that
+    // starts with "/" (a path under Wine, say) for an option.
+    app.allow_windows_style_options(false);
     app.footer("move, rotate, replace, duplicate, delete, and set without INDEX, edit a selection "
                "of blocks (blocks "
                "lists one): --index N or N-M, --name NAME, --within X1 Z1 Y1 X2 Z2 Y2; repeats of "
@@ -256,7 +260,7 @@ int Run_Command_Line(int argc, const char* const* argv, std::ostream& out, std::
     profiles
         ->add_option("--game-folder", options.Game_Folder,
                      "The game user folder to use instead of looking for one")
-        ->check(CLI::ExistingDirectory);
+        ->check(Existing_Folder());
     profiles->add_flag("--json", options.Json, "One JSON object");
 
     TSet_Request set_request;

@@ -110,6 +110,24 @@ std::string Printable_Text(std::string_view text)
     return shown;
 }
 
+std::string Printable_Path(std::string_view path)
+{
+#ifdef _WIN32
+    std::string shown;
+    for (std::size_t start = 0;;) {
+        const std::size_t separator = path.find('\\', start);
+        shown += Printable_Text(path.substr(start, separator - start));
+        if (separator == std::string_view::npos) {
+            return shown;
+        }
+        shown += '\\';
+        start = separator + 1;
+    }
+#else
+    return Printable_Text(path);
+#endif
+}
+
 bool Is_Utf8(std::string_view text)
 {
     std::size_t i = 0;

@@ -314,6 +314,9 @@ private:
 
 // The text with control bytes escaped as put::Printable writes them, for a line of its own.
 std::string Printable_Text(std::string_view text);
+// A path as Printable_Text shows it, but on Windows with its backslashes as they are: there
+// they separate the folders, and no name can hold a control byte.
+std::string Printable_Path(std::string_view path);
 
 // True when the text is well-formed UTF-8: no stray continuation byte, no overlong form, no
 // surrogate, nothing past U+10FFFF.

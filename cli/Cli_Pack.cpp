@@ -88,7 +88,7 @@ void Print_Check(const TPack_Request& request, const TPack_Sizes& sizes, std::os
                          {"method", method}});
         return;
     }
-    out << Printable_Text(request.Map) << '\n'
+    out << Printable_Path(request.Map) << '\n'
         << "  packed:      " << (Is_Packed(sizes) ? "yes" : "no, its body is one literal run")
         << '\n'
         << "  size:        " << sizes.File << " bytes\n"
@@ -112,7 +112,7 @@ void Print_Pack(const TPack_Request& request, const TPack_Sizes& sizes,
                          {"backup", backup ? json(*backup) : json(nullptr)}});
         return;
     }
-    const std::string map = Printable_Text(request.Map);
+    const std::string map = Printable_Path(request.Map);
     if (!smaller) {
         out << map << " is " << sizes.File << " bytes, and packed (method " << method
             << ") it would be " << sizes.Packed << " bytes; nothing was written.\n";
@@ -123,7 +123,7 @@ void Print_Pack(const TPack_Request& request, const TPack_Sizes& sizes,
         << "  after:  " << sizes.Packed << " bytes, " << Share_Text(sizes.Packed, sizes.File)
         << " before (method " << method << ")\n";
     if (backup) {
-        out << "  backup: " << Printable_Text(*backup) << '\n';
+        out << "  backup: " << Printable_Path(*backup) << '\n';
     }
     if (request.Dry_Run) {
         out << "Dry run: nothing was written.\n";

@@ -20,6 +20,8 @@ int main(int argc, char** argv)
     CLI::App app{"Makes a demo TrackMania game user folder: a profile of \"demo_player\" and a "
                  "small challenge by it.",
                  "plotvane-make-demo"};
+    // As plotvane-cli: an argument that starts with "/" is a path on every system.
+    app.allow_windows_style_options(false);
     std::string folder;
     app.add_option("OUTPUT_FOLDER", folder, "The game user folder to make")->required();
     try {
