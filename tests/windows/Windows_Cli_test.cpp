@@ -291,6 +291,9 @@ std::string Make_Player_Folder(const std::string& folder, const TRow& row)
     const fs::path map = fs::path(folder) / row.Map;
     fs::create_directories(map.parent_path());
     fs::copy_file(test::Corpus_File(row.Challenge), map);
+    // The corpus is read-only, a player's map is not: Wine shows a file without write
+    // permission as read-only, which Windows refuses to replace.
+    fs::permissions(map, fs::perms::owner_write, fs::perm_options::add);
     if (row.Stale_Temporary) {
         const std::string name = "." + map.filename().string() + Temporary_Mark + "Xy12Z9";
         test::Write_Plain_File((map.parent_path() / name).string(), {1, 2, 3});
