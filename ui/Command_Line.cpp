@@ -1,5 +1,7 @@
 #include "ui/Command_Line.h"
 
+#include "platform/Utf8_Paths.h"
+
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
@@ -21,8 +23,9 @@ std::optional<std::string> Challenge_To_Open(const std::vector<std::string>& arg
     }
     // Made absolute as the open dialog's names are, so that the open challenge's folder is known.
     std::error_code error;
-    const std::filesystem::path absolute = std::filesystem::absolute(*(option + 1), error);
-    return error ? *(option + 1) : absolute.string();
+    const std::filesystem::path absolute =
+        std::filesystem::absolute(Path_From_Utf8(*(option + 1)), error);
+    return error ? *(option + 1) : Utf8_From_Path(absolute);
 }
 
 } // namespace plotvane
