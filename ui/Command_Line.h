@@ -1,5 +1,7 @@
 #pragma once
 
+#include "memory/Base_Structure.h"
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -18,5 +20,11 @@ bool Asks_For_Conversion(const std::vector<std::string>& arguments);
 // The challenge that the argument after the first --open names, if there is one, made absolute
 // from the current directory.
 std::optional<std::string> Challenge_To_Open(const std::vector<std::string>& arguments);
+
+// The conversion in place that one argument asks for, as "plotvane CHALLENGE" runs it: its one
+// line on standard error when it fails, and its exit code. It needs no Qt at all, so that it
+// runs where no Qt platform can start (on a server, beside a display that does not answer, in
+// a Windows build that holds only the platform of a screen) and never shows a box.
+int Convert_From_Command_Line(const std::string& file_name, TMemory_Mask mask);
 
 } // namespace plotvane

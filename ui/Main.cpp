@@ -1,6 +1,5 @@
 #include "ui/Main.h"
 
-#include "challenge/Challenge_Conversion.h"
 #include "challenge/Gbx_Challenge_Read.h"
 #include "challenge/Gbx_Profile_Read.h"
 #include "challenge/TMF_Base_Tools.h"
@@ -49,7 +48,6 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <iostream>
 #include <new>
 #include <random>
 #include <utility>
@@ -625,11 +623,7 @@ void TMainForm::FormCreate()
     session_.reset();
 
     if (Asks_For_Conversion(arguments_)) {
-        const TConversion_Outcome outcome = Convert_Challenge_In_Place(arguments_.front(), Memory_Mask);
-        if (outcome.Exit_Code != Exit_Converted) {
-            Report_Conversion_Failure(std::cerr, "plotvane", arguments_.front(), outcome);
-        }
-        conversion_exit_code_ = outcome.Exit_Code;
+        conversion_exit_code_ = Convert_From_Command_Line(arguments_.front(), Memory_Mask);
         return;
     }
     Online_Profiles_ListBox->clear();

@@ -81,8 +81,9 @@ public:
               QWidget* parent = nullptr);
     ~TMainForm() override;
 
-    // The exit code of the conversion when exactly one argument was given: the program then
-    // ends with it instead of showing the window.
+    // The exit code of the conversion when exactly one argument was given, which FormCreate
+    // runs as the program's entry does (Convert_From_Command_Line) instead of its other steps.
+    // The program itself converts before it makes any window or even a QApplication.
     std::optional<int> Conversion_Exit_Code() const { return conversion_exit_code_; }
 
     // Enables the commands from two facts: whether a profile was found, whether a challenge

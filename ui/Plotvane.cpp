@@ -64,46 +64,23 @@ bool Answered_Without_Window(const std::string& argument)
     return false;
 }
 
-// The conversion's only output is its one line on standard error when it fails; Qt's notes on
-// the platform (a missing runtime folder, say) would add lines of their own.
-void Keep_Qt_Notes_Quiet(QtMsgType type, const QMessageLogContext&, const QString& message)
-{
-    if (type == QtCriticalMsg || type == QtFatalMsg) {
-        std::cerr << message.toStdString() << '\n';
-    }
-}
-
-// The conversion shows nothing, so it runs on Qt's offscreen platform whatever DISPLAY,
-// WAYLAND_DISPLAY or QT_QPA_PLATFORM say: on a server, and with a display that does not answer.
-// Qt is given only the program's name and that platform, so the argument is never taken for one
-// of Qt's options.
-int Convert_Without_Display(char* program_name, const std::string& file_name)
-{
-    qInstallMessageHandler(Keep_Qt_Notes_Quiet);
-    char platform_option[] = "-platform";
-    char platform_name[] = "offscreen";
-    char* qt_arguments[] = {program_name, platform_option, platform_name, nullptr};
-    int qt_argument_count = 3;
-    QApplication application(qt_argument_count, qt_arguments);
-    // Never asked: the conversion shows no box.
-    plotvane::TQt_Gui_Services gui_services;
-    const plotvane::TMainForm main_form({file_name}, gui_services);
-    return main_form.Conversion_Exit_Code().value_or(plotvane::Exit_Converted);
-}
-
 } // namespace
 
 int main(int argc, char* argv[])
 {
     plotvane::Ignore_File_Size_Limit_Signal();
     plotvane::Give_Large_Blocks_Back_When_Freed();
+    // The conversion's line and --help write the same bytes on Windows as elsewhere.
+    plotvane::Use_Binary_Standard_Streams();
     // Counted here, before Qt takes its own options (-style, -reverse, ...) out of argv.
     const std::vector<std::string> arguments = plotvane::Command_Line_Arguments(argc, argv);
     if (plotvane::Asks_For_Conversion(arguments)) {
         if (Answered_Without_Window(arguments.front())) {
             return EXIT_SUCCESS;
         }
-        return Convert_Without_Display(argv[0], arguments.front());
+        // Before any QApplication: the conversion shows nothing and needs no Qt platform.
+        return plotvane::Convert_From_Command_Line(
+            arguments.front(), plotvane::Draw_Memory_Mask(plotvane::Clock_Value()));
     }
     QApplication application(argc, argv);
     QApplication::setWindowIcon(plotvane::Application_Icon());
