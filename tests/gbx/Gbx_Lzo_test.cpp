@@ -237,6 +237,18 @@ TEST(Gbx_Uncompress, Refuses_Broken_Files_And_Leaves_The_Image_Empty)
     const TBytes deep_literals = test::Compressible_Body(70000, 8);
     deep_stream.insert(deep_stream.end(), deep_literals.begin(), deep_literals.end());
     deep_stream.insert(deep_stream.end(), {32, 67, 0x00, 0x00, 0x11, 0x00, 0x00});
+    // A first byte of 18: 1 literal. Then 15000 short instructions of 3 bytes, each writing 3
+    // (opcode 1 after literals: 2 bytes 1 back, then the 1 literal its low bits count), so that
+    // 45000 stream bytes write 45001 body bytes. Then a far match 49151 back (opcode 16 | 8 | 7:
+    // 9 bytes from 32768 + 16383 back, distance bytes 0xFC, 0xFF), reaching 4150 bytes before
+    // the body, and a literal run of 18 (opcode 15) so that the match is not near the end.
+    TBytes short_steps = {18, 'a'};
+    for (int i = 0; i < 15000; ++i) {
+        short_steps.insert(short_steps.end(), {0x01, 0x00, 'x'});
+    }
+    short_steps.insert(short_steps.end(), {0x1F, 0xFC, 0xFF, 15});
+    short_steps.insert(short_steps.end(), 18, 'y');
+    short_steps.insert(short_steps.end(), End_Marker.begin(), End_Marker.end());
     const TCase cases[] = {
         {"empty array", {}, Status_Uncompress_No_Body},
         {"text file", TBytes(100, 'x'), Status_Uncompress_No_Body},
@@ -284,6 +296,11 @@ TEST(Gbx_Uncompress, Refuses_Broken_Files_And_Leaves_The_Image_Empty)
          Status_Uncompress_Bad_Stream},
         {"a match past the stated size, deep in a long stream",
          test::Make_Gbx_File(test::Challenge_Class_Id, No_User_Data, 70050, deep_stream),
+         Status_Uncompress_Bad_Stream},
+        // user data longer than the reach, so that a decoder that let the match through would
+        // read the header: its refusal is what shows
+        {"a far match farther back than the bytes written, after 45 KB of short instructions",
+         test::Make_Gbx_File(test::Challenge_Class_Id, TBytes(4200), 45028, short_steps),
          Status_Uncompress_Bad_Stream},
         {"body size beyond what the stream can give",
          test::Make_Gbx_File(test::Challenge_Class_Id, No_User_Data, 0xFFFFFFF0, good_stream),
@@ -420,6 +437,7 @@ TEST(Gbx_Compress, Packs_The_Limits_Of_The_Encoding_As_Any_Decoder_Reads_Them)
         {"a million zeros: the longest match", TBytes(1000000, 0), 3950},
         // Noise, zeros (a byte per 255), then the match: without it 100 bytes more.
         {"49151 back: the farthest match", Repeat_At(49151, 100), 100 + 193 + 50},
+        {"49152 back: one past the farthest, no match", Repeat_At(49152, 100), 0},
         {"16385 back: the nearest match of opcodes 16 to 31", Repeat_At(16385, 100), 100 + 65 + 50},
         {"16384 back: the farthest of opcodes 32 to 63, not the end-of-stream instruction",
          Repeat_At(16384, 100), 100 + 65 + 50},
@@ -446,8 +464,10 @@ TEST(Gbx_Compress, Packs_The_Limits_Of_The_Encoding_As_Any_Decoder_Reads_Them)
         {"65537 bytes", test::Compressible_Body(65537, 16), 0},
     };
     for (const TCase& edge : cases) {
+        SCOPED_TRACE(edge.what);
         const TFlexible_Byte_Array image = Image_Of_Body(edge.body);
         for (const std::uint32_t method : {Gbx_Method_Packed, Gbx_Method_Best}) {
+            SCOPED_TRACE(method);
             const TBytes stream = Check_Packed(image, method);
             if (edge.most != 0) {
                 EXPECT_LE(stream.size(), edge.most) << edge.what << ", method " << method;
