@@ -310,7 +310,21 @@ TEST(Challenge_Edit_Session, Refusals_Name_The_First_Refusing_Block_And_Write_No
         TEdit_Status Status;
         std::size_t Block;
         std::size_t Unselected_Sharing;
+        // The image of the operation when not the fixture's.
+        const TFlexible_Byte_Array* Image = nullptr;
     };
+    const test::TChallenge_Fixture fixture =
+        test::Build_Challenge(test::Fixture_Challenge(), Mask);
+    // The compressed-size field one off the body's size + 3: a change of it by the bytes added
+    // or removed would say something else again.
+    TFlexible_Byte_Array sizes_disagree = fixture.Image;
+    sizes_disagree[fixture.Size_Fields_Offset + 4] ^= 1;
+    // Block 6 a record that the game does not count (its variations all 255), the count the 7
+    // others.
+    test::TChallenge_Description uncounted = test::Fixture_Challenge();
+    uncounted.Blocks[6].Bytes = {1, 16, 2, 3, 255, 255, 255, 255};
+    uncounted.Block_Count = 7;
+    const TFlexible_Byte_Array uncounted_image = test::Build_Challenge(uncounted, Mask).Image;
     TBlock_Settings author_record;
     author_record.Variations[1] = 0x05; // block 2 has an author record: bit 15 set there
     const std::vector<TCase> cases = {
@@ -352,11 +366,25 @@ TEST(Challenge_Edit_Session, Refusals_Name_The_First_Refusing_Block_And_Write_No
              return s.Paste({{"StadiumPlatform", {}}, {"Nowhere", {}}}, 0, 0, 0, false, false);
          },
          TEdit_Status::Name_Not_Defined, 1, 0},
+        {"a deletion in an image whose size fields disagree",
+         [](TChallenge_Edit_Session& s) { return s.Delete({7}); },
+         TEdit_Status::Size_Fields_Not_Walked, 0, 0, &sizes_disagree},
+        {"a copy in an image whose size fields disagree",
+         [](TChallenge_Edit_Session& s) { return s.Duplicate({7}, 0, 0, 0, false, false); },
+         TEdit_Status::Size_Fields_Not_Walked, 0, 0, &sizes_disagree},
+        {"a paste in an image whose size fields disagree",
+         [](TChallenge_Edit_Session& s) {
+             return s.Paste({{"StadiumPlatform", {}}}, 0, 0, 0, false, false);
+         },
+         TEdit_Status::Size_Fields_Not_Walked, 0, 0, &sizes_disagree},
+        {"a deletion that leaves a record the game does not count after the last block",
+         [](TChallenge_Edit_Session& s) { return s.Delete({7}); },
+         TEdit_Status::Strands_Uncounted_Record, 6, 0, &uncounted_image},
     };
-    const TFlexible_Byte_Array original =
-        test::Build_Challenge(test::Fixture_Challenge(), Mask).Image;
     for (const TCase& test_case : cases) {
         SCOPED_TRACE(test_case.What);
+        const TFlexible_Byte_Array& original =
+            test_case.Image != nullptr ? *test_case.Image : fixture.Image;
         TChallenge_Edit_Session session(original, Mask);
         const TEdit_Result result = test_case.Operation(session);
         EXPECT_EQ(result.Status, test_case.Status);
@@ -376,6 +404,32 @@ TEST(Challenge_Edit_Session, Refusals_Name_The_First_Refusing_Block_And_Write_No
     EXPECT_EQ(session.Duplicate({7}, 0, 0, 0, false, false).Status,
               TEdit_Status::Block_Number_Chunks);
     EXPECT_EQ(session.Move({7}, 0, 1, 0, false).Status, TEdit_Status::Done);
+}
+
+// A copy without its skin leaves out the author record and both flags that say it is there:
+// bit 15, an author record follows, and bit 20 beside it, the record ends with a waypoint (a
+// checkpoint with a skin).
+TEST(Challenge_Edit_Session, Copies_Without_Skin_Clear_Both_Author_Record_Flags)
+{
+    test::TChallenge_Description checkpoint = test::Fixture_Challenge();
+    checkpoint.Blocks[2].Bytes[6] |= 0x10; // variations 4, 0x85, 0x16, 7
+    checkpoint.Blocks[2].Author_Record->Waypoint = test::TFixture_Waypoint{};
+    const TFlexible_Byte_Array original = test::Build_Challenge(checkpoint, Mask).Image;
+    for (const TOperation& copy :
+         {TOperation([](TChallenge_Edit_Session& s) {
+              return s.Duplicate({2}, 0, 1, 0, false, true);
+          }),
+          TOperation([](TChallenge_Edit_Session& s) {
+              return s.Paste({{"StadiumCircuitBase", {1, 12, 2, 3, 4, 0x85, 0x16, 7}}}, 0, 1, 0,
+                             false, true);
+          })}) {
+        TChallenge_Edit_Session session(original, Mask);
+        ASSERT_EQ(copy(session).Status, TEdit_Status::Done);
+        const std::vector<test::TFile_Block> blocks = Blocks_Of(session);
+        ASSERT_EQ(blocks.size(), 9U);
+        EXPECT_EQ(Field_Bytes_Of(blocks[8].Block),
+                  (TBlock_Field_Bytes{1, 12, 3, 3, 4, 0x05, 0x06, 7})); // one level up
+    }
 }
 
 // Replace renames a name in place only with every block that refers to it, and points each
