@@ -1,9 +1,11 @@
 #include "challenge/Block_Records.h"
 
+#include "challenge/Gbx_Challenge_Read.h"
 #include "memory/Memory_Tools.h"
 
 #include <algorithm>
 #include <optional>
+#include <unordered_map>
 
 namespace plotvane {
 
@@ -14,8 +16,6 @@ constexpr std::uint32_t Highest_String_Index = 0xFFFF;
 constexpr std::uint32_t Name_Value_Bytes = 4;
 constexpr std::uint32_t Block_Field_Count = 8;
 constexpr std::uint32_t Variations_Field = 4;
-// The author string's reference and the skin node's, then the waypoint node's when flagged.
-constexpr std::uint32_t Reference_Bytes = 4;
 
 std::uint32_t Value_At(const TFlexible_Byte_Array& image, std::uint32_t offset,
                        const TMemory_Mask& mask)
@@ -44,60 +44,212 @@ std::uint32_t Fields_Offset(const TFlexible_Byte_Array& image, std::uint32_t rec
                                : record + 8 + Value_At(image, record + 4, mask);
 }
 
-// The first record after `from`, not being removed, that refers to `entry` by reference.
-std::optional<std::size_t> Next_Reference_To(const TFlexible_Byte_Array& image,
-                                             const TTMF_Challenge_Block_Address_List& list,
-                                             std::size_t from, std::uint32_t entry,
-                                             const TBlock_Selection& removed,
-                                             const TMemory_Mask& mask)
-{
-    for (std::size_t k = from + 1; k < list.Block_Offsets.size(); ++k) {
-        const std::uint32_t value = Value_At(image, list.Block_Offsets[k], mask);
-        if (Is_Reference(value) && (value & 0xFFFF) == entry &&
-            !std::binary_search(removed.begin(), removed.end(), k)) {
-            return k;
-        }
-    }
-    return std::nullopt;
-}
-
-// Whether a record before `before`, not being removed, refers to `entry` (ahead of its
-// definition: a hand-made file may, and the walk gives it the entry's text all the same).
-bool Referred_Before(const TFlexible_Byte_Array& image,
-                     const TTMF_Challenge_Block_Address_List& list, std::size_t before,
-                     std::uint32_t entry, const TBlock_Selection& removed,
-                     const TMemory_Mask& mask)
-{
-    for (std::size_t k = 0; k < before; ++k) {
-        const std::uint32_t value = Value_At(image, list.Block_Offsets[k], mask);
-        if (Is_Reference(value) && (value & 0xFFFF) == entry &&
-            !std::binary_search(removed.begin(), removed.end(), k)) {
-            return true;
-        }
-    }
-    return false;
-}
-
-// Why record `index` cannot go, before its name is looked at: not counted by the game, or an
-// author record that brings a string or node of its own.
+// Why record `index` cannot go whatever else goes: the game does not count it.
 TEdit_Status Record_Refusal(const TFlexible_Byte_Array& image,
                             const TTMF_Challenge_Block_Address_List& list, std::size_t index,
                             const TMemory_Mask& mask)
 {
     const std::uint32_t fields = Fields_Offset(image, list.Block_Offsets[index], mask);
-    const std::uint32_t flags = Value_At(image, fields + Variations_Field, mask);
-    if (flags == Uncounted_Record_Flags) {
-        return TEdit_Status::Uncounted_Record;
+    return Value_At(image, fields + Variations_Field, mask) == Uncounted_Record_Flags
+               ? TEdit_Status::Uncounted_Record
+               : TEdit_Status::Done;
+}
+
+// One indexed string of a record: its name, or the author of its author record.
+struct TString_Use {
+    std::uint32_t Offset = 0;
+    bool In_Place = false;
+    // The entry it defines when in place, else the entry it refers to.
+    std::uint32_t Entry = 0;
+};
+
+// A text in place that a removed record defines, waiting for the next kept record that refers
+// to it to write it in place instead, so that it keeps its number.
+struct TPending_Text {
+    std::uint32_t Block = 0;
+    std::uint32_t Offset = 0;
+    std::uint32_t Size = 0;
+};
+
+// Follows the names of the list through a deletion, record by record in file order, and says
+// what keeps every entry's number: a text in place goes only when the next kept record that
+// refers to it can take the text in place, no other text being defined between the two, or when
+// nothing kept refers to it and no text is defined after it. Node references carry their number
+// in the file: a record that brings a node goes when no kept record refers to that number.
+class TDeletion_Plan {
+public:
+    TDeletion_Plan(const TFlexible_Byte_Array& image,
+                   const TTMF_Challenge_Block_Address_List& list,
+                   const TBlock_Selection& selection, const TMemory_Mask& mask)
+        : image_(image), list_(list), mask_(mask), removed_(list.Block_Offsets.size()),
+          first_referrer_(list.String_Table.size())
+    {
+        for (const std::uint32_t block : selection) {
+            removed_[block] = true;
+        }
+        // The first entry that the list's records define.
+        const bool first_in_place = !Is_Reference(Value_At(image, list.Block_Offsets[0], mask));
+        next_entry_ = list.Last_String_Indexes[0] + (first_in_place ? 0 : 1);
     }
-    if ((flags & Author_Record_Flag) != 0) {
-        const std::uint32_t references_only =
-            Reference_Bytes * ((flags & Waypoint_Flag) != 0 ? 3 : 2);
-        if (Record_End(list, index) - (fields + Block_Field_Count) != references_only) {
-            return TEdit_Status::Brings_Skin;
+
+    // The spans of the deletion in descending order of offset, or the first refusal in file
+    // order.
+    TEdit_Result Make(const std::vector<TAuthor_Record>& authors,
+                      std::vector<TSpan_Change>& spans)
+    {
+        Note_Removed_Nodes(authors);
+        auto author = authors.begin();
+        std::optional<std::size_t> run_start;
+        for (std::size_t k = 0; k < removed_.size(); ++k) {
+            const bool has_author = author != authors.end() && author->Block == k;
+            if (removed_[k]) {
+                run_start = run_start.value_or(k);
+            } else {
+                Close_Run(run_start, k, spans);
+                const TEdit_Result refusal =
+                    has_author ? Node_Refusal(*author, k) : TEdit_Result{};
+                if (refusal.Status != TEdit_Status::Done) {
+                    return refusal;
+                }
+            }
+            TString_Use uses[2];
+            const std::size_t count = String_Uses(k, has_author ? &*author : nullptr, uses);
+            for (std::size_t i = 0; i < count; ++i) {
+                const TEdit_Result refusal =
+                    removed_[k] ? Remove(uses[i], k) : Keep(uses[i], k, spans);
+                if (refusal.Status != TEdit_Status::Done) {
+                    return refusal;
+                }
+            }
+            author += has_author ? 1 : 0;
+        }
+        Close_Run(run_start, removed_.size(), spans);
+        // Texts still waiting are the last entries defined: dropped, they renumber nothing.
+        std::reverse(spans.begin(), spans.end());
+        return {};
+    }
+
+private:
+    void Note_Removed_Nodes(const std::vector<TAuthor_Record>& authors)
+    {
+        for (const TAuthor_Record& author : authors) {
+            if (!removed_[author.Block]) {
+                continue;
+            }
+            if (author.Skin_Node_Brought) {
+                removed_nodes_.emplace(author.Skin_Node, author.Block);
+            }
+            if (author.Waypoint_Node_Brought) {
+                removed_nodes_.emplace(*author.Waypoint_Node, author.Block);
+            }
         }
     }
-    return TEdit_Status::Done;
-}
+
+    // A kept record that refers to a node that a removed record brings.
+    TEdit_Result Node_Refusal(const TAuthor_Record& author, std::size_t block) const
+    {
+        for (const std::optional<std::uint32_t> node :
+             {std::optional<std::uint32_t>(author.Skin_Node), author.Waypoint_Node}) {
+            const auto bringer = node ? removed_nodes_.find(*node) : removed_nodes_.end();
+            if (bringer != removed_nodes_.end()) {
+                return {TEdit_Status::Brings_Skin, bringer->second, 0, block};
+            }
+        }
+        return {};
+    }
+
+    // The records from `start` up to `end` go as one span.
+    void Close_Run(std::optional<std::size_t>& start, std::size_t end,
+                   std::vector<TSpan_Change>& spans) const
+    {
+        if (!start) {
+            return;
+        }
+        const std::uint32_t from = list_.Block_Offsets[*start];
+        const std::uint32_t to = Record_End(list_, end - 1);
+        spans.push_back({from, {image_.begin() + from, image_.begin() + to}, {}});
+        start.reset();
+    }
+
+    // The record's name, then its author record's author when it has one.
+    std::size_t String_Uses(std::size_t k, const TAuthor_Record* author, TString_Use* uses) const
+    {
+        const std::uint32_t offset = list_.Block_Offsets[k];
+        const std::uint32_t name = Value_At(image_, offset, mask_);
+        uses[0] = {offset, !Is_Reference(name),
+                   Is_Reference(name) ? (name & 0xFFFF) : list_.Last_String_Indexes[k]};
+        if (author == nullptr) {
+            return 1;
+        }
+        // The walk numbers the author's text right after the name.
+        const bool in_place = author->String_Index == 0;
+        uses[1] = {author->String_Offset, in_place,
+                   in_place ? list_.Last_String_Indexes[k] + 1 : author->String_Index};
+        return 2;
+    }
+
+    TEdit_Result Remove(const TString_Use& use, std::size_t k)
+    {
+        if (!use.In_Place) {
+            return {};
+        }
+        // A hand-made file may refer to a text before defining it.
+        if (use.Entry < first_referrer_.size() && first_referrer_[use.Entry] != 0) {
+            return {TEdit_Status::Name_Needed_Later, k, 0, first_referrer_[use.Entry] - 1};
+        }
+        const std::uint32_t size = 8 + Value_At(image_, use.Offset + 4, mask_);
+        pending_.push_back({static_cast<std::uint32_t>(k), use.Offset, size});
+        return {};
+    }
+
+    TEdit_Result Keep(const TString_Use& use, std::size_t k, std::vector<TSpan_Change>& spans)
+    {
+        const std::size_t waiting = pending_.size() - taken_;
+        if (use.In_Place) {
+            if (waiting != 0) {
+                return {TEdit_Status::Name_Needed_Later, pending_[taken_].Block, 0, k};
+            }
+            ++next_entry_;
+            return {};
+        }
+        if (use.Entry < next_entry_) {
+            return {};
+        }
+        if (use.Entry >= next_entry_ + waiting) {
+            if (use.Entry < first_referrer_.size() && first_referrer_[use.Entry] == 0) {
+                first_referrer_[use.Entry] = static_cast<std::uint32_t>(k) + 1;
+            }
+            return {};
+        }
+        // A text whose record goes: this reference may write it in place only when it is the
+        // next entry to be defined.
+        if (use.Entry != next_entry_) {
+            return {TEdit_Status::Name_Needed_Later, pending_[taken_].Block, 0, k};
+        }
+        const TPending_Text& text = pending_[taken_++];
+        spans.push_back({use.Offset,
+                         {image_.begin() + use.Offset,
+                          image_.begin() + use.Offset + Name_Value_Bytes},
+                         {image_.begin() + text.Offset, image_.begin() + text.Offset + text.Size}});
+        ++next_entry_;
+        return {};
+    }
+
+    const TFlexible_Byte_Array& image_;
+    const TTMF_Challenge_Block_Address_List& list_;
+    const TMemory_Mask& mask_;
+    std::vector<bool> removed_;
+    // Per entry: 1 + the first kept block that refers to it before it is defined, or 0.
+    std::vector<std::uint32_t> first_referrer_;
+    // The nodes that removed records bring, and the record that brings each.
+    std::unordered_map<std::uint32_t, std::uint32_t> removed_nodes_;
+    // The entry that the next text written in place gets in the file as it will be.
+    std::uint32_t next_entry_ = 0;
+    // Removed texts in the order of their entries; those from taken_ on still wait, the first
+    // of them being entry next_entry_.
+    std::vector<TPending_Text> pending_;
+    std::size_t taken_ = 0;
+};
 
 // The first record that would be left after the last counted one once `removed` are gone.
 std::optional<std::size_t> Stranded_Record(const TFlexible_Byte_Array& image,
@@ -199,39 +351,16 @@ TEdit_Result Plan_Deletion(const TFlexible_Byte_Array& image,
     if (stranded) {
         return {TEdit_Status::Strands_Uncounted_Record, *stranded, 0};
     }
-    // The highest entry still defined once the records after the one at hand are gone.
-    auto top = static_cast<std::uint32_t>(list.String_Table.size() - 1);
-    for (auto block = selection.rbegin(); block != selection.rend(); ++block) {
-        const std::uint32_t offset = list.Block_Offsets[*block];
-        const std::uint32_t end = Record_End(list, *block);
-        spans.push_back({offset, {image.begin() + offset, image.begin() + end}, {}});
-        if (Is_Reference(Value_At(image, offset, mask))) {
-            continue;
-        }
-        const std::uint32_t entry = list.Last_String_Indexes[*block];
-        const std::optional<std::size_t> taker =
-            Next_Reference_To(image, list, *block, entry, selection, mask);
-        if (!taker) {
-            if (entry != top || Referred_Before(image, list, *block, entry, selection, mask)) {
-                return {TEdit_Status::Name_Needed_Later, *block, 0};
-            }
-            top = entry - 1;
-            continue;
-        }
-        if (list.Last_String_Indexes[*taker] != entry) {
-            return {TEdit_Status::Name_Needed_Later, *block, 0};
-        }
-        // The next record that refers to the name writes it in place instead.
-        const std::uint32_t taker_offset = list.Block_Offsets[*taker];
-        const std::uint32_t fields = Fields_Offset(image, offset, mask);
-        spans.push_back({taker_offset,
-                         {image.begin() + taker_offset,
-                          image.begin() + taker_offset + Name_Value_Bytes},
-                         {image.begin() + offset, image.begin() + fields}});
+    const std::optional<std::vector<TAuthor_Record>> authors =
+        Challenge_Read_Author_Records(image, list, mask);
+    if (!authors) {
+        return {TEdit_Status::List_Not_Walked, list.Block_Offsets.size(), 0};
     }
-    std::sort(spans.begin(), spans.end(), [](const TSpan_Change& a, const TSpan_Change& b) {
-        return a.Offset > b.Offset;
-    });
+    const TEdit_Result planned = TDeletion_Plan(image, list, selection, mask).Make(*authors, spans);
+    if (planned.Status != TEdit_Status::Done) {
+        spans.clear();
+        return planned;
+    }
     return {TEdit_Status::Done, selection.size(), 0};
 }
 

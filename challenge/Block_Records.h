@@ -45,14 +45,14 @@ TEdit_Result Make_Reference_Records(const TTMF_Challenge_Block_Address_List& lis
                                     std::uint16_t name_flags, const TMemory_Mask& mask,
                                     std::vector<std::uint8_t>& records);
 
-// What removing the selected records changes, the highest offset first, and how many of them
-// the game counts; or the first record that refuses. A record is refused when the game does not
-// count it, when its author record brings a string or a node of its own (later records may
-// refer to them by number), or when it writes its name in place and removing it would renumber
-// the names: allowed only when no later record refers to that name and no name is defined
-// after it, or when the next record that refers to it can take the text in place, no other
-// name being defined between the two. Nor may a record that the game does not count be left after
-// the last counted one.
+// What removing the selected records changes, the highest offset first (each run of adjacent
+// records one span), and how many of them the game counts; or the first record, in file order,
+// that refuses. A record the game does not count never goes, nor may one be left after the last
+// counted record. Every entry keeps its number: a text written in place by a removed record (its
+// name, or its author record's author) goes when the next kept record that refers to it can
+// take the text in place, no other text being defined between the two, or when nothing kept
+// refers to it and no text is defined after it. A removed author record's node goes when no
+// kept record refers to its number (chunks after the list are not read).
 TEdit_Result Plan_Deletion(const TFlexible_Byte_Array& image,
                            const TTMF_Challenge_Block_Address_List& list,
                            const TBlock_Selection& selection, const TMemory_Mask& mask,

@@ -48,11 +48,11 @@ enum class TEdit_Status {
     // A block that carries an author record (a skin): a copy may not repeat it (a copy without
     // it is allowed when asked for).
     Carries_Skin,
-    // An author record that brings a string or a node of its own, which later records may
-    // refer to by number.
+    // An author record that brings a node of its own, which a kept record refers to by number.
     Brings_Skin,
-    // A name written in place that later records refer to, or after which other names are
-    // defined: removing it would renumber them.
+    // A text written in place (a name, or an author record's author) that a kept record needs
+    // at its number: a reference that cannot take the text in place (other texts are defined
+    // between them), or a text defined after it.
     Name_Needed_Later,
     // Removing the blocks would leave this record, which the game does not count as a block,
     // after the last block: the game stops reading the list before it, and would read it as
@@ -62,11 +62,22 @@ enum class TEdit_Status {
 
 // What a write did, or the first block that refused it and why.
 struct TEdit_Result {
+    TEdit_Result() = default;
+    TEdit_Result(TEdit_Status status, std::size_t block, std::size_t unselected_sharing,
+                 std::optional<std::size_t> later_block = std::nullopt)
+        : Status(status), Block(block), Unselected_Sharing(unselected_sharing),
+          Later_Block(later_block)
+    {
+    }
+
     TEdit_Status Status = TEdit_Status::Done;
     // The refusing block; for Done, the number of blocks changed.
     std::size_t Block = 0;
     // Shared_In_Place_Name: how many blocks outside the selection share the name.
     std::size_t Unselected_Sharing = 0;
+    // Name_Needed_Later and Brings_Skin: the kept block that needs what the refusing block
+    // defines (it refers to it, or defines a text after it that would be renumbered).
+    std::optional<std::size_t> Later_Block;
 };
 
 // The fields that a Set changes on every selected block; the others are kept.

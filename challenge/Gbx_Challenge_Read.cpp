@@ -374,14 +374,16 @@ bool Step_Over_Waypoint_Node(TImage_Cursor& cursor)
 
 // The author string and the skin node reference, with the skin node when new; then, with the
 // waypoint flag also set, the waypoint node reference, with the waypoint node when new.
-bool Step_Over_Author_Record(TImage_Cursor& cursor, TTMF_Challenge_Block_Address_List& list,
-                             TNode_Numbers& nodes, bool has_waypoint)
+bool Read_Author_Record(TImage_Cursor& cursor, TNode_Numbers& nodes, bool has_waypoint,
+                        TGbx_Indexed_String& author, TAuthor_Record& record)
 {
-    std::uint32_t skin = 0;
-    if (!Read_Strings(cursor, list, 1) || !cursor.Read_Value(skin)) {
+    record.String_Offset = cursor.Position();
+    if (!cursor.Read_Indexed_String(author) || !cursor.Read_Value(record.Skin_Node)) {
         return false;
     }
-    if (nodes.Node_Follows(skin)) {
+    record.String_Index = author.Index;
+    record.Skin_Node_Brought = nodes.Node_Follows(record.Skin_Node);
+    if (record.Skin_Node_Brought) {
         std::uint32_t class_id = 0;
         if (!cursor.Peek_Value(class_id) || class_id != Attached_Record_Marker ||
             !Step_Over_Attached_Record(cursor)) {
@@ -391,11 +393,24 @@ bool Step_Over_Author_Record(TImage_Cursor& cursor, TTMF_Challenge_Block_Address
     if (!has_waypoint) {
         return true;
     }
-    std::uint32_t waypoint = 0;
-    if (!cursor.Read_Value(waypoint)) {
+    record.Waypoint_Node.emplace();
+    if (!cursor.Read_Value(*record.Waypoint_Node)) {
         return false;
     }
-    return !nodes.Node_Follows(waypoint) || Step_Over_Waypoint_Node(cursor);
+    record.Waypoint_Node_Brought = nodes.Node_Follows(*record.Waypoint_Node);
+    return !record.Waypoint_Node_Brought || Step_Over_Waypoint_Node(cursor);
+}
+
+bool Step_Over_Author_Record(TImage_Cursor& cursor, TTMF_Challenge_Block_Address_List& list,
+                             TNode_Numbers& nodes, bool has_waypoint)
+{
+    TGbx_Indexed_String author;
+    TAuthor_Record record;
+    if (!Read_Author_Record(cursor, nodes, has_waypoint, author, record)) {
+        return false;
+    }
+    Number_Text(list, author);
+    return true;
 }
 
 // Walks one block record; the block is listed only once all of it has been walked. A list may
@@ -589,6 +604,35 @@ std::optional<TChallenge_Block_View> Challenge_Read_Block_View(
         block.reset();
     }
     return block;
+}
+
+std::optional<std::vector<TAuthor_Record>> Challenge_Read_Author_Records(
+    const TFlexible_Byte_Array& image, const TTMF_Challenge_Block_Address_List& list,
+    const TMemory_Mask& mask)
+{
+    std::vector<TAuthor_Record> records;
+    TNode_Numbers nodes;
+    const std::uint64_t body_end = Body_End(image, mask);
+    for (std::size_t index = 0; index < list.Block_Offsets.size(); ++index) {
+        const std::optional<std::uint32_t> fields =
+            Challenge_Block_Fields_Offset(image, list, index, mask);
+        if (!fields) {
+            return std::nullopt;
+        }
+        std::uint32_t flags_offset = *fields + Block_Position_Bytes;
+        const std::uint32_t flags = Read_DWord(image, flags_offset, false, mask);
+        if (flags == Uncounted_Record_Flags || (flags & Author_Record_Flag) == 0) {
+            continue;
+        }
+        TImage_Cursor cursor(image, *fields + Block_Field_Bytes, mask, body_end);
+        TGbx_Indexed_String author;
+        TAuthor_Record& record = records.emplace_back();
+        record.Block = static_cast<std::uint32_t>(index);
+        if (!Read_Author_Record(cursor, nodes, (flags & Waypoint_Flag) != 0, author, record)) {
+            return std::nullopt;
+        }
+    }
+    return records;
 }
 
 } // namespace plotvane

@@ -35,7 +35,9 @@ bool Challenge_Author_Is_Listed(const TFlexible_Byte_Array& image,
 // A block's name never changes how the list is read. Every read,
 // look-ahead included, must lie wholly inside the image (a text must end before the image's
 // last byte, as Read_Chars requires); where one would not, the walk stops and returns what it
-// built, with Complete false. A reference past the end of String_Table names an empty text.
+// built, with Complete false. It stops so too at a record whose name refers past the texts
+// read so far: such a record lies past the list's end, where a count that no longer covers the
+// list goes on reading. Elsewhere, a reference past the end of String_Table names an empty text.
 TTMF_Challenge_Block_Address_List Challenge_Read_Block_List(const TFlexible_Byte_Array& image,
                                                             const TMemory_Mask& mask);
 
@@ -52,6 +54,27 @@ std::optional<TChallenge_Block> Challenge_Read_Block(
 std::optional<TChallenge_Block_View> Challenge_Read_Block_View(
     const TFlexible_Byte_Array& image, const TTMF_Challenge_Block_Address_List& list,
     std::size_t index, const TMemory_Mask& mask);
+
+// The author record (a skin) that follows a block whose flags say so: the author as an indexed
+// string, the skin node reference, and with the waypoint flag a waypoint node reference. A node
+// reference is a node's number, or -1 for none; the node itself follows the first reference to
+// its number in the body, which then "brings" it.
+struct TAuthor_Record {
+    std::uint32_t Block = 0;
+    // Where the author string lies, and the entry it refers to: 0 when its text is in place.
+    std::uint32_t String_Offset = 0;
+    std::uint32_t String_Index = 0;
+    std::uint32_t Skin_Node = 0;
+    bool Skin_Node_Brought = false;
+    std::optional<std::uint32_t> Waypoint_Node;
+    bool Waypoint_Node_Brought = false;
+};
+
+// Every author record of the walked list, in block order, read as the walk reads them; nothing
+// when one no longer lies where the walk found it (the image changed since the walk).
+std::optional<std::vector<TAuthor_Record>> Challenge_Read_Author_Records(
+    const TFlexible_Byte_Array& image, const TTMF_Challenge_Block_Address_List& list,
+    const TMemory_Mask& mask);
 
 // Where the eight bytes of block `index` of a walk of the same image begin, after its name;
 // nothing when the walk did not list the block or its record does not lie inside the image.

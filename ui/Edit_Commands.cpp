@@ -143,17 +143,21 @@ QString Record_Refusal_Text(const TEdit_Result& result, TRecord_Command command,
                               "form to copy it without its skin, or %3.")
             .arg(Capitalised(block), done, leave_out);
     case TEdit_Status::Brings_Skin:
-        return QStringLiteral("%1 carries a skin (an author record) that defines a text or a "
-                              "node of its own, which later records may refer to by number: "
-                              "removing it would make them refer to others, so nothing was %2. "
-                              "Leave that block out of the selection.")
-            .arg(Capitalised(block), done);
+        return QStringLiteral("%1 carries a skin (an author record) that brings a node of its "
+                              "own, which block %3 refers to by its number: removing it would "
+                              "leave that reference without its node, so nothing was %2. Select "
+                              "block %3 too, or leave %4 out of the selection.")
+            .arg(Capitalised(block), done)
+            .arg(result.Later_Block.value_or(0))
+            .arg(block);
     case TEdit_Status::Name_Needed_Later:
-        return QStringLiteral("%1 writes its name in place, and later blocks refer to it or "
-                              "other names are defined after it: removing it would renumber the "
-                              "challenge's names, so nothing was %2. Leave that block out of "
-                              "the selection.")
-            .arg(Capitalised(block), done);
+        return QStringLiteral("%1 writes a name in place (its own or its skin's author) that "
+                              "block %3 needs at its number: removing it would renumber the "
+                              "challenge's names, so nothing was %2. Select the blocks that "
+                              "refer to it too, or leave %4 out of the selection.")
+            .arg(Capitalised(block), done)
+            .arg(result.Later_Block.value_or(0))
+            .arg(block);
     case TEdit_Status::Strands_Uncounted_Record:
         return QStringLiteral("Record %1, which the game does not count as a block, would be left "
                               "after the last block, where the game no longer reads the list, "

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace plotvane::test {
 
@@ -8,6 +9,9 @@ namespace plotvane::test {
 // tests then skip with GTEST_SKIP() << Corpus_Missing_Message().
 std::string Corpus_File(const std::string& name);
 std::string Corpus_Missing_Message();
+// The names of every challenge of the corpus and of its campaign folder, as Corpus_File takes
+// them; none when the corpus is absent.
+std::vector<std::string> Corpus_Challenges();
 
 } // namespace plotvane::test
 

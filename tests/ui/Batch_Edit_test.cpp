@@ -407,7 +407,8 @@ TEST_F(Batch_Edit_Test, Duplicate_And_Delete_Add_And_Remove_Blocks_In_One_Step_A
     std::vector<QString> texts = editor_.Take_Box_Texts();
     ASSERT_EQ(texts.size(), 2u);
     EXPECT_EQ(texts[0], "Delete the 2 selected blocks? Undo (Ctrl+Z) brings them back.");
-    EXPECT_TRUE(texts[1].startsWith("Block 4 writes its name in place")) << texts[1].toStdString();
+    EXPECT_TRUE(texts[1].startsWith("Block 4 writes a name in place (its own or its skin's "
+                                    "author) that block 6 needs")) << texts[1].toStdString();
     Click_Row(8);
     QTest::keyClick(list, Qt::Key_Delete); // answered No
     EXPECT_EQ(form_.Expanded_Image(), loaded_);
