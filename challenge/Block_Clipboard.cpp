@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <set>
 
 namespace plotvane {
 
@@ -114,16 +115,27 @@ bool Read_Block_Clipboard_Text(std::string_view text, std::vector<TNew_Block>& b
     return true;
 }
 
+std::vector<std::string> Block_Names(const std::vector<TNew_Block>& blocks)
+{
+    std::vector<std::string> names;
+    std::set<std::string_view> seen;
+    for (const TNew_Block& block : blocks) {
+        if (seen.insert(block.Name).second) {
+            names.push_back(block.Name);
+        }
+    }
+    return names;
+}
+
 std::vector<std::string> Names_Not_Defined(const TTMF_Challenge_Block_Address_List& list,
                                            const std::vector<TNew_Block>& blocks)
 {
-    std::vector<std::string> missing;
-    for (const TNew_Block& block : blocks) {
-        if (Lowest_Entry_Named(list, block.Name) == 0 &&
-            std::find(missing.begin(), missing.end(), block.Name) == missing.end()) {
-            missing.push_back(block.Name);
-        }
-    }
+    std::vector<std::string> missing = Block_Names(blocks);
+    missing.erase(std::remove_if(missing.begin(), missing.end(),
+                                 [&list](const std::string& name) {
+                                     return Lowest_Entry_Named(list, name) != 0;
+                                 }),
+                  missing.end());
     return missing;
 }
 

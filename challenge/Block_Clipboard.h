@@ -27,6 +27,9 @@ std::string Block_Clipboard_Text(const TFlexible_Byte_Array& image,
 bool Read_Block_Clipboard_Text(std::string_view text, std::vector<TNew_Block>& blocks,
                                std::string& error);
 
+// The names of `blocks`, each once, in the order they first come.
+std::vector<std::string> Block_Names(const std::vector<TNew_Block>& blocks);
+
 // The names of `blocks` that the challenge does not define (so that a paste would refuse
 // them), each once, in the order they first come.
 std::vector<std::string> Names_Not_Defined(const TTMF_Challenge_Block_Address_List& list,

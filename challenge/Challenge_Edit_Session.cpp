@@ -827,8 +827,13 @@ TEdit_Result TChallenge_Edit_Session::Paste(const std::vector<TNew_Block>& block
     if (refusal.Status != TEdit_Status::Done) {
         return refusal;
     }
-    return Append_Blocks("Paste", blocks, dx, dz, dy, allow_outside_challenge, without_skin,
-                         Name_Flags());
+    // A pasted rotation is a new one, as Set writes it: above the game's range, its highest.
+    std::vector<TNew_Block> new_blocks = blocks;
+    for (TNew_Block& block : new_blocks) {
+        block.Bytes[0] = std::min(block.Bytes[0], Block_Rotation_Max);
+    }
+    return Append_Blocks("Paste", std::move(new_blocks), dx, dz, dy, allow_outside_challenge,
+                         without_skin, Name_Flags());
 }
 
 TEdit_Result TChallenge_Edit_Session::Delete(const TBlock_Selection& selection)

@@ -144,7 +144,8 @@ public:
                            bool allow_outside_challenge, bool without_skin);
     // Appends new blocks, moved by the offsets, named by reference to the names this challenge
     // defines (Name_Not_Defined, the block being the number in `blocks`, for one it lacks);
-    // the author-record rules of Duplicate apply to their variations.
+    // a rotation above the game's range becomes its highest, as in Set, and the author-record
+    // rules of Duplicate apply to their variations.
     TEdit_Result Paste(const std::vector<TNew_Block>& blocks, int dx, int dz, int dy,
                        bool allow_outside_challenge, bool without_skin);
     // Removes the selected records, as Plan_Deletion allows.

@@ -1,5 +1,6 @@
 #include "cli/Cli_Edit.h"
 
+#include "challenge/Block_Clipboard.h"
 #include "challenge/Gbx_Challenge_Read.h"
 #include "challenge/Gbx_Challenge_Write.h"
 #include "cli/Cli_Block_Listing.h"
@@ -63,6 +64,20 @@ TReport Report_Of(TKind kind)
     default:
         return TReport::Changed;
     }
+}
+
+// The key of the JSON report that lists the blocks, also when it lists none.
+const char* Report_Key(TKind kind)
+{
+    switch (Report_Of(kind)) {
+    case TReport::Added:
+        return "added";
+    case TReport::Deleted:
+        return "deleted";
+    case TReport::Changed:
+        break;
+    }
+    return "changed";
 }
 
 std::string Position_Text(const std::array<int, 3>& position)
@@ -342,21 +357,6 @@ TBefore_If_Changed Changed_Blocks(const TBlock_Selection& selection,
     };
 }
 
-// Says in one line on `err` when selected blocks lie past the end of the walk of the result:
-// forced variations may change how the list is read, so that a block no longer reads back. It
-// was written as asked all the same; the report leaves it out.
-void Report_Unlisted(const TBlock_Selection& selection, const TListed_Blocks& result,
-                     const TBatch_Edit_Request& request, std::ostream& err)
-{
-    if (!selection.empty() && selection.back() >= result.List.Block_Offsets.size()) {
-        Report_Failure(err, request.Map,
-                       std::string(request.Dry_Run ? "would be written" : "written") +
-                           ", but the block list of the written file can no longer be read as "
-                           "far as block " + std::to_string(selection.back()) +
-                           "; the game may not load it either");
-    }
-}
-
 // The shown blocks of `blocks`, each at its offset in the file a save writes.
 TBlocks_Before Blocks_Now(const TListed_Blocks& blocks)
 {
@@ -368,26 +368,30 @@ TBlocks_Before Blocks_Now(const TListed_Blocks& blocks)
 }
 
 // The report of an edit, `now` being the edited image: the changed blocks of `selection` as
-// `now` lists them, each after as it was; the added ones (`added`) as `now` lists them; the
+// `now` lists them, each after as it was, with a line on `err` when the list of `now` no
+// longer reads as the one before did; the added ones (`added`) as `now` lists them; the
 // deleted ones as they were.
 void Print_Report(const TBatch_Edit_Request& request, const std::optional<std::string>& backup,
                   const TListed_Blocks& now, const TBlock_Selection& selection,
                   const TBlock_Selection& added, const TBlocks_Before_Edit& before_edit,
                   const TBlock_Listing& original, std::ostream& out, std::ostream& err)
 {
+    const char* const key = Report_Key(request.Edit.Kind);
     switch (Report_Of(request.Edit.Kind)) {
     case TReport::Added:
-        Write_Block_Report(out, request.Json, request.Map, backup, "added", added,
-                           Blocks_Now(now));
+        Write_Block_Report(out, request.Json, request.Map, backup, key, added, Blocks_Now(now));
         return;
     case TReport::Deleted:
-        Write_Block_Report(out, request.Json, request.Map, backup, "deleted", selection,
+        Write_Block_Report(out, request.Json, request.Map, backup, key, selection,
                            Deleted_Blocks(selection, before_edit, original));
         return;
     case TReport::Changed:
         break;
     }
-    Report_Unlisted(selection, now, request, err);
+    if (!selection.empty()) {
+        Report_Unreadable_List(err, request.Map, request.Dry_Run ? "would be written" : "written",
+                               selection.back(), original.List.Complete, now.List);
+    }
     const TBefore_If_Changed before = Changed_Blocks(selection, before_edit, original, now);
     if (request.Json) {
         Write_Edit_Report_Json(out, request.Map, backup, now, selection, before);
@@ -397,22 +401,23 @@ void Print_Report(const TBatch_Edit_Request& request, const std::optional<std::s
 }
 
 void Print_Nothing_Changed(const TBatch_Edit_Request& request, const std::string& why,
-                           const TChallenge_Edit_Session& session, std::ostream& out)
+                           std::ostream& out)
 {
     if (request.Json) {
-        Write_Edit_Report_Json(out, request.Map, std::nullopt,
-                               {session.Image(), session.Blocks(), session.Mask(), 0}, {}, {});
+        Write_Block_Report(out, true, request.Map, std::nullopt, Report_Key(request.Edit.Kind),
+                           {}, {});
     } else {
         out << why << "; nothing was written.\n";
     }
 }
 
-// The names a walk read, without its blocks.
+// The names a walk read, and whether it read the list to its end, without its blocks.
 TTMF_Challenge_Block_Address_List Names_Of(const TTMF_Challenge_Block_Address_List& walk)
 {
     TTMF_Challenge_Block_Address_List names;
     names.Collection_Name = walk.Collection_Name;
     names.String_Table = walk.String_Table;
+    names.Complete = walk.Complete;
     return names;
 }
 
@@ -481,7 +486,8 @@ void Edit_Blocks(const TBatch_Edit_Request& request, const TMemory_Mask& mask,
         Make_Room_For_Renames(request.Edit, challenge);
     }
     auto session = std::make_unique<TChallenge_Edit_Session>(std::move(challenge.Image), mask);
-    // The report of the blocks as they were reads only the names of the walk before the edit.
+    // The report of the blocks as they were reads only the names of the walk before the edit,
+    // and whether it read the whole list.
     challenge.List = Names_Of(session->Blocks());
     TBlock_Selection selection =
         pastes ? TBlock_Selection()
@@ -489,14 +495,14 @@ void Edit_Blocks(const TBatch_Edit_Request& request, const TMemory_Mask& mask,
                                request.Selection.Criteria(), mask);
     if (pastes ? pasted.empty() : selection.empty()) {
         Print_Nothing_Changed(request, pastes ? "No block to paste" : "No block is selected",
-                              *session, out);
+                              out);
         return;
     }
     const TBlocks_Before_Edit before(*session, selection, Parts_Changed_By(request));
     const TEdit_Result result =
         Apply_Edit(*session, selection, pasted, request.Edit, request.Force);
     if (result.Status == TEdit_Status::Unchanged) {
-        Print_Nothing_Changed(request, "No selected block would change", *session, out);
+        Print_Nothing_Changed(request, "No selected block would change", out);
         return;
     }
     if (result.Status != TEdit_Status::Done) {
@@ -505,9 +511,11 @@ void Edit_Blocks(const TBatch_Edit_Request& request, const TMemory_Mask& mask,
     const TBlock_Selection added =
         Report_Of(request.Edit.Kind) == TReport::Added ? session->Last_Step_Blocks()
                                                        : TBlock_Selection();
-    if (request.Edit.Kind == TKind::Replace) {
-        Check_Block_Name_Listed(request.Map, challenge.List.Collection_Name, request.Edit.To,
-                                request.Force, err);
+    if (renames || pastes) {
+        Check_Block_Names_Listed(request.Map, challenge.List.Collection_Name,
+                                 pastes ? Block_Names(pasted)
+                                        : std::vector<std::string>{request.Edit.To},
+                                 request.Force, err);
     }
 
     if (request.Dry_Run) {
@@ -552,9 +560,10 @@ void Add_Batch_Edit_Options(CLI::App& command, TBatch_Edit_Request& request, boo
                        "The game user folder whose profiles are the local player's, instead of "
                        "looking for one")
         ->check(Existing_Folder());
+    const std::string key = Report_Key(request.Edit.Kind);
     command.add_flag("--json", request.Json,
-                     "One JSON object: file, backup and changed, the changed blocks as blocks "
-                     "--json has them");
+                     "One JSON object: file, backup and " + key + ", the " + key +
+                         " blocks as blocks --json has them");
     command.footer("Without --index, --name or --within, every block is selected. Repeats of "
                    "one option add blocks; different options narrow each other. Validation "
                    "times and the checkpoint list are not updated.");

@@ -40,7 +40,8 @@ struct TBatch_Edit_Request {
 };
 
 // Adds the options that every editing command over a selection shares: MAP, --json,
-// --game-folder, --dry-run and the selection (without --name when `with_name` is false).
+// --game-folder, --dry-run and the selection (without --name when `with_name` is false). The
+// help of --json names the report's key for the request's edit, which is set before.
 void Add_Batch_Edit_Options(CLI::App& command, TBatch_Edit_Request& request,
                             bool with_name = true);
 

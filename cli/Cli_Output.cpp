@@ -110,6 +110,15 @@ std::string Printable_Text(std::string_view text)
     return shown;
 }
 
+std::string Quoted_Names(const std::vector<std::string>& names)
+{
+    std::string text;
+    for (const std::string& name : names) {
+        text += (text.empty() ? "\"" : ", \"") + Printable_Text(name) + "\"";
+    }
+    return text;
+}
+
 std::string Printable_Path(std::string_view path)
 {
 #ifdef _WIN32

@@ -314,6 +314,8 @@ private:
 
 // The text with control bytes escaped as put::Printable writes them, for a line of its own.
 std::string Printable_Text(std::string_view text);
+// Each name as Printable_Text shows it, in double quotes, joined by ", ".
+std::string Quoted_Names(const std::vector<std::string>& names);
 // A path as Printable_Text shows it, but on Windows with its backslashes as they are: there
 // they separate the folders, and no name can hold a control byte.
 std::string Printable_Path(std::string_view path);

@@ -14,6 +14,7 @@
 #include "platform/Process.h"
 
 #include <algorithm>
+#include <iterator>
 #include <vector>
 
 namespace plotvane {
@@ -100,29 +101,59 @@ std::optional<std::string> Save_Edited_Challenge(const std::string& map,
     return saved.Backup;
 }
 
-void Check_Block_Name_Listed(const std::string& map, const std::string& collection,
-                             const std::string& name, bool force, std::ostream& err)
+void Check_Block_Names_Listed(const std::string& map, const std::string& collection,
+                              const std::vector<std::string>& names, bool force,
+                              std::ostream& err)
 {
+    const bool several = names.size() > 1;
     const std::string list_path =
         Find_Block_Name_List(Block_Name_List_Folders(Program_Folder()), collection);
-    std::vector<std::string> names;
+    std::vector<std::string> listed;
     try {
-        names = Read_Block_Name_List(list_path);
+        listed = Read_Block_Name_List(list_path);
     } catch (const EFOpenError&) {
         Report_Failure(err, map,
                        "no block name list " + Block_Name_List_File_Name(collection) +
-                           " was found beside the program, so the name \"" +
-                           Printable_Text(name) + "\" was not checked");
+                           " was found beside the program, so the " +
+                           (several ? "names " : "name ") + Quoted_Names(names) +
+                           (several ? " were" : " was") + " not checked");
         return;
     }
-    if (!force && std::find(names.begin(), names.end(), name) == names.end()) {
-        throw ECli_Edit_Failure(
-            "the name \"" + Printable_Text(name) + "\" is not in " +
-            Block_Name_List_File_Name(collection) + ", the block names of the collection " +
-            Printable_Text(collection) +
-            ": the game cannot load a challenge with such a block. Give --force to write it "
-            "anyway");
+    if (force) {
+        return;
     }
+    std::sort(listed.begin(), listed.end());
+    std::vector<std::string> unlisted;
+    std::copy_if(names.begin(), names.end(), std::back_inserter(unlisted),
+                 [&listed](const std::string& name) {
+                     return !std::binary_search(listed.begin(), listed.end(), name);
+                 });
+    if (!unlisted.empty()) {
+        const bool plural = unlisted.size() > 1;
+        throw ECli_Edit_Failure(
+            std::string(plural ? "the names " : "the name ") + Quoted_Names(unlisted) +
+            (plural ? " are" : " is") + " not in " + Block_Name_List_File_Name(collection) +
+            ", the block names of the collection " + Printable_Text(collection) +
+            ": the game cannot load a challenge with such a block. Give --force to write " +
+            (plural ? "them" : "it") + " anyway");
+    }
+}
+
+void Report_Unreadable_List(std::ostream& err, const std::string& map, const std::string& done,
+                            std::uint32_t last_block, bool was_complete,
+                            const TTMF_Challenge_Block_Address_List& written)
+{
+    std::string where;
+    if (last_block >= written.Block_Offsets.size()) {
+        where = "as far as block " + std::to_string(last_block);
+    } else if (was_complete && !written.Complete) {
+        where = "to its end";
+    } else {
+        return;
+    }
+    Report_Failure(err, map,
+                   done + ", but the block list of the written file can no longer be read " +
+                       where + "; the game may not load it either");
 }
 
 int Run_Edit_Command(const std::string& map, std::ostream& err,

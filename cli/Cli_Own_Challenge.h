@@ -12,6 +12,7 @@
 #include <ostream>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace plotvane {
 
@@ -49,12 +50,21 @@ std::optional<std::string> Save_Edited_Challenge(const std::string& map,
                                                  const TMemory_Mask& mask,
                                                  std::uint32_t method = Gbx_Method_Literal_Run);
 
-// Fails, unless `force`, when `name` is not in the block name list of `collection` (found as
-// the editor finds it, beside the program): the game cannot load a challenge with a block of
-// another name. Without a list for the collection, one line on `err` says that the name was not
-// checked, and the edit goes on.
-void Check_Block_Name_Listed(const std::string& map, const std::string& collection,
-                             const std::string& name, bool force, std::ostream& err);
+// Fails, unless `force`, naming those of `names` that the block name list of `collection`
+// (found as the editor finds it, beside the program) lacks: the game cannot load a challenge
+// with a block of another name. Without a list for the collection, one line on `err` says that
+// the names were not checked, and the edit goes on.
+void Check_Block_Names_Listed(const std::string& map, const std::string& collection,
+                              const std::vector<std::string>& names, bool force,
+                              std::ostream& err);
+
+// Says in one line on `err` when the walk of the written file (`written`) no longer reads the
+// block list as far as `last_block`, the last block written, or no longer to its end where
+// the walk before the edit did: forced variations may change how the list is read. The file
+// was written as asked all the same; `done` says so ("written", or "would be written").
+void Report_Unreadable_List(std::ostream& err, const std::string& map, const std::string& done,
+                            std::uint32_t last_block, bool was_complete,
+                            const TTMF_Challenge_Block_Address_List& written);
 
 // Runs an editing command's work on `map`: the exit code of the command line, each failure
 // (a refusal, a system error, the map held by another edit) as its one line on `err`.

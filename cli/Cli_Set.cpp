@@ -94,24 +94,23 @@ void Set_Block(const TSet_Request& request, const TMemory_Mask& mask, std::ostre
         throw ECli_Edit_Failure(Refusal_Text(status, name, request.Index));
     }
     if (name != old_block.Name) {
-        Check_Block_Name_Listed(request.Map, challenge.List.Collection_Name, name, request.Force,
-                                err);
+        Check_Block_Names_Listed(request.Map, challenge.List.Collection_Name, {name},
+                                 request.Force, err);
     }
     const std::int64_t offset_before =
         challenge.List.Block_Offsets[request.Index] + challenge.File_Offset_Delta;
+    const bool was_complete = challenge.List.Complete;
     Save_Edited_Challenge(request.Map, challenge.Image, mask);
     // The written file is read back whole: the edited image goes first.
     challenge = TBlock_Listing();
 
     const TBlock_Listing written = Open_Challenge(request.Map, mask);
-    // Forced variations may change how the list is read, so that the block no longer reads
-    // back: it was written as asked all the same.
-    if (request.Force && request.Index >= written.List.Block_Offsets.size()) {
-        Report_Failure(err, request.Map,
-                       "written, but the block list of the written file can no longer be read "
-                       "as far as block " + std::to_string(request.Index) +
-                       "; the game may not load it either");
-        return;
+    if (request.Force) {
+        Report_Unreadable_List(err, request.Map, "written", request.Index, was_complete,
+                               written.List);
+        if (request.Index >= written.List.Block_Offsets.size()) {
+            return; // the block no longer reads back
+        }
     }
     Require_Block(written, request.Index);
     const TChallenge_Block_View block =

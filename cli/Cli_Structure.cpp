@@ -33,7 +33,12 @@ void Add_Offset_Options(CLI::App& command, TBatch_Edit& edit, const char* what)
 void Add_Adding_Flags(CLI::App& command, TBatch_Edit_Request& request)
 {
     command.add_flag("--force", request.Force,
-                     "Place blocks outside the challenge's size too (never outside 0 to 255)");
+                     std::string("Place blocks outside the challenge's size too (never outside "
+                                 "0 to 255)") +
+                         (request.Edit.Kind == TKind::Paste
+                              ? ", and blocks of names that the collection's block name list "
+                                "does not hold"
+                              : ""));
     command.add_flag("--without-skin", request.Edit.Without_Skin,
                      "Copy a block that carries an author record (a skin) without it");
 }
@@ -53,13 +58,10 @@ std::string Read_File_Text(const std::string& path)
     return text;
 }
 
-std::string Names_Text(const std::vector<std::string>& names)
+// The kept block that needs what a refused deletion would remove.
+std::string Later_Block_Text(const TEdit_Result& result)
 {
-    std::string text;
-    for (const std::string& name : names) {
-        text += (text.empty() ? "\"" : ", \"") + Printable_Text(name) + "\"";
-    }
-    return text;
+    return "block " + std::to_string(result.Later_Block.value_or(0));
 }
 
 } // namespace
@@ -112,7 +114,8 @@ CLI::App* Add_Paste_Command(CLI::App& app, TBatch_Edit_Request& request)
     Add_Offset_Options(*paste, request.Edit, "each block");
     Add_Adding_Flags(*paste, request);
     paste->footer("Each block names its name by reference to a name this challenge defines; a "
-                  "name it lacks refuses the whole paste.");
+                  "name it lacks refuses the whole paste, as does one that the collection's "
+                  "block name list lacks unless --force is given.");
     return paste;
 }
 
@@ -158,13 +161,16 @@ std::string Structure_Refusal_Text(const TEdit_Result& result, const TBatch_Edit
         return block + " carries an author record (a skin), which a copy may not repeat; give "
                        "--without-skin to copy it without";
     case TEdit_Status::Brings_Skin:
-        return block + " has an author record that brings a text or a skin of its own, which "
-                       "later blocks may refer to by number: deleting it would change theirs";
+        return block + " has an author record (a skin) that brings a node of its own, which " +
+               Later_Block_Text(result) +
+               " refers to by its number: deleting it would leave that reference without its "
+               "node; delete " + Later_Block_Text(result) + " too, or keep " + block;
     case TEdit_Status::Name_Needed_Later:
-        return block + " writes its name in place, and deleting it would renumber the names "
-                       "of later blocks (a later block refers to the name with other names "
-                       "defined between them, or names are defined after it); delete the "
-                       "blocks that refer to it too, or keep it";
+        return block + " writes a name in place (its own or its skin's author) that " +
+               Later_Block_Text(result) +
+               " needs at its number: deleting it would renumber the challenge's names (a "
+               "later block refers to the name with other names defined between them, or names "
+               "are defined after it); delete the blocks that refer to it too, or keep it";
     case TEdit_Status::Size_Fields_Not_Walked:
         return "the challenge's body sizes do not match its body, so no block can be added or "
                "removed";
@@ -175,7 +181,7 @@ std::string Structure_Refusal_Text(const TEdit_Result& result, const TBatch_Edit
     case TEdit_Status::Name_Not_Defined:
         if (edit.Kind == TKind::Paste) {
             return "the challenge does not define the names " +
-                   Names_Text(Names_Not_Defined(session.Blocks(), pasted)) +
+                   Quoted_Names(Names_Not_Defined(session.Blocks(), pasted)) +
                    ": a pasted block can only name a name the challenge already has (renaming a "
                    "block whose name is written in place defines a new one)";
         }

@@ -255,7 +255,9 @@ TEST_F(Cli_Edit_Test, Duplicate_Paste_And_Delete_Carry_Blocks_On_A_Real_Challeng
         EXPECT_EQ(added[k]["index"], original.size() + k);
         EXPECT_EQ(added[k]["name"], original[10 + k].Name);
         EXPECT_EQ(added[k]["z"], original[10 + k].Z + 1);
-        lines.push_back(added[k].dump());
+        json line = added[k];
+        line["rotation"] = 4 + 25 * k; // above the game's range: pasted as 3, as set writes it
+        lines.push_back(line.dump());
     }
     const TCli_Run pasted = Edit("paste", {Pasted("copies.txt", lines), "--dz", "1"});
     ASSERT_EQ(pasted.Exit_Code, Cli_Exit_Ok) << pasted.Err;
@@ -263,6 +265,9 @@ TEST_F(Cli_Edit_Test, Duplicate_Paste_And_Delete_Carry_Blocks_On_A_Real_Challeng
     std::vector<TChallenge_Block> after = Blocks_Expanded_By_Liblzo2(Map());
     ASSERT_EQ(after.size(), original.size() + 20);
     EXPECT_EQ(after.back().Z, original[19].Z + 2);
+    for (std::size_t k = original.size() + 10; k < after.size(); ++k) {
+        EXPECT_EQ(after[k].Rotation, 3) << k;
+    }
 
     const std::string copies =
         std::to_string(original.size()) + "-" + std::to_string(original.size() + 19);
@@ -376,6 +381,18 @@ TEST_F(Cli_Edit_Test, A_Refused_Edit_Names_The_First_Refusing_Block_And_Writes_N
                  {"{\"name\":\"Nowhere\",\"rotation\":0,\"x\":1,\"z\":1,\"y\":1,"
                   "\"variations\":[0,0,0,0]}"})},
          "the challenge does not define the names \"Nowhere\""},
+        // Texts that the challenge defines, but no block's name.
+        {"paste",
+         {Pasted("not-block-names.txt",
+                 {"{\"name\":\"Day\",\"rotation\":0,\"x\":1,\"z\":1,\"y\":1,"
+                  "\"variations\":[0,0,0,0]}",
+                  "{\"name\":\"StadiumCircuitBase\",\"rotation\":0,\"x\":1,\"z\":1,\"y\":1,"
+                  "\"variations\":[0,0,0,0]}",
+                  "{\"name\":\"Stadium\",\"rotation\":0,\"x\":1,\"z\":1,\"y\":1,"
+                  "\"variations\":[0,0,0,0]}"})},
+         "the names \"Day\", \"Stadium\" are not in Blocks-Stadium.Lst, the block names of the "
+         "collection Stadium: the game cannot load a challenge with such a block. Give --force "
+         "to write them anyway"},
         {"paste", {Pasted("no-bytes.txt", {"{\"name\":\"Stadium\"}"})},
          "the blocks to paste in "},
     };
@@ -428,6 +445,16 @@ TEST_F(Cli_Edit_Test, An_Empty_Selection_Or_No_Change_Says_So_And_Writes_Nothing
     EXPECT_EQ(same.Exit_Code, Cli_Exit_Ok);
     EXPECT_EQ(json::parse(same.Out), json({{"file", Map()}, {"backup", nullptr},
                                           {"changed", json::array()}}));
+    // Adding or deleting nothing, the report has the key of the blocks it would list.
+    const std::vector<std::vector<std::string>> structural = {
+        {"duplicate", "--name=Nothing", "added"},
+        {"delete", "--name=Nothing", "deleted"},
+        {"paste", Pasted("none.txt", {}), "added"}};
+    for (const std::vector<std::string>& row : structural) {
+        EXPECT_EQ(json::parse(Edit_Writing_Nothing(row[0], {row[1], "--json"}).Out),
+                  json({{"file", Map()}, {"backup", nullptr}, {row[2], json::array()}}))
+            << row[0];
+    }
     EXPECT_FALSE(File_Exists(Backup()));
 }
 

@@ -235,12 +235,27 @@ TEST_F(Cli_Set_Test, Refuses_With_One_Line_And_Writes_Nothing)
             << run.Err;
         EXPECT_EQ(std::count(run.Err.begin(), run.Err.end(), '\n'), 1);
     }
-    // The same change of variations goes through when forced, and says that the list of the
-    // written file no longer reads as far as the block.
-    const TCli_Run forced = Set({"0", "--force", "--variations", "0", "128", "0", "0"});
-    EXPECT_EQ(forced.Exit_Code, Cli_Exit_Ok);
-    EXPECT_NE(forced.Err.find("written, but the block list"), std::string::npos) << forced.Err;
-    EXPECT_NE(test::Read_Plain_File(Backup()), test::Read_Plain_File(Map()));
+    // Such changes go through when forced, and say that the list of the written file no longer
+    // reads as far as the block, or, a block no longer counted, to its end: the count then
+    // covers one record less than the list holds, and the walk reads on past it.
+    const std::vector<TCase> forced_cases = {
+        {{"0", "--variations", "0", "128", "0", "0"}, "as far as block 0"},
+        {{"1", "--variations", "255", "255", "255", "255"}, "to its end"},
+        {{"--index", "1", "--variations", "255", "255", "255", "255"}, "to its end"},
+    };
+    description.Block_Count = 2; // the list read to its end before
+    for (const TCase& test_case : forced_cases) {
+        ASSERT_EQ(test::Write_Challenge_File(Map(), description), 0U);
+        std::vector<std::string> arguments = test_case.Arguments;
+        arguments.push_back("--force");
+        const TCli_Run forced = Set(arguments);
+        EXPECT_EQ(forced.Exit_Code, Cli_Exit_Ok);
+        EXPECT_NE(forced.Err.find("written, but the block list of the written file can no "
+                                  "longer be read " + test_case.Failure),
+                  std::string::npos)
+            << forced.Err;
+        EXPECT_NE(test::Read_Plain_File(Backup()), test::Read_Plain_File(Map()));
+    }
 
     // Another player's challenge: the message of the editor's Open, with the login as stored.
     description.Author_Login = test::In_Place("Someone_Else");
