@@ -426,6 +426,11 @@ bool Walk_Block(TImage_Cursor& cursor, TTMF_Challenge_Block_Address_List& list,
         return false;
     }
     if (TImage_Cursor::Is_Reference(name_value)) {
+        // A block refers to a text written before it. A reference past those is no block's:
+        // a count that no longer covers the list reads on into what follows it.
+        if ((name_value & 0xFFFF) >= list.String_Table.size()) {
+            return false;
+        }
         cursor.Skip(4); // fits: the value was just read there
     } else {
         TGbx_Indexed_String name;

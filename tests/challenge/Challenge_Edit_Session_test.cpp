@@ -196,18 +196,19 @@ TEST(Challenge_Edit_Session, Copies_Appended_Then_Deleted_Give_Back_Every_Real_C
         TFlexible_Byte_Array original;
         ASSERT_EQ(Gbx_Load_File(test::Corpus_File(map + ".Challenge.Gbx"), original, Mask), 0U);
         TChallenge_Edit_Session session(original, Mask);
+        if (map == "SpeedNotice") {
+            // Made with a game extension: the record that its count announces would lie past
+            // its list, which is then not read to its end.
+            EXPECT_EQ(session.Duplicate({0}, 0, 1, 0, true, true).Status,
+                      TEdit_Status::List_Not_Walked);
+            continue;
+        }
         const std::vector<test::TFile_Block> before = Blocks_Of(session);
         TBlock_Selection counted;
         for (std::uint32_t i = 0; i < before.size(); ++i) {
             if (before[i].Block.Variations != std::array<std::uint8_t, 4>{255, 255, 255, 255}) {
                 counted.push_back(i);
             }
-        }
-        if (map == "SpeedNotice") {
-            // Made with a game extension whose chunks point at blocks by number.
-            EXPECT_EQ(session.Duplicate(counted, 0, 1, 0, true, true).Status,
-                      TEdit_Status::Block_Number_Chunks);
-            continue;
         }
         ASSERT_EQ(session.Duplicate(counted, 0, 1, 0, true, true).Status, TEdit_Status::Done);
         const TFlexible_Byte_Array duplicated = session.Image();
@@ -381,8 +382,10 @@ TEST(Challenge_Edit_Session, One_Deletion_Step_Does_What_Single_Deletions_Do_On_
             continue; // a first-edition challenge, which this editor does not read
         }
         TChallenge_Edit_Session one_by_one(original, Mask);
-        if (one_by_one.Delete({}).Status == TEdit_Status::Block_Number_Chunks) {
-            continue; // a game extension's chunks point at blocks by number
+        const TEdit_Status whole_list = one_by_one.Delete({}).Status;
+        if (whole_list == TEdit_Status::Block_Number_Chunks ||
+            whole_list == TEdit_Status::List_Not_Walked) {
+            continue; // a game extension's map, whose list takes no fewer records
         }
         TBlock_Selection deletable;
         for (std::size_t k = one_by_one.Blocks().Block_Offsets.size(); k-- > 0;) {

@@ -225,11 +225,9 @@ TEST(Challenge_Read_Block, Gives_Resolved_Names_And_The_Eight_Bytes)
 TEST(Challenge_Read_Block_View, Gives_The_Block_With_Its_Name_Where_The_Walk_Holds_It)
 {
     const TMemory_Mask mask = 0x3E;
-    TChallenge_Description description = Varied_Challenge();
-    description.Blocks.push_back(Block(Reference(999)));
-    const TChallenge_Fixture fixture = Build_Challenge(description, mask);
+    const TChallenge_Fixture fixture = Build_Challenge(Varied_Challenge(), mask);
     const auto list = Challenge_Read_Block_List(fixture.Image, mask);
-    ASSERT_EQ(list.Block_Offsets.size(), 6U);
+    ASSERT_EQ(list.Block_Offsets.size(), 5U);
 
     for (std::size_t i = 0; i < list.Block_Offsets.size(); ++i) {
         const auto block = Challenge_Read_Block(fixture.Image, list, i, mask);
@@ -242,11 +240,9 @@ TEST(Challenge_Read_Block_View, Gives_The_Block_With_Its_Name_Where_The_Walk_Hol
                   std::tie(block->Rotation, block->X, block->Z, block->Y, block->Variations))
             << i;
         // No copy: the name is the table's own text.
-        if (block->Name_Index < list.String_Table.size()) {
-            EXPECT_EQ(view->Name.data(), list.String_Table[block->Name_Index].data()) << i;
-        }
+        EXPECT_EQ(view->Name.data(), list.String_Table.at(block->Name_Index).data()) << i;
     }
-    EXPECT_FALSE(Challenge_Read_Block_View(fixture.Image, list, 6, mask));
+    EXPECT_FALSE(Challenge_Read_Block_View(fixture.Image, list, 5, mask));
     const TFlexible_Byte_Array shortened(fixture.Image.begin(),
                                          fixture.Image.begin() + fixture.Block_Offsets[4] + 11);
     EXPECT_FALSE(Challenge_Read_Block_View(shortened, list, 4, mask));
@@ -267,14 +263,12 @@ TEST(Challenge_Read_Block_List, Resolves_References_Within_The_Table_Only)
     const TChallenge_Fixture fixture = Build_Challenge(description, 0);
     const auto list = Challenge_Read_Block_List(fixture.Image, 0);
 
-    EXPECT_TRUE(list.Complete);
     EXPECT_EQ(list.Collection_Name, "Speed");
     // Block 0 named by reference: the names offered for it begin with "null".
     EXPECT_EQ(list.First_Block_Name_Index, 0U);
-    const auto unknown = Challenge_Read_Block(fixture.Image, list, 1, 0);
-    ASSERT_TRUE(unknown);
-    EXPECT_EQ(unknown->Name, "");
-    EXPECT_EQ(unknown->Name_Index, 999U);
+    // No block the game wrote refers past the texts before it: the walk ends there.
+    EXPECT_FALSE(list.Complete);
+    EXPECT_EQ(list.Block_Offsets, TIndexes{fixture.Block_Offsets[0]});
 
     description.Collection = Reference(999);
     EXPECT_EQ(Challenge_Read_Block_List(Build_Challenge(description, 0).Image, 0).Collection_Name,
@@ -322,6 +316,7 @@ TEST(Challenge_Read_Block_List, Reads_Each_Record_As_Its_Flags_Say)
         const char* What;
         std::vector<TFixture_Block> Blocks;
         std::uint32_t Block_Count;
+        bool Complete = true;
     };
     const auto with_record = [](std::uint32_t skin, std::optional<TFixture_Waypoint> waypoint) {
         TFixture_Block block = Block_With_Author(Reference(1), In_Place("someone"));
@@ -350,6 +345,9 @@ TEST(Challenge_Read_Block_List, Reads_Each_Record_As_Its_Flags_Say)
          {with_record(test::No_Node, new_waypoint), with_record(test::No_Node, old_waypoint)}, 2},
         {"the waypoint flag alone adds nothing", {waypoint_alone, Block(Reference(1))}, 2},
         {"a record the game does not count", {Block(Reference(1)), uncounted, Block(Reference(1))}, 2},
+        // As after a block is made one the game does not count: the walk would read a record
+        // out of the chunk that follows, whose id, as a name, refers past the table.
+        {"a count past the list's end", {Block(Reference(1)), uncounted}, 2, false},
     };
     for (const TCase& test_case : cases) {
         SCOPED_TRACE(test_case.What);
@@ -357,9 +355,12 @@ TEST(Challenge_Read_Block_List, Reads_Each_Record_As_Its_Flags_Say)
         description.Entries = {In_Place("Nadeo")};
         description.Blocks = test_case.Blocks;
         description.Block_Count = test_case.Block_Count;
+        // The chunk that follows the list in the game's files: its id, then values that read
+        // as a record's eight bytes.
+        description.Tail = {0x21, 0x30, 0x04, 0x03, 0, 0, 0, 0, 0, 0, 0, 0, 0x01, 0xDE, 0xCA, 0xFA};
         const TChallenge_Fixture fixture = Build_Challenge(description, 0x6D);
         const auto list = Challenge_Read_Block_List(fixture.Image, 0x6D);
-        EXPECT_TRUE(list.Complete);
+        EXPECT_EQ(list.Complete, test_case.Complete);
         EXPECT_EQ(list.Block_Offsets, fixture.Block_Offsets);
     }
 }
@@ -551,8 +552,10 @@ TEST(Challenge_Read_Corpus, Campaign_Challenges_Give_Every_Block_Of_The_Independ
 }
 
 // A note for players of a modified game: a record named by a long text in place, with every
-// flag set so that the game does not count it, then the one record that the count announces.
-TEST(Challenge_Read_Corpus, SpeedNotice_Lists_Its_Uncounted_Note_Then_Its_One_Block)
+// flag set so that the game does not count it. The one record that the count then announces
+// would begin 8 bytes before the next chunk and take its id for its variations: its name
+// refers past the table, and the walk ends there.
+TEST(Challenge_Read_Corpus, SpeedNotice_Lists_Its_Uncounted_Note_And_Stops_Where_The_Count_Reads_On)
 {
     PLOTVANE_REQUIRE_CORPUS_FILE(path, "SpeedNotice.Challenge.Gbx");
     const TMemory_Mask mask = 0x01;
@@ -561,18 +564,15 @@ TEST(Challenge_Read_Corpus, SpeedNotice_Lists_Its_Uncounted_Note_Then_Its_One_Bl
 
     EXPECT_EQ(Read_Author(image, mask), "bigbang1112");
     const auto list = Challenge_Read_Block_List(image, mask);
-    EXPECT_TRUE(list.Complete);
+    EXPECT_FALSE(list.Complete);
     EXPECT_EQ(list.Collection_Name, "Speed");
-    ASSERT_EQ(list.Block_Offsets.size(), 2U);
+    ASSERT_EQ(list.Block_Offsets.size(), 1U);
     const auto note = Challenge_Read_Block(image, list, 0, mask);
     ASSERT_TRUE(note);
     EXPECT_TRUE(note->Name_In_Place);
     EXPECT_EQ(note->Name.size(), 149U);
     EXPECT_NE(note->Name.find('\n'), std::string::npos);
     EXPECT_EQ(note->Variations, (std::array<std::uint8_t, 4>{255, 255, 255, 255}));
-    const auto block = Challenge_Read_Block(image, list, 1, mask);
-    ASSERT_TRUE(block);
-    EXPECT_GE(block->Name_Index, list.String_Table.size());
 }
 
 TEST(Challenge_Read_Corpus, Large_Challenge_Walks_As_E02_Then_The_Copies_On_Their_Grid)
