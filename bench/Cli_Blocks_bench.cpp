@@ -129,12 +129,13 @@ TProgram_Run Run_Program(const std::vector<std::string>& arguments, const std::s
 }
 
 // The peak beside the body and beside its limit, `bodies` times the body and 16 MiB.
-void Set_Peak_Counters(benchmark::State& state, double peak, double bodies)
+void Set_Peak_Counters(benchmark::State& state, double peak, double bodies,
+                       double body = Body_Size())
 {
-    state.counters["body_MiB"] = Body_Size() / MiB;
+    state.counters["body_MiB"] = body / MiB;
     state.counters["peak_MiB"] = peak / MiB;
-    state.counters["peak_over_body"] = peak / Body_Size();
-    state.counters["peak_over_limit"] = peak / (bodies * Body_Size() + 16 * MiB);
+    state.counters["peak_over_body"] = peak / body;
+    state.counters["peak_over_limit"] = peak / (bodies * body + 16 * MiB);
 }
 
 std::string Output_Path(bool json)
@@ -239,13 +240,22 @@ TCommand Edit_Command(const std::string& name, const TCommand& options)
 }
 
 // Runs the commands in turn on the challenge as it was, their reports going to /dev/null; the
-// CPU time of all of them is an iteration's time. The peak is the highest of any run.
-void Run_Edits(benchmark::State& state, const std::vector<TCommand>& commands)
+// CPU time of all of them is an iteration's time. The peak is the highest of any run. The
+// preparing commands run first, neither timed nor measured. The peak's limit is over the larger
+// of the bodies before and after.
+void Run_Edits(benchmark::State& state, const std::vector<TCommand>& commands,
+               const std::vector<TCommand>& preparing = {}, double larger_body = Body_Size())
 {
     TEdit_Setup& setup = Edit_Setup();
     double peak = 0;
     for (auto _ : state) {
         setup.Restore();
+        for (const TCommand& command : preparing) {
+            if (Run_Program(command, "/dev/null").Exit_Status != 0) {
+                state.SkipWithError(("plotvane-cli " + command[1] + " failed").c_str());
+                return;
+            }
+        }
         double seconds = 0;
         for (const TCommand& command : commands) {
             const TProgram_Run run = Run_Program(command, "/dev/null");
@@ -258,7 +268,7 @@ void Run_Edits(benchmark::State& state, const std::vector<TCommand>& commands)
         }
         state.SetIterationTime(seconds);
     }
-    Set_Peak_Counters(state, peak, 3);
+    Set_Peak_Counters(state, peak, 3, larger_body);
     state.SetBytesProcessed(state.iterations() * File_Size(Large_Challenge_Path()));
 }
 
@@ -298,6 +308,33 @@ void BM_Cli_Replace_Every_Block(benchmark::State& state)
 {
     Run_Edits(state, {Edit_Command("replace", {"--from", Copies_Name, "--to",
                                                std::string(Copies_Name) + "Turbo", "--force"})});
+}
+
+// The body once every block is copied: each copy a record of 12 bytes (a name by reference
+// and the eight bytes).
+double Body_With_Copies()
+{
+    return Body_Size() + 12.0 * Block_Count;
+}
+
+TCommand Duplicate_Every_Block()
+{
+    return Edit_Command("duplicate", {"--dz", "1", "--force", "--without-skin"});
+}
+
+// A copy of every block, one level up, appended: the list and the body twice as long.
+void BM_Cli_Duplicate_Every_Block(benchmark::State& state)
+{
+    Run_Edits(state, {Duplicate_Every_Block()}, {}, Body_With_Copies());
+}
+
+// The million copies that a duplicate of every block appended, deleted again.
+void BM_Cli_Delete_The_Copies(benchmark::State& state)
+{
+    Run_Edits(state,
+              {Edit_Command("delete", {"--index", std::to_string(Block_Count) + "-" +
+                                                      std::to_string(2 * Block_Count - 1)})},
+              {Duplicate_Every_Block()}, Body_With_Copies());
 }
 
 // What the program cannot do without: loads and expands the file, then walks its blocks.
@@ -393,6 +430,8 @@ BENCHMARK(BM_Cli_Move_Every_Block)->Unit(benchmark::kMillisecond)->UseManualTime
 BENCHMARK(BM_Cli_Rotate_Every_Block)->Unit(benchmark::kMillisecond)->UseManualTime();
 BENCHMARK(BM_Cli_Set_Every_Block)->Unit(benchmark::kMillisecond)->UseManualTime();
 BENCHMARK(BM_Cli_Replace_Every_Block)->Unit(benchmark::kMillisecond)->UseManualTime();
+BENCHMARK(BM_Cli_Duplicate_Every_Block)->Unit(benchmark::kMillisecond)->UseManualTime();
+BENCHMARK(BM_Cli_Delete_The_Copies)->Unit(benchmark::kMillisecond)->UseManualTime();
 
 } // namespace
 } // namespace plotvane

@@ -4,6 +4,7 @@
 #include "memory/Memory_Tools.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <optional>
 #include <unordered_map>
 
@@ -81,15 +82,12 @@ public:
     TDeletion_Plan(const TFlexible_Byte_Array& image,
                    const TTMF_Challenge_Block_Address_List& list,
                    const TBlock_Selection& selection, const TMemory_Mask& mask)
-        : image_(image), list_(list), mask_(mask), removed_(list.Block_Offsets.size()),
-          first_referrer_(list.String_Table.size())
+        : image_(image), list_(list), selection_(selection), mask_(mask),
+          removed_(list.Block_Offsets.size()), first_referrer_(list.String_Table.size())
     {
         for (const std::uint32_t block : selection) {
             removed_[block] = true;
         }
-        // The first entry that the list's records define.
-        const bool first_in_place = !Is_Reference(Value_At(image, list.Block_Offsets[0], mask));
-        next_entry_ = list.Last_String_Indexes[0] + (first_in_place ? 0 : 1);
     }
 
     // The spans of the deletion in descending order of offset, or the first refusal in file
@@ -99,11 +97,24 @@ public:
     {
         Note_Removed_Nodes(authors);
         auto author = authors.begin();
-        std::optional<std::size_t> run_start;
+        std::size_t run_start = No_Run;
+        auto next_removed = selection_.begin();
         for (std::size_t k = 0; k < removed_.size(); ++k) {
+            if (run_start == No_Run && taken_ == pending_.size()) {
+                // Nothing waits to be taken: the records up to the next one that goes or has
+                // an author record change nothing (the walk refuses a name that refers ahead).
+                k = std::min<std::size_t>(
+                    next_removed != selection_.end() ? *next_removed : removed_.size(),
+                    author != authors.end() ? author->Block : removed_.size());
+                if (k == removed_.size()) {
+                    break;
+                }
+                next_entry_ = Entry_Defined_At(k);
+            }
             const bool has_author = author != authors.end() && author->Block == k;
             if (removed_[k]) {
-                run_start = run_start.value_or(k);
+                run_start = std::min(run_start, k);
+                ++next_removed;
             } else {
                 Close_Run(run_start, k, spans);
                 const TEdit_Result refusal =
@@ -130,6 +141,14 @@ public:
     }
 
 private:
+    // The entry that a text written in place at record `k` (before its name) would get: one
+    // past every entry defined before it.
+    std::uint32_t Entry_Defined_At(std::size_t k) const
+    {
+        const bool in_place = !Is_Reference(Value_At(image_, list_.Block_Offsets[k], mask_));
+        return list_.Last_String_Indexes[k] + (in_place ? 0 : 1);
+    }
+
     void Note_Removed_Nodes(const std::vector<TAuthor_Record>& authors)
     {
         for (const TAuthor_Record& author : authors) {
@@ -159,16 +178,15 @@ private:
     }
 
     // The records from `start` up to `end` go as one span.
-    void Close_Run(std::optional<std::size_t>& start, std::size_t end,
-                   std::vector<TSpan_Change>& spans) const
+    void Close_Run(std::size_t& start, std::size_t end, std::vector<TSpan_Change>& spans) const
     {
-        if (!start) {
+        if (start == No_Run) {
             return;
         }
-        const std::uint32_t from = list_.Block_Offsets[*start];
+        const std::uint32_t from = list_.Block_Offsets[start];
         const std::uint32_t to = Record_End(list_, end - 1);
         spans.push_back({from, {image_.begin() + from, image_.begin() + to}, {}});
-        start.reset();
+        start = No_Run;
     }
 
     // The record's name, then its author record's author when it has one.
@@ -235,8 +253,12 @@ private:
         return {};
     }
 
+    // No removed record since the last kept one.
+    static constexpr std::size_t No_Run = SIZE_MAX;
+
     const TFlexible_Byte_Array& image_;
     const TTMF_Challenge_Block_Address_List& list_;
+    const TBlock_Selection& selection_;
     const TMemory_Mask& mask_;
     std::vector<bool> removed_;
     // Per entry: 1 + the first kept block that refers to it before it is defined, or 0.
@@ -311,24 +333,14 @@ std::uint32_t Lowest_Entry_Named(const TTMF_Challenge_Block_Address_List& list,
     return 0;
 }
 
-TEdit_Result Make_Reference_Records(const TTMF_Challenge_Block_Address_List& list,
-                                    const std::vector<TNew_Block>& blocks,
-                                    std::uint16_t name_flags, const TMemory_Mask& mask,
-                                    std::vector<std::uint8_t>& records)
+void Append_Reference_Record(std::vector<std::uint8_t>& records, std::uint16_t name_flags,
+                             std::uint32_t entry, const TBlock_Field_Bytes& bytes,
+                             const TMemory_Mask& mask)
 {
-    records.clear();
-    records.reserve(blocks.size() * (Name_Value_Bytes + Block_Field_Count));
-    for (std::size_t i = 0; i < blocks.size(); ++i) {
-        const std::uint32_t entry = Lowest_Entry_Named(list, blocks[i].Name);
-        if (entry == 0) {
-            return {TEdit_Status::Name_Not_Defined, i, 0};
-        }
-        Append_Value(records, std::uint32_t{name_flags} << 16 | entry, mask);
-        for (const std::uint8_t byte : blocks[i].Bytes) {
-            records.push_back(static_cast<std::uint8_t>(byte ^ mask));
-        }
+    Append_Value(records, std::uint32_t{name_flags} << 16 | entry, mask);
+    for (const std::uint8_t byte : bytes) {
+        records.push_back(static_cast<std::uint8_t>(byte ^ mask));
     }
-    return {TEdit_Status::Done, blocks.size(), 0};
 }
 
 TEdit_Result Plan_Deletion(const TFlexible_Byte_Array& image,

@@ -36,14 +36,11 @@ std::uint32_t Record_End(const TTMF_Challenge_Block_Address_List& list, std::siz
 std::uint32_t Lowest_Entry_Named(const TTMF_Challenge_Block_Address_List& list,
                                  std::string_view name);
 
-// New records for the end of the list, stored (masked): each names its block's name by
-// reference to Lowest_Entry_Named, with `name_flags` as the high 16 bits of the value, then its
-// eight bytes. Refuses with Name_Not_Defined, the block being the number in `blocks`, when a
-// name is not defined.
-TEdit_Result Make_Reference_Records(const TTMF_Challenge_Block_Address_List& list,
-                                    const std::vector<TNew_Block>& blocks,
-                                    std::uint16_t name_flags, const TMemory_Mask& mask,
-                                    std::vector<std::uint8_t>& records);
+// Appends a record, stored (masked), that names entry `entry` by reference with `name_flags` as
+// the high 16 bits of the value, then its eight bytes.
+void Append_Reference_Record(std::vector<std::uint8_t>& records, std::uint16_t name_flags,
+                             std::uint32_t entry, const TBlock_Field_Bytes& bytes,
+                             const TMemory_Mask& mask);
 
 // What removing the selected records changes, the highest offset first (each run of adjacent
 // records one span), and how many of them the game counts; or the first record, in file order,

@@ -22,6 +22,8 @@ constexpr std::uint64_t Longest_Image = std::numeric_limits<std::int32_t>::max()
 // An indexed string's index is 16 bits wide.
 constexpr std::uint32_t Highest_String_Index = 0xFFFF;
 constexpr std::uint32_t Size_Fields_Bytes = 8;
+// A record that names its name by reference: the reference, then the eight bytes.
+constexpr std::uint32_t Reference_Record_Bytes = 4 + Block_Field_Count;
 
 // Stored bytes changed where they stand: at each offset, `Width` bytes XOR-ed with their
 // differences. XOR-ing them again takes the change back, so one record serves undo and redo,
@@ -731,18 +733,26 @@ void TChallenge_Edit_Session::Add_Count_And_Size_Changes(TStep& step, std::int64
     step.Byte_Changes.push_back(std::move(sizes));
 }
 
-TEdit_Result TChallenge_Edit_Session::Append_Blocks(const char* action,
-                                                    std::vector<TNew_Block> blocks, int dx,
+TEdit_Result TChallenge_Edit_Session::Append_Blocks(const char* action, std::size_t count,
+                                                    const TNew_Record_Source& source, int dx,
                                                     int dz, int dy, bool allow_outside_challenge,
-                                                    bool without_skin, std::uint16_t name_flags)
+                                                    bool without_skin)
 {
     const std::array<int, 3> offsets = {dx, dz, dy};
     const std::array<std::uint32_t, 3> size = !allow_outside_challenge && list_.Challenge_Size
                                                   ? *list_.Challenge_Size
                                                   : std::array<std::uint32_t, 3>{256, 256, 256};
+    const std::uint16_t name_flags = Name_Flags();
+    // The records are made as the blocks are checked: a million copies cost their own bytes
+    // and nothing per block besides.
+    std::vector<std::uint8_t> records;
+    records.reserve(count * Reference_Record_Bytes);
     std::optional<std::size_t> first_outside;
-    for (std::size_t i = 0; i < blocks.size(); ++i) {
-        TBlock_Field_Bytes& bytes = blocks[i].Bytes;
+    std::optional<std::size_t> first_undefined;
+    for (std::size_t i = 0; i < count; ++i) {
+        std::uint32_t entry = 0;
+        TBlock_Field_Bytes bytes{};
+        source(i, entry, bytes);
         const std::uint32_t flags = Little_Endian_Value(bytes.data() + Variations_Field);
         if (flags == Uncounted_Record_Flags) {
             return {TEdit_Status::Uncounted_Record, i, 0};
@@ -764,34 +774,35 @@ TEdit_Result TChallenge_Edit_Session::Append_Blocks(const char* action,
             }
             bytes[Position_Field + axis] = static_cast<std::uint8_t>(moved);
         }
+        if (entry == 0 && !first_undefined) {
+            first_undefined = i;
+        }
+        Append_Reference_Record(records, name_flags, entry, bytes, mask_);
     }
     if (first_outside) {
         return {TEdit_Status::Outside_Challenge, *first_outside, 0};
     }
-    if (blocks.empty()) {
+    if (count == 0) {
         return {TEdit_Status::Unchanged, 0, 0};
     }
-    std::vector<std::uint8_t> records;
-    const TEdit_Result made = Make_Reference_Records(list_, blocks, name_flags, mask_, records);
-    if (made.Status != TEdit_Status::Done) {
-        return made;
+    if (first_undefined) {
+        return {TEdit_Status::Name_Not_Defined, *first_undefined, 0};
     }
     if (image_.size() + records.size() > Longest_Image) {
         return {TEdit_Status::Image_Too_Large, 0, 0};
     }
     const auto first = static_cast<std::uint32_t>(list_.Block_Offsets.size());
     TStep step;
-    step.Text = blocks.size() == 1
-                    ? std::string(action) + " block " + std::to_string(first)
-                    : std::string(action) + " " + std::to_string(blocks.size()) + " blocks";
-    step.Blocks = {{first, first + static_cast<std::uint32_t>(blocks.size()) - 1}};
+    step.Text = count == 1 ? std::string(action) + " block " + std::to_string(first)
+                           : std::string(action) + " " + std::to_string(count) + " blocks";
+    step.Blocks = {{first, first + static_cast<std::uint32_t>(count) - 1}};
     step.Blocks_Are = TStep::TBlocks::Added;
-    Add_Count_And_Size_Changes(step, static_cast<std::int64_t>(blocks.size()),
+    Add_Count_And_Size_Changes(step, static_cast<std::int64_t>(count),
                                static_cast<std::int64_t>(records.size()));
     step.Spans.push_back({list_.Block_List_End, {}, std::move(records)});
     step.Walk_After = true;
     Make_Structure_Step(std::move(step));
-    return {TEdit_Status::Done, blocks.size(), 0};
+    return {TEdit_Status::Done, count, 0};
 }
 
 TEdit_Result TChallenge_Edit_Session::Duplicate(const TBlock_Selection& selection, int dx, int dz,
@@ -802,17 +813,29 @@ TEdit_Result TChallenge_Edit_Session::Duplicate(const TBlock_Selection& selectio
     if (refusal.Status != TEdit_Status::Done) {
         return refusal;
     }
-    std::vector<TNew_Block> blocks;
-    blocks.reserve(selection.size());
     for (const std::uint32_t number : selection) {
-        const auto block = Challenge_Read_Block_View(image_, list_, number, mask_);
-        if (!block) {
+        if (!Challenge_Read_Block_View(image_, list_, number, mask_)) {
             return {TEdit_Status::Block_Not_Walked, number, 0};
         }
-        blocks.push_back({std::string(block->Name), Field_Bytes_Of(*block)});
     }
-    TEdit_Result result = Append_Blocks("Duplicate", std::move(blocks), dx, dz, dy,
-                                        allow_outside_challenge, without_skin, Name_Flags());
+    // The lowest entry of each entry's text, looked up once: a copy refers to it.
+    constexpr std::uint32_t Not_Looked_Up = std::numeric_limits<std::uint32_t>::max();
+    std::vector<std::uint32_t> lowest(list_.String_Table.size(), Not_Looked_Up);
+    const auto copy = [&](std::size_t i, std::uint32_t& entry, TBlock_Field_Bytes& bytes) {
+        const auto block = Challenge_Read_Block_View(image_, list_, selection[i], mask_);
+        bytes = Field_Bytes_Of(*block);
+        if (block->Name_Index >= lowest.size()) {
+            entry = Lowest_Entry_Named(list_, block->Name);
+            return;
+        }
+        std::uint32_t& found = lowest[block->Name_Index];
+        if (found == Not_Looked_Up) {
+            found = Lowest_Entry_Named(list_, block->Name);
+        }
+        entry = found;
+    };
+    TEdit_Result result = Append_Blocks("Duplicate", selection.size(), copy, dx, dz, dy,
+                                        allow_outside_challenge, without_skin);
     if (result.Status != TEdit_Status::Done && result.Status != TEdit_Status::Unchanged) {
         result.Block = selection[result.Block]; // the refusing block by its own number
     }
@@ -827,13 +850,14 @@ TEdit_Result TChallenge_Edit_Session::Paste(const std::vector<TNew_Block>& block
     if (refusal.Status != TEdit_Status::Done) {
         return refusal;
     }
-    // A pasted rotation is a new one, as Set writes it: above the game's range, its highest.
-    std::vector<TNew_Block> new_blocks = blocks;
-    for (TNew_Block& block : new_blocks) {
-        block.Bytes[0] = std::min(block.Bytes[0], Block_Rotation_Max);
-    }
-    return Append_Blocks("Paste", std::move(new_blocks), dx, dz, dy, allow_outside_challenge,
-                         without_skin, Name_Flags());
+    const auto pasted = [&](std::size_t i, std::uint32_t& entry, TBlock_Field_Bytes& bytes) {
+        entry = Lowest_Entry_Named(list_, blocks[i].Name);
+        bytes = blocks[i].Bytes;
+        // A pasted rotation is a new one, as Set writes it: above the game's range, its highest.
+        bytes[0] = std::min(bytes[0], Block_Rotation_Max);
+    };
+    return Append_Blocks("Paste", blocks.size(), pasted, dx, dz, dy, allow_outside_challenge,
+                         without_skin);
 }
 
 TEdit_Result TChallenge_Edit_Session::Delete(const TBlock_Selection& selection)
@@ -997,6 +1021,8 @@ void TChallenge_Edit_Session::Finish_Step(TStep step)
 
 void TChallenge_Edit_Session::Walk_Again()
 {
+    // The old walk goes first: a million blocks' offsets need not be held twice.
+    list_ = TTMF_Challenge_Block_Address_List();
     list_ = Challenge_Read_Block_List(image_, mask_);
 }
 

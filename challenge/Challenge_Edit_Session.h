@@ -7,6 +7,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -172,10 +173,14 @@ private:
     void Walk_Again();
     // Why the list cannot take added or removed records, or Done.
     TEdit_Result Structure_Refusal();
-    // Appends `blocks` as records at the end of the list: one step.
-    TEdit_Result Append_Blocks(const char* action, std::vector<TNew_Block> blocks, int dx,
-                               int dz, int dy, bool allow_outside_challenge, bool without_skin,
-                               std::uint16_t name_flags);
+    // Gives new block `i`: the entry its name is to refer to (0 when none is defined) and its
+    // eight bytes.
+    using TNew_Record_Source =
+        std::function<void(std::size_t i, std::uint32_t& entry, TBlock_Field_Bytes& bytes)>;
+    // Appends `count` blocks as records at the end of the list, moved by the offsets: one step.
+    TEdit_Result Append_Blocks(const char* action, std::size_t count,
+                               const TNew_Record_Source& source, int dx, int dz, int dy,
+                               bool allow_outside_challenge, bool without_skin);
     // Makes a step of added or removed records (its count and size changes, then its spans)
     // and keeps it.
     void Make_Structure_Step(TStep step);

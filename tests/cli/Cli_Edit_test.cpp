@@ -371,11 +371,14 @@ TEST_F(Cli_Edit_Test, A_Refused_Edit_Names_The_First_Refusing_Block_And_Writes_N
          {"--from", "StadiumRoadMain", "--to", "StadiumRoadMainFoo", "--index", "0-1"},
          "the name \"StadiumRoadMainFoo\" is not in Blocks-Stadium.Lst, the block names of the "
          "collection Stadium: the game cannot load a challenge with such a block. Give --force"},
-        // Block 2 carries an author record writing its author in place; block 4 writes
-        // StadiumRoadMain in place, with StadiumPlatform defined after it.
+        // Block 2 carries an author record writing its author in place, with names defined
+        // after it; block 4 writes StadiumRoadMain in place, with StadiumPlatform defined
+        // after it by block 6.
         {"duplicate", {"--index", "1-2"}, "block 2 carries an author record (a skin)"},
-        {"delete", {"--index", "2"}, "block 2 has an author record that brings a text"},
-        {"delete", {"--index", "4-5"}, "block 4 writes its name in place, and deleting it"},
+        {"delete", {"--index", "2"}, "block 2 writes a name in place (its own or its skin's "
+                                     "author) that block 4 needs at its number"},
+        {"delete", {"--index", "4-5"}, "block 4 writes a name in place (its own or its skin's "
+                                       "author) that block 6 needs"},
         {"paste",
          {Pasted("missing-name.txt",
                  {"{\"name\":\"Nowhere\",\"rotation\":0,\"x\":1,\"z\":1,\"y\":1,"
