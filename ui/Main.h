@@ -332,8 +332,9 @@ private:
                     const std::function<TEdit_Result(bool allow_outside_challenge,
                                                      bool without_skin)>& add,
                     const std::function<QString(std::size_t)>& block);
-    // The blocks on the clipboard, when it holds blocks as Copy puts them there and this
-    // challenge defines all their names; when not, says why.
+    // The blocks on the clipboard, when it holds blocks as Copy puts them there, this
+    // challenge defines all their names and each is a block name of the collection (or the
+    // player wants them all the same); when not, says why.
     std::optional<std::vector<TNew_Block>> Clipboard_Blocks_To_Paste();
     // A record command's result: as Finish_Batch, its refusal worded for the command.
     void Finish_Record_Step(const TEdit_Result& result, TRecord_Command command,
@@ -365,10 +366,11 @@ private:
     // after a load and kept until the next; nothing, with `error` saying why, when it cannot be
     // read, and then it is tried again at the next use.
     const TBlock_Name_List* Collection_Block_Names(QString& error);
-    // Before a name is written: true when the collection's list holds it, when the list cannot
-    // be read (said once per open challenge), or when the player wants it written anyway. The
-    // game cannot load a challenge with a block name it does not know.
-    bool Confirm_Block_Name(const std::string& name);
+    // Before names are written: true when the collection's list holds each, when the list
+    // cannot be read (said once per open challenge), or when the player wants those it lacks
+    // written anyway (one question names them all). The game cannot load a challenge with a
+    // block name it does not know.
+    bool Confirm_Block_Names(const std::vector<std::string>& names);
     // The application's own error box: its title, an error icon, the text with a full stop.
     void Show_Application_Error(const QString& text);
 

@@ -410,7 +410,7 @@ void TMainForm::EditReplaceName_ActionExecute()
         }
         from = dialog.Replace_From_ComboBox->currentText();
         to = dialog.Replace_To_ComboBox->currentText();
-    } while (to != from && !Confirm_Block_Name(To_Bytes(to)));
+    } while (to != from && !Confirm_Block_Names({To_Bytes(to)}));
     Finish_Batch(session_->Replace_Name(blocks, To_Bytes(from), To_Bytes(to)), from, to);
 }
 

@@ -183,7 +183,7 @@ const TMainForm::TBlock_Name_List* TMainForm::Collection_Block_Names(QString& er
     return &*block_name_list_;
 }
 
-bool TMainForm::Confirm_Block_Name(const std::string& name)
+bool TMainForm::Confirm_Block_Names(const std::vector<std::string>& names)
 {
     const std::string& collection = Block_Address_List().Collection_Name;
     QString error;
@@ -200,14 +200,27 @@ bool TMainForm::Confirm_Block_Name(const std::string& name)
         }
         return true;
     }
-    return std::binary_search(list->Sorted_Names.begin(), list->Sorted_Names.end(), name) ||
-           Show_Message(gui_services_, this, TMessage_Kind::Confirmation,
-                        QStringLiteral("\"%1\" is not in %2, the list of the block names of the "
-                                       "%3 collection: the game cannot load a challenge with a "
-                                       "block of that name. Write it anyway?")
-                            .arg(From_Bytes(name),
+    QStringList unlisted;
+    for (const std::string& name : names) {
+        if (!std::binary_search(list->Sorted_Names.begin(), list->Sorted_Names.end(), name)) {
+            unlisted.append(QLatin1Char('"') + From_Bytes(name) + QLatin1Char('"'));
+        }
+    }
+    if (unlisted.isEmpty()) {
+        return true;
+    }
+    const bool one = unlisted.size() == 1;
+    return Show_Message(gui_services_, this, TMessage_Kind::Confirmation,
+                        QStringLiteral("%1 %2 not in %3, the list of the block names of the %4 "
+                                       "collection: the game cannot load a challenge with %5. "
+                                       "Write %6 anyway?")
+                            .arg(unlisted.join(QStringLiteral(", ")),
+                                 one ? QStringLiteral("is") : QStringLiteral("are"),
                                  From_Path(Block_Name_List_File_Name(collection)),
-                                 From_Bytes(collection)),
+                                 From_Bytes(collection),
+                                 one ? QStringLiteral("a block of that name")
+                                     : QStringLiteral("blocks of those names"),
+                                 one ? QStringLiteral("it") : QStringLiteral("them")),
                         TMessage_Buttons::Yes_No_Default_No) == TMessage_Answer::Yes;
 }
 
@@ -287,7 +300,7 @@ bool TMainForm::Apply_Block_Panel()
     // A reference can only take a name that the challenge already writes in place for an
     // earlier block: only a name written in place can bring in one the game does not know.
     if (old_block && old_block->Name_In_Place && name != old_block->Name &&
-        !Confirm_Block_Name(name)) {
+        !Confirm_Block_Names({name})) {
         return false;
     }
     const TEdit_Result result = session_->Write_Block(block_index, name, bytes);

@@ -159,6 +159,11 @@ std::optional<std::vector<TNew_Block>> TMainForm::Clipboard_Blocks_To_Paste()
                                                    : QStringLiteral("the names"),
                                Quoted_Names(missing)));
     }
+    // The challenge also defines texts that name no block (its collection, its mood, its
+    // author's login), which the game could not load as one.
+    if (!Confirm_Block_Names(Block_Names(blocks))) {
+        return std::nullopt;
+    }
     return blocks;
 }
 

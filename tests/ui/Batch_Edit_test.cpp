@@ -440,8 +440,15 @@ TEST_F(Batch_Edit_Test, Copied_Blocks_Paste_By_Names_The_Challenge_Defines_And_T
     EXPECT_TRUE(lines[0].startsWith("{\"index\":6,\"offset\":")) << lines[0].toStdString();
     EXPECT_TRUE(lines[0].contains("\"name\":\"StadiumPlatform\",\"name_in_place\":true"));
 
+    // A name that the collection's list lacks goes when the player says so.
+    services.Answers = {TMessage_Answer::Yes};
     services.Dialog_Answers = {Fill({{"Move_DZ_SpinEdit", 1}})};
     QTest::keyClick(list, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(editor_.Take_Box_Texts(),
+              std::vector<QString>{
+                  "\"StadiumPlatform\", \"Stadium\" are not in Blocks-Stadium.Lst, the list of the "
+                  "block names of the Stadium collection: the game cannot load a challenge with "
+                  "blocks of those names. Write them anyway?"});
     const std::vector<test::TFile_Block> after = Blocks();
     ASSERT_EQ(after.size(), 10u);
     for (std::size_t i = 0; i < 2; ++i) {
@@ -458,6 +465,13 @@ TEST_F(Batch_Edit_Test, Copied_Blocks_Paste_By_Names_The_Challenge_Defines_And_T
     EXPECT_TRUE(editor_.Take_Box_Texts().at(0).startsWith(
         "This challenge does not define the name \"StadiumNoSuchBlock\", which the clipboard's "
         "blocks use, so nothing was pasted"));
+    EXPECT_EQ(Blocks().size(), 10u);
+    // A text it defines that is no block's name (its mood) is pasted only when asked for.
+    clipboard.setText(QString(lines[0]).replace("StadiumPlatform", "Day") + '\n');
+    form_.EditPaste_Action->trigger(); // No, the default
+    EXPECT_EQ(services.Boxes.back().Buttons, TMessage_Buttons::Yes_No_Default_No);
+    EXPECT_TRUE(editor_.Take_Box_Texts().at(0).startsWith(
+        "\"Day\" is not in Blocks-Stadium.Lst, the list of the block names"));
     EXPECT_EQ(Blocks().size(), 10u);
 
     // In the find field the keys edit the text, and the block commands' keys do nothing.
