@@ -15,7 +15,6 @@ namespace {
 // A reference's index is 16 bits wide; 0 means the text follows in place.
 constexpr std::uint32_t Highest_String_Index = 0xFFFF;
 constexpr std::uint32_t Name_Value_Bytes = 4;
-constexpr std::uint32_t Block_Field_Count = 8;
 constexpr std::uint32_t Variations_Field = 4;
 
 std::uint32_t Value_At(const TFlexible_Byte_Array& image, std::uint32_t offset,
