@@ -34,11 +34,26 @@ public:
     TFile_Lock& operator=(const TFile_Lock&) = delete;
 
 private:
+    // The open file that holds the lock: a HANDLE on Windows, a descriptor elsewhere.
 #ifdef _WIN32
-    void* handle_ = nullptr;
+    using THandle = void*;
+    static constexpr THandle No_Handle = nullptr;
 #else
-    int descriptor_ = -1;
+    using THandle = int;
+    static constexpr THandle No_Handle = -1;
 #endif
+
+    enum class TLock_Attempt { Taken, Held_Elsewhere, Unsupported };
+
+    // The steps of taking the lock, in each system's own file (File_Lock_Posix.cpp,
+    // File_Lock_Windows.cpp): open the file (No_Handle when it is not to be locked), try the
+    // lock once, ask whether the path still names the file held, close it.
+    static THandle Open_For_Lock(const std::string& path);
+    static TLock_Attempt Try_Lock(THandle handle);
+    static bool Still_Named(const std::string& path, THandle held);
+    static void Close(THandle handle);
+
+    THandle handle_ = No_Handle;
 };
 
 } // namespace plotvane
