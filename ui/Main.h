@@ -238,6 +238,7 @@ private:
     QWidget* Create_Mapping_Page();
     QWidget* Create_Block_Panel();
     TByte_Spin_Edit* Create_Spin_Edit(const char* name, const QString& caption, int maximum);
+    void Create_Status_Bar();
     void Set_Tab_Order();
     // The smallest size shows the whole block panel; the window opens at the size the player
     // left it at, or else at its first size, within the screen.

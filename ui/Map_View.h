@@ -104,24 +104,33 @@ protected:
 private:
     friend class TMap_Ruler;
 
+    // The column index (Map_Column_Index.cpp).
     // Builds what changed since the last drawing: the column index, then the column flags,
     // then the picture of one pixel per column.
     void Bring_Up_To_Date();
     void Flag_Columns(const std::vector<std::uint32_t>& blocks, std::vector<std::uint8_t>& flags);
+
+    // Painting (Map_Painting.cpp).
     void Paint_Cells();
     void Draw_Cells(QPainter& painter);
     void Draw_Marks_And_Outlines(QPainter& painter, unsigned x0, unsigned y0, unsigned x1,
                                  unsigned y1);
+
+    // Where the grid lies, scrolling and zoom (Map_View.cpp).
     // The grid's top left corner in the viewport: centred while it is smaller, else scrolled.
     QPointF Origin() const;
     QSizeF Grid_Size() const;
     void Update_Scroll_Bars();
     void Zoom_Around_Pointer(double factor);
     double Fitted_Cell_Size() const;
+
+    // The rulers (Map_Ruler.cpp).
     // The rulers sit in the margins left beside the viewport, and follow its scrolling and zoom.
     void Place_Rulers();
     void Update_Rulers();
     void Draw_Ruler(QPainter& painter, Qt::Orientation orientation, const QRect& band) const;
+
+    // Picking (Map_Picking.cpp): the keyboard cursor, and the blocks of a column or a rectangle.
     void Set_Cursor(int x, int y);
     void Pick_Column(std::uint8_t x, std::uint8_t y, bool adding);
     void Pick_Rectangle(const QPointF& from, const QPointF& to, bool adding);
