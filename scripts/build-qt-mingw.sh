@@ -22,7 +22,10 @@ fi
 
 # Every module and feature the editor does not use is left out: a smaller, faster build.
 # tabletevent: Debian's source leaves out the Wintab header it needs. dynamicgl goes with
-# opengl, or the Windows platform plugin does not compile.
+# opengl, or the Windows platform plugin does not compile. directwrite3 goes with direct2d:
+# QtGui builds its DirectWrite font database only with both, while the Windows platform plugin
+# asks for it with directwrite3 alone, and a program that links it would not link; the plugin
+# then uses the GDI font database.
 qt_options=(
   -DBUILD_SHARED_LIBS=OFF
   -DCMAKE_BUILD_TYPE=Release
@@ -39,6 +42,7 @@ qt_options=(
   -DFEATURE_testlib=OFF
   -DFEATURE_tabletevent=OFF
   -DFEATURE_direct2d=OFF
+  -DFEATURE_directwrite3=OFF
   -DFEATURE_vulkan=OFF
   -DFEATURE_gif=OFF
   -DFEATURE_ico=OFF
