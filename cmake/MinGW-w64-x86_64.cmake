@@ -9,7 +9,9 @@ set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
 set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
 set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
 
-set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
+# The editor's Qt, built for MinGW by scripts/build-qt-mingw.sh, is found in its install folder.
+set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32 ${PLOTVANE_MINGW_QT_DIR})
+list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES PLOTVANE_MINGW_QT_DIR)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)

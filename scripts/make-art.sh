@@ -2,6 +2,7 @@
 # Draws Plotvane's own pictures with ImageMagick and writes them into ui/art/:
 #   About_Picture.jpg      the 74 x 74 picture of the About box
 #   plotvane-<N>.png       the application icon at 32 (window icon), 48, 128 and 256 pixels
+#   plotvane.ico           those four in one file, the icon of the Windows program
 # The generated files are committed; run this again only to change the art.
 # Needs Debian's imagemagick (installed when missing).
 set -euo pipefail
@@ -48,10 +49,12 @@ for size in 32 48 128 256; do
   convert "$work/icon.png" -filter Lanczos -resize "${size}x${size}" -strip \
     "PNG32:$art/plotvane-$size.png"
 done
+# The same sizes in one icon file, the Windows program's icon (a resource of plotvane.exe).
+convert "$art"/plotvane-{256,128,48,32}.png "$art/plotvane.ico"
 
 # The About picture: the same scene on a full square of sky, as a JPEG (it has no transparency).
 draw_scene '#24507f' "$work/about.png"
 convert "$work/about.png" -filter Lanczos -resize 74x74 -strip -sampling-factor 1x1 \
   -quality 92 "$art/About_Picture.jpg"
 
-echo "Wrote $art/About_Picture.jpg and $art/plotvane-{32,48,128,256}.png"
+echo "Wrote $art/About_Picture.jpg, $art/plotvane-{32,48,128,256}.png and $art/plotvane.ico"

@@ -129,7 +129,7 @@ bool TMainForm::Load_Challenge(const std::string& file_name, bool takes_new_name
     try {
         status = Gbx_Load_File(file_name, image, Memory_Mask);
     } catch (const EInOutError& error) {
-        Show_Application_Error(QString::fromLocal8Bit(error.what()));
+        Show_Application_Error(From_Core_Message(error.what()));
         return false;
     }
     std::optional<QString> refusal;
@@ -263,12 +263,12 @@ bool TMainForm::Save_Image_To(const std::string& file_name, TGbx_Backup_Kind bac
         saved = Gbx_Save_Over_File(file_name, session_->Image(), backup, Memory_Mask,
                                    on_backup_failure, method);
     } catch (const EInOutError& error) {
-        Show_Application_Error(QString::fromLocal8Bit(error.what()));
+        Show_Application_Error(From_Core_Message(error.what()));
         return false;
     } catch (const EFile_In_Use& in_use) {
         Show_Message(gui_services_, this, TMessage_Kind::Error,
                      QStringLiteral("%1 was not saved: %2.")
-                         .arg(From_Path(file_name), QString::fromLocal8Bit(in_use.what())),
+                         .arg(From_Path(file_name), From_Core_Message(in_use.what())),
                      TMessage_Buttons::Ok);
         return false;
     }

@@ -173,7 +173,7 @@ const TMainForm::TBlock_Name_List* TMainForm::Collection_Block_Names(QString& er
             list.Names = Read_Block_Name_List(Find_Block_Name_List(
                 Block_Name_List_Folders, Block_Address_List().Collection_Name));
         } catch (const EFOpenError& failure) {
-            error = QString::fromLocal8Bit(failure.what());
+            error = From_Core_Message(failure.what());
             return nullptr;
         }
         list.Sorted_Names = list.Names;

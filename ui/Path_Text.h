@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDir>
 #include <QFile>
 #include <QString>
 
@@ -10,8 +11,22 @@ namespace plotvane {
 
 constexpr char Separator = static_cast<char>(std::filesystem::path::preferred_separator);
 
-// The core takes paths as the system's narrow strings: the locale's encoding on Linux, the
-// ANSI code page on Windows. Qt knows both ways, also for a name that is not valid UTF-8.
+#ifdef _WIN32
+// The core's paths are UTF-8 on Windows (platform/Utf8_Paths.h), as every text of the window is;
+// the names Qt gives (file dialogs) separate folders with '/', which the caption and the status
+// bar show as Windows does.
+inline QString From_Path(const std::string& path)
+{
+    return QString::fromStdString(path);
+}
+
+inline std::string To_Path(const QString& path)
+{
+    return QDir::toNativeSeparators(path).toStdString();
+}
+#else
+// Elsewhere the core takes paths as the system's bytes, in the locale's encoding: Qt knows both
+// ways, also for a name that is not valid UTF-8.
 inline QString From_Path(const std::string& path)
 {
     return QFile::decodeName(QByteArray::fromStdString(path));
@@ -20,6 +35,13 @@ inline QString From_Path(const std::string& path)
 inline std::string To_Path(const QString& path)
 {
     return QFile::encodeName(path).toStdString();
+}
+#endif
+
+// What the core reports when a file fails (it names the file) reads as its paths do.
+inline QString From_Core_Message(const char* message)
+{
+    return From_Path(message);
 }
 
 // Everything up to and including the last separator.

@@ -10,17 +10,20 @@
 // lines selected and raised one level, with the Edit menu open on its batch commands.
 #include "cli/Demo_Game_Folder.h"
 #include "gbx/Gbx_IO.h"
+#include "platform/Process.h"
 #include "platform/Scripted_Gui_Services.h"
 #include "ui/About.h"
 #include "ui/Block_List_Model.h"
 #include "ui/Main.h"
 #include "ui/Map_View.h"
+#include "ui/Path_Text.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFont>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
@@ -36,6 +39,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -51,6 +56,8 @@ constexpr int First_Selected_Line = 5;
 constexpr int Last_Selected_Line = 14;
 // Wide enough for the list's lines not to be cut.
 constexpr int Challenge_Window_Width = 1000;
+// The point size of the pictures' font: the size of the Linux desktop's usual font.
+constexpr int Picture_Font_Points = 9;
 
 // The handler Qt had before, which gets every message but the offscreen platform's notes.
 QtMessageHandler Qt_Message_Handler = nullptr;
@@ -71,10 +78,11 @@ void Report_Qt_Message(QtMsgType type, const QMessageLogContext& context, const 
 bool Save_Pixmap(const QPixmap& pixmap, const QString& path)
 {
     if (pixmap.save(path)) {
-        std::printf("%s\n", qPrintable(QDir::toNativeSeparators(path)));
+        std::printf("%s\n", plotvane::To_Path(QDir::toNativeSeparators(path)).c_str());
         return true;
     }
-    std::fprintf(stderr, "plotvane-pictures: cannot write %s\n", qPrintable(path));
+    std::fprintf(stderr, "plotvane-pictures: cannot write %s\n",
+                 plotvane::To_Path(QDir::toNativeSeparators(path)).c_str());
     return false;
 }
 
@@ -145,9 +153,8 @@ bool Save_Map_Picture(plotvane::TMainForm& main_form, const QString& path)
 
 QString Corpus_Folder()
 {
-    const QByteArray named = qgetenv("PLOTVANE_CORPUS_DIR");
-    return named.isEmpty() ? QStringLiteral(PLOTVANE_DEFAULT_CORPUS_DIR)
-                           : QString::fromLocal8Bit(named);
+    const QString named = qEnvironmentVariable("PLOTVANE_CORPUS_DIR");
+    return named.isEmpty() ? QStringLiteral(PLOTVANE_DEFAULT_CORPUS_DIR) : named;
 }
 
 // Makes TrackMania/ in `documents` as the game would leave it for the challenge's author: a
@@ -162,7 +169,7 @@ QString Make_Author_Game_Folder(const QString& documents, const QString& challen
     const plotvane::TMemory_Mask mask = 0;
     if (!game_folder.mkpath(QStringLiteral("Profiles")) ||
         !game_folder.mkpath(QStringLiteral("Tracks/Challenges")) ||
-        plotvane::Gbx_Save_File(QFile::encodeName(profile).toStdString(),
+        plotvane::Gbx_Save_File(plotvane::To_Path(profile),
                                 plotvane::Demo_Profile_Image(mask, Challenge_Author), 0,
                                 mask) != 0 ||
         !QFile::copy(challenge, copy)) {
@@ -262,13 +269,21 @@ int main(int argc, char* argv[])
     const QTemporaryDir settings_folder;
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings_folder.path());
     QApplication application(argc, argv);
-    if (argc != 2) {
+    // Drawn in Qt's own style and one font (Debian's DejaVu Sans), not the system's: the
+    // pictures are the same on every machine that draws them, also on Windows, where the
+    // offscreen platform takes its fonts from QT_QPA_FONTDIR.
+    QApplication::setStyle(QStringLiteral("Fusion"));
+    QApplication::setFont(QFont(QStringLiteral("DejaVu Sans"), Picture_Font_Points));
+    // Read as the editor reads its own: on Windows from the wide command line.
+    const std::vector<std::string> arguments = plotvane::Command_Line_Arguments(argc, argv);
+    if (arguments.size() != 1) {
         std::fprintf(stderr, "usage: plotvane-pictures FOLDER\n");
         return 2;
     }
-    const QDir folder(QString::fromLocal8Bit(argv[1]));
+    const QDir folder(plotvane::From_Path(arguments.front()));
     if (!folder.mkpath(QStringLiteral("."))) {
-        std::fprintf(stderr, "plotvane-pictures: cannot make the folder %s\n", argv[1]);
+        std::fprintf(stderr, "plotvane-pictures: cannot make the folder %s\n",
+                     arguments.front().c_str());
         return 1;
     }
 
