@@ -20,6 +20,8 @@ constexpr int Error_Disk_Full = 101;
 constexpr int Error_Invalid_Numeric_Input = 106;
 // EFBIG's own number, the same on POSIX systems and Windows.
 constexpr int Error_File_Too_Large = 27;
+// EISDIR's own number: what the POSIX form's rename reports for a folder in the target's place.
+constexpr int Error_Is_A_Folder = 21;
 // A copy refused because its target is its source. No system error takes this number: those
 // moved up past the classic table start at 1001.
 constexpr int Error_Same_File = 1000;

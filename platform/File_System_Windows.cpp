@@ -201,6 +201,11 @@ public:
         DWORD error = 0;
         if (Read_Attributes(target, data, error)) {
             target_exists_ = true;
+            // A folder in the target's place is refused as on POSIX systems, before anything is
+            // written: a rename by handle may replace an empty one.
+            if (Is_Folder(data)) {
+                throw EInOutError(Error_Is_A_Folder);
+            }
             if ((data.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
                 throw EInOutError(Error_Access_Denied);
             }
