@@ -1,15 +1,19 @@
 #!/usr/bin/env bash
 # Builds Plotvane with AddressSanitizer and UndefinedBehaviorSanitizer and runs every test, the
-# Windows programs' too: scripts/build-windows.sh cross-builds them into build/windows/ and a
-# test runs them under Wine beside the Linux ones. Installs the Debian packages it needs first.
+# Windows programs' too: scripts/build-windows.sh cross-builds them (the editor with the Qt it
+# builds once per machine) into build/windows/ and tests run them under Wine beside the Linux
+# ones. Installs the Debian packages it needs first.
 # Works from any folder.
 set -euo pipefail
 
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 source scripts/packages.sh
 # The install test validates the desktop entry with desktop-file-validate; Wine runs the
-# Windows programs (wine64 is its 64-bit loader).
-plotvane_packages+=(desktop-file-utils wine wine64)
+# Windows programs (wine64 is its 64-bit loader); the Windows editor's window is used on a
+# virtual X server (Xvfb) with keys that xdotool types, photographed by ImageMagick's import,
+# and drawn offscreen with the DejaVu fonts, as the Linux editor draws it.
+plotvane_packages+=(desktop-file-utils wine wine64 xvfb xauth xdotool imagemagick
+                    fonts-dejavu-core)
 install_missing_packages
 
 scripts/build-windows.sh
