@@ -8,7 +8,7 @@
 // folder with that author's profile, the challenge opened through Open, and a block selected,
 // once with a name by reference and once with a name written in place, unlocked; then many
 // lines selected and raised one level, with the Edit menu open on its batch commands.
-#include "cli/Demo_Game_Folder.h"
+#include "challenge/Demo_Game_Folder.h"
 #include "gbx/Gbx_IO.h"
 #include "platform/Process.h"
 #include "platform/Scripted_Gui_Services.h"
@@ -269,9 +269,9 @@ int main(int argc, char* argv[])
     const QTemporaryDir settings_folder;
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings_folder.path());
     QApplication application(argc, argv);
-    // Drawn in Qt's own style and one font (Debian's DejaVu Sans), not the system's: the
-    // pictures are the same on every machine that draws them, also on Windows, where the
-    // offscreen platform takes its fonts from QT_QPA_FONTDIR.
+    // Drawn in Qt's own style and one font (Debian's DejaVu Sans), not the system's, so that
+    // the pictures are the same on every machine that draws them; on Windows the style gives
+    // the window the colours it has on Linux.
     QApplication::setStyle(QStringLiteral("Fusion"));
     QApplication::setFont(QFont(QStringLiteral("DejaVu Sans"), Picture_Font_Points));
     // Read as the editor reads its own: on Windows from the wide command line.
