@@ -10,8 +10,8 @@ cd "$(dirname "${BASH_SOURCE[0]}")/.."
 source scripts/packages.sh
 # The install test validates the desktop entry with desktop-file-validate; Wine runs the
 # Windows programs (wine64 is its 64-bit loader); the Windows editor's window is used on a
-# virtual X server (Xvfb) with keys that xdotool types, photographed by ImageMagick's import,
-# and drawn offscreen with the DejaVu fonts, as the Linux editor draws it.
+# virtual X server (Xvfb) with keys that xdotool types, photographed by ImageMagick's import;
+# the pictures program draws with the DejaVu fonts.
 plotvane_packages+=(desktop-file-utils wine wine64 xvfb xauth xdotool imagemagick
                     fonts-dejavu-core)
 install_missing_packages
