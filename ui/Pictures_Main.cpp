@@ -8,7 +8,7 @@
 // folder with that author's profile, the challenge opened through Open, and a block selected,
 // once with a name by reference and once with a name written in place, unlocked; then many
 // lines selected and raised one level, with the Edit menu open on its batch commands.
-#include "cli/Demo_Game_Folder.h"
+#include "challenge/Demo_Game_Folder.h"
 #include "gbx/Gbx_IO.h"
 #include "platform/Process.h"
 #include "platform/Scripted_Gui_Services.h"

@@ -1,5 +1,5 @@
 #include "cli/Cli_Commands.h"
-#include "cli/Demo_Game_Folder.h"
+#include "challenge/Demo_Game_Folder.h"
 #include "platform/File_Lock.h"
 #include "platform/File_System.h"
 

@@ -1,6 +1,6 @@
 #include "cli/Cli_Commands.h"
 #include "challenge/Gbx_Challenge_Read.h"
-#include "cli/Demo_Game_Folder.h"
+#include "challenge/Demo_Game_Folder.h"
 #include "gbx/Gbx_IO.h"
 #include "platform/File_System.h"
 

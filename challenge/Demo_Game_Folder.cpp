@@ -1,4 +1,4 @@
-#include "cli/Demo_Game_Folder.h"
+#include "challenge/Demo_Game_Folder.h"
 
 #include "gbx/Gbx_IO.h"
 #include "memory/Memory_Tools.h"
