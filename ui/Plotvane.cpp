@@ -64,6 +64,13 @@ bool Answered_Without_Window(const std::string& argument)
     return false;
 }
 
+// Qt's platform when neither QT_QPA_PLATFORM nor -platform names one; none: Qt's own default.
+#ifdef PLOTVANE_DEFAULT_QT_PLATFORM
+constexpr const char* Default_Qt_Platform = PLOTVANE_DEFAULT_QT_PLATFORM;
+#else
+constexpr const char* Default_Qt_Platform = nullptr;
+#endif
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -81,6 +88,9 @@ int main(int argc, char* argv[])
         // Before any QApplication: the conversion shows nothing and needs no Qt platform.
         return plotvane::Convert_From_Command_Line(
             arguments.front(), plotvane::Draw_Memory_Mask(plotvane::Clock_Value()));
+    }
+    if (Default_Qt_Platform != nullptr && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", Default_Qt_Platform);
     }
     QApplication application(argc, argv);
     QApplication::setWindowIcon(plotvane::Application_Icon());
