@@ -33,29 +33,29 @@ const passwd* Own_Account()
     return getpwuid(getuid());
 }
 
-std::string Home_Folder()
+// An environment variable, or when it is empty the own account's field (its entry in the
+// password database).
+std::string Environment_Or_Account(const char* variable, char* passwd::*field)
 {
-    std::string home = Environment_Value("HOME");
-    if (home.empty()) {
+    std::string value = Environment_Value(variable);
+    if (value.empty()) {
         const passwd* account = Own_Account();
-        if (account != nullptr && account->pw_dir != nullptr) {
-            home = account->pw_dir;
+        if (account != nullptr && account->*field != nullptr) {
+            value = account->*field;
         }
     }
-    return home;
+    return value;
+}
+
+std::string Home_Folder()
+{
+    return Environment_Or_Account("HOME", &passwd::pw_dir);
 }
 
 // Wine names the user's folder in the prefix after $USER, falling back to the login name.
 std::string User_Name()
 {
-    std::string user = Environment_Value("USER");
-    if (user.empty()) {
-        const passwd* account = Own_Account();
-        if (account != nullptr && account->pw_name != nullptr) {
-            user = account->pw_name;
-        }
-    }
-    return user;
+    return Environment_Or_Account("USER", &passwd::pw_name);
 }
 
 // The text between the double quotes that open at `open_quote`, with backslash escapes
