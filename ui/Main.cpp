@@ -15,7 +15,6 @@
 #include "platform/Process.h"
 #include "ui/About.h"
 #include "ui/Block_List_Model.h"
-#include "ui/Byte_Spin_Edit.h"
 #include "ui/Byte_Text.h"
 #include "ui/Command_Line.h"
 #include "ui/Map_View.h"
@@ -30,7 +29,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
 #include <QStyle>
@@ -211,19 +209,12 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event)
     }
     if (event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
-        const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
         const bool home_or_end = key->key() == Qt::Key_Home || key->key() == Qt::Key_End;
         if (key->modifiers() == Qt::NoModifier && home_or_end && watched == List_Block_ListBox &&
             Block_List_Model->rowCount() > 0) {
             // A table moves Home and End along the row; a list goes to its first and last line.
             const int row = key->key() == Qt::Key_Home ? 0 : Block_List_Model->rowCount() - 1;
             List_Block_ListBox->setCurrentIndex(Block_List_Model->index(row));
-            return true;
-        }
-        auto* spin_edit = qobject_cast<TByte_Spin_Edit*>(watched);
-        if (enter && spin_edit != nullptr && spin_edit->parentWidget() == Block_Panel) {
-            spin_edit->interpretText();
-            Block_Save_BitBtn->click();
             return true;
         }
     }
@@ -416,7 +407,7 @@ void TMainForm::Forget_Block_List()
     Block_List_Model->Clear();
     Map_Canvas->Clear();
     Show_Map_As_Wanted();
-    Block_Panel->hide();
+    Block_Panel->Forget();
     Selected_Block_Index = -1;
     Show_File_Place();
 }

@@ -7,6 +7,7 @@
 #include "gbx/Gbx_IO.h"
 #include "memory/Base_Structure.h"
 #include "platform/File_System.h"
+#include "ui/Block_Panel.h"
 #include "ui/Byte_Spin_Edit.h"
 
 #include <QMainWindow>
@@ -158,7 +159,8 @@ public:
     QWidget* Mapping_TabSheet = nullptr;
     QLineEdit* Find_Edit = nullptr;
     QTableView* List_Block_ListBox = nullptr;
-    QWidget* Block_Panel = nullptr;
+    // The block panel, and its controls under the same names as in the panel.
+    TBlock_Panel* Block_Panel = nullptr;
     QComboBox* Block_Name_ComboBox = nullptr;
     QToolButton* Block_Name_Unlock_SpeedButton = nullptr;
     TByte_Spin_Edit* Block_Rotation_SpinEdit = nullptr;
@@ -198,7 +200,6 @@ public slots:
     void List_Block_BitBtnClick();
     // Shows the block of the current line in the panel.
     void List_Block_ListBoxDblClick();
-    void Block_Name_Unlock_SpeedButtonClick();
     void Block_Save_BitBtnClick();
     void Help_AboutExecute();
     void EditUndo_ActionExecute();
@@ -237,7 +238,6 @@ private:
     QWidget* Create_Summary_Page();
     QWidget* Create_Mapping_Page();
     QWidget* Create_Block_Panel();
-    TByte_Spin_Edit* Create_Spin_Edit(const char* name, const QString& caption, int maximum);
     void Create_Status_Bar();
     void Set_Tab_Order();
     // The smallest size shows the whole block panel; the window opens at the size the player
@@ -280,9 +280,9 @@ private:
     void Set_Packed_Offset_Delta();
     // Empties the list and hides the panel, so that nothing reaches the image at old offsets.
     void Forget_Block_List();
-    bool Show_Block(std::size_t block_index);
-    void Show_Name(const TChallenge_Block& block);
-    void Show_Field_Bytes(const TBlock_Field_Bytes& bytes);
+    // Shows the block in the panel, with the names its name box offers; false (the panel
+    // hidden) when it cannot be shown.
+    bool Show_Block(std::uint32_t block_index);
     void Select_Line_Quietly(int row);
     // The list's selected lines changed: one block shows in the panel, several hide it; the
     // panel's values are settled first.
@@ -348,16 +348,11 @@ private:
     QStringList Names_To_Offer();
     // A click on the line that was already current runs its selection again.
     void Block_List_Clicked(const QModelIndex& index);
-    // Whether the panel holds values that differ from those of the block it shows.
-    bool Panel_Has_Unsaved_Values();
     // Asks what to do with the panel's unsaved values; false when the user cancelled (or the
     // values could not be written), so that the command must not go on.
     bool Settle_Panel_Edits();
     // Writes the panel into the image; true when the block was written (or needed no change).
     bool Apply_Block_Panel();
-    TBlock_Field_Bytes Panel_Field_Bytes();
-    // The record's own name bytes while the name box shows them unchanged, else its text.
-    std::string Name_To_Write() const;
     // A block name list: its names in the file's order, and the same sorted for lookups.
     struct TBlock_Name_List {
         std::vector<std::string> Names;
@@ -378,16 +373,7 @@ private:
     std::vector<std::string> arguments_;
     TGui_Services& gui_services_;
     std::optional<int> conversion_exit_code_;
-    bool name_unlocked_ = false;
     std::unique_ptr<TChallenge_Edit_Session> session_;
-    // What the panel was given for the block it shows: its record's name bytes, the text the
-    // name box showed for them (cut when the name is too long for it) and the eight bytes.
-    struct TShown_Block {
-        std::string Name;
-        QString Name_Text;
-        TBlock_Field_Bytes Bytes{};
-    };
-    std::optional<TShown_Block> shown_block_;
     // Both forgotten with the open challenge.
     std::optional<TBlock_Name_List> block_name_list_;
     // Whether the player was told that names are written unchecked for want of the list.

@@ -4,8 +4,6 @@
 // file (Create_Edit_Actions, Create_Find_Actions, Create_Record_Actions, Create_Map_Dock).
 #include "ui/Main.h"
 
-#include "ui/Art.h"
-#include "ui/Batch_Dialogs.h"
 #include "ui/Block_List_Model.h"
 #include "ui/Byte_Spin_Edit.h"
 #include "ui/Map_View.h"
@@ -13,8 +11,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
-#include <QCompleter>
-#include <QGridLayout>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -39,7 +35,6 @@ namespace plotvane {
 namespace {
 
 constexpr int Profiles_Group_Height = 55;
-constexpr int Spin_Edit_Width = 60;
 
 // The line takes the room the numbers leave; a number column is as wide as its heading or
 // three digits, whichever is wider. Measured on the font: a width fitted to the contents would
@@ -292,105 +287,24 @@ QWidget* TMainForm::Create_Mapping_Page()
     return Mapping_TabSheet;
 }
 
-TByte_Spin_Edit* TMainForm::Create_Spin_Edit(const char* name, const QString& caption,
-                                             int maximum)
-{
-    auto* spin_edit = new TByte_Spin_Edit(maximum, Block_Panel);
-    spin_edit->setObjectName(QLatin1String(name));
-    spin_edit->setMinimumWidth(Spin_Edit_Width);
-    QString accessible_name = caption;
-    accessible_name.remove(QStringLiteral(" :"));
-    spin_edit->setAccessibleName(accessible_name);
-    // Enter writes the panel, as the button does.
-    spin_edit->installEventFilter(this);
-    return spin_edit;
-}
-
 QWidget* TMainForm::Create_Block_Panel()
 {
-    Block_Panel = new QWidget(Mapping_TabSheet);
-    Block_Panel->setObjectName(QStringLiteral("Block_Panel"));
-    // Laid out rather than placed, so that larger fonts and scaling keep every control whole.
-    auto* grid = new QGridLayout(Block_Panel);
-    grid->setContentsMargins(4, 4, 4, 4);
-
-    Block_Name_ComboBox = new QComboBox(Block_Panel);
-    Block_Name_ComboBox->setObjectName(QStringLiteral("Block_Name_ComboBox"));
-    Block_Name_ComboBox->setAccessibleName(QStringLiteral("Block name"));
-    Block_Name_ComboBox->setEditable(true);
-    // A typed name is the new name; it is never added to the list of names offered.
-    Block_Name_ComboBox->setInsertPolicy(QComboBox::NoInsert);
-    // What is typed is what is written: names that begin with it are offered in a pop-up, with
-    // their letter case, and never filled into the text.
-    Block_Name_ComboBox->completer()->setCompletionMode(QCompleter::PopupCompletion);
-    Block_Name_ComboBox->completer()->setCaseSensitivity(Qt::CaseSensitive);
-    // "Save block modifications to memory" works at the first click with names offered.
-    Pass_Clicks_Beside_Name_Popup(*Block_Name_ComboBox);
-    Block_Name_ComboBox->setMaxVisibleItems(10);
-    Block_Name_ComboBox->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    Block_Name_ComboBox->setMinimumContentsLength(12);
-    grid->addWidget(Block_Name_ComboBox, 0, 0, 1, 4);
-
-    Block_Name_Unlock_SpeedButton = new QToolButton(Block_Panel);
-    Block_Name_Unlock_SpeedButton->setObjectName(QStringLiteral("Block_Name_Unlock_SpeedButton"));
-    Block_Name_Unlock_SpeedButton->setAccessibleName(QStringLiteral("Unlock block name"));
-    Block_Name_Unlock_SpeedButton->setToolTip(QStringLiteral("Unlock block name"));
-    Block_Name_Unlock_SpeedButton->setCheckable(true);
-    Block_Name_Unlock_SpeedButton->setAutoRaise(true);
-    Block_Name_Unlock_SpeedButton->setIcon(Padlock_Icon());
-    connect(Block_Name_Unlock_SpeedButton, &QToolButton::clicked, this,
-            [this] { Run_Command([this] { Block_Name_Unlock_SpeedButtonClick(); }); });
-    grid->addWidget(Block_Name_Unlock_SpeedButton, 0, 4);
-
-    struct TSpin_Edit_Place {
-        TByte_Spin_Edit*& Spin_Edit;
-        const char* Name;
-        QString Caption;
-        int Maximum;
-    };
-    const TSpin_Edit_Place places[] = {
-        {Block_Rotation_SpinEdit, "Block_Rotation_SpinEdit", QStringLiteral("Rotation :"),
-         Block_Rotation_Max},
-        {Block_X_SpinEdit, "Block_X_SpinEdit", QStringLiteral("X :"), 255},
-        {Block_Z_SpinEdit, "Block_Z_SpinEdit", QStringLiteral("Z :"), 255},
-        {Block_Y_SpinEdit, "Block_Y_SpinEdit", QStringLiteral("Y :"), 255},
-        {Block_V1_SpinEdit, "Block_V1_SpinEdit", QStringLiteral("Variation 1 :"), 255},
-        {Block_V2_SpinEdit, "Block_V2_SpinEdit", QStringLiteral("variation 2 :"), 255},
-        {Block_V3_SpinEdit, "Block_V3_SpinEdit", QStringLiteral("Variation 3 :"), 255},
-        {Block_V4_SpinEdit, "Block_V4_SpinEdit", QStringLiteral("Variation 4 :"), 255},
-    };
-    // Two columns of four rows: rotation and position on the left, the variations on the right.
-    for (int i = 0; i < static_cast<int>(std::size(places)); ++i) {
-        const TSpin_Edit_Place& place = places[i];
-        place.Spin_Edit = Create_Spin_Edit(place.Name, place.Caption, place.Maximum);
-        auto* label = new QLabel(place.Caption, Block_Panel);
-        label->setObjectName(QLatin1String(place.Name).chopped(9) + QStringLiteral("_Label"));
-        label->setBuddy(place.Spin_Edit);
-        const int row = 1 + i % 4;
-        const int column = i < 4 ? 0 : 2;
-        grid->addWidget(label, row, column);
-        grid->addWidget(place.Spin_Edit, row, column + 1);
-    }
-    grid->setColumnStretch(0, 1);
-    grid->setColumnStretch(2, 1);
-
-    Block_Save_BitBtn =
-        new QPushButton(QStringLiteral("Save block modifications to memory"), Block_Panel);
-    Block_Save_BitBtn->setObjectName(QStringLiteral("Block_Save_BitBtn"));
-    // A button's own shortcut clicks it only after a short animation; an action of the panel
-    // (alive while the panel shows) clicks it at once.
-    auto* apply = new QAction(Block_Panel);
-    apply->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Return));
-    Block_Panel->addAction(apply);
-    connect(apply, &QAction::triggered, Block_Save_BitBtn, &QPushButton::click);
-    Block_Save_BitBtn->setToolTip(
-        QStringLiteral("Write these values into the open challenge (%1, or Enter in a number)")
-            .arg(apply->shortcut().toString(QKeySequence::NativeText)));
-    connect(Block_Save_BitBtn, &QPushButton::clicked, this,
+    Block_Panel = new TBlock_Panel(gui_services_, Mapping_TabSheet);
+    Block_Name_ComboBox = Block_Panel->Block_Name_ComboBox;
+    Block_Name_Unlock_SpeedButton = Block_Panel->Block_Name_Unlock_SpeedButton;
+    Block_Rotation_SpinEdit = Block_Panel->Block_Rotation_SpinEdit;
+    Block_X_SpinEdit = Block_Panel->Block_X_SpinEdit;
+    Block_Z_SpinEdit = Block_Panel->Block_Z_SpinEdit;
+    Block_Y_SpinEdit = Block_Panel->Block_Y_SpinEdit;
+    Block_V1_SpinEdit = Block_Panel->Block_V1_SpinEdit;
+    Block_V2_SpinEdit = Block_Panel->Block_V2_SpinEdit;
+    Block_V3_SpinEdit = Block_Panel->Block_V3_SpinEdit;
+    Block_V4_SpinEdit = Block_Panel->Block_V4_SpinEdit;
+    Block_Save_BitBtn = Block_Panel->Block_Save_BitBtn;
+    connect(Block_Panel, &TBlock_Panel::Write_Requested, this,
             [this] { Run_Command([this] { Block_Save_BitBtnClick(); }); });
-    grid->addWidget(Block_Save_BitBtn, 5, 0, 1, 5);
-
-    Block_Panel->hide();
+    connect(Block_Panel, &TBlock_Panel::Note, this,
+            [this](const QString& text) { Main_StatusBar->showMessage(text); });
     return Block_Panel;
 }
 

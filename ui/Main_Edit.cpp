@@ -167,8 +167,7 @@ void TMainForm::Select_Rows_Quietly(const std::vector<std::pair<int, int>>& rows
 void TMainForm::Block_List_Selection_Changed()
 {
     const TBlock_Selection blocks = Selected_Blocks();
-    const bool shows_the_block = blocks.size() == 1 && !Block_Panel->isHidden() && shown_block_ &&
-                                 blocks.front() == static_cast<std::uint32_t>(Selected_Block_Index);
+    const bool shows_the_block = blocks.size() == 1 && Block_Panel->Shown_Block() == blocks.front();
     // Line 0 alone changes nothing.
     if (blocks.empty() || shows_the_block) {
         Update_Edit_Actions();
@@ -217,16 +216,9 @@ void TMainForm::Show_Selection(const TBlock_Selection& blocks)
 {
     if (blocks.size() == 1) {
         Selected_Block_Index = static_cast<std::int32_t>(blocks.front());
-        // The panel shows again only once the whole block is in it, so that a save never
-        // writes the values of an earlier block into this one.
-        Block_Panel->hide();
-        shown_block_.reset();
-        if (Show_Block(blocks.front())) {
-            Block_Panel->show();
-        }
+        Show_Block(blocks.front());
     } else {
-        Block_Panel->hide();
-        shown_block_.reset();
+        Block_Panel->Forget();
         Main_StatusBar->showMessage(QStringLiteral("%1 blocks selected").arg(blocks.size()));
     }
     Update_Edit_Actions();
@@ -244,8 +236,7 @@ void TMainForm::Show_Step()
     if (blocks.empty()) {
         // The step removed blocks: those after them are numbered anew, and the panel's block
         // may be gone.
-        Block_Panel->hide();
-        shown_block_.reset();
+        Block_Panel->Forget();
         Show_Selection_On_Map();
         Update_Edit_Actions();
         return;

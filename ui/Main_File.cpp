@@ -155,7 +155,7 @@ bool TMainForm::Load_Challenge(const std::string& file_name, bool takes_new_name
                                                     static_cast<std::uint32_t>(Packed_Offset_Delta);
         if (ChallengeRead_Item->isChecked()) {
             List_Block_BitBtnClick();
-            Block_Panel->hide();
+            Block_Panel->Forget();
             if (takes_new_name) {
                 Map_Canvas->Fit();
             }
