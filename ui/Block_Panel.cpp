@@ -93,7 +93,8 @@ void TBlock_Panel::Create_Name_Box()
     Block_Name_Unlock_SpeedButton->setCheckable(true);
     Block_Name_Unlock_SpeedButton->setAutoRaise(true);
     Block_Name_Unlock_SpeedButton->setIcon(Padlock_Icon());
-    connect(Block_Name_Unlock_SpeedButton, &QToolButton::clicked, this, [this] { Unlock_Name_Click(); });
+    connect(Block_Name_Unlock_SpeedButton, &QToolButton::clicked, this,
+            [this] { Unlock_Name_Click(); });
     grid->addWidget(Block_Name_Unlock_SpeedButton, Name_Row, Column_Count - 1);
 }
 
@@ -235,11 +236,15 @@ void TBlock_Panel::Show_Name(const TChallenge_Block& block)
     }
 }
 
+TBlock_Panel::TByte_Spin_Edits TBlock_Panel::Byte_Spin_Edits() const
+{
+    return {Block_Rotation_SpinEdit, Block_X_SpinEdit,  Block_Z_SpinEdit,  Block_Y_SpinEdit,
+            Block_V1_SpinEdit,       Block_V2_SpinEdit, Block_V3_SpinEdit, Block_V4_SpinEdit};
+}
+
 void TBlock_Panel::Show_Field_Bytes(const TBlock_Field_Bytes& bytes)
 {
-    TByte_Spin_Edit* const spin_edits[] = {Block_Rotation_SpinEdit, Block_X_SpinEdit, Block_Z_SpinEdit,
-                                           Block_Y_SpinEdit,        Block_V1_SpinEdit, Block_V2_SpinEdit,
-                                           Block_V3_SpinEdit,       Block_V4_SpinEdit};
+    const TByte_Spin_Edits spin_edits = Byte_Spin_Edits();
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         // A rotation above 3 shows as stored, so that a save of other fields keeps it.
         spin_edits[i]->Show_Stored_Value(bytes[i]);
@@ -249,9 +254,7 @@ void TBlock_Panel::Show_Field_Bytes(const TBlock_Field_Bytes& bytes)
 TBlock_Field_Bytes TBlock_Panel::Field_Bytes()
 {
     TBlock_Field_Bytes bytes{};
-    TByte_Spin_Edit* const spin_edits[] = {Block_Rotation_SpinEdit, Block_X_SpinEdit, Block_Z_SpinEdit,
-                                           Block_Y_SpinEdit,        Block_V1_SpinEdit, Block_V2_SpinEdit,
-                                           Block_V3_SpinEdit,       Block_V4_SpinEdit};
+    const TByte_Spin_Edits spin_edits = Byte_Spin_Edits();
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         // A number still being typed counts as the edit takes it on losing the focus.
         spin_edits[i]->interpretText();
@@ -348,8 +351,8 @@ std::optional<TEdit_Status> TBlock_Panel::Write_Into(TChallenge_Edit_Session& se
     }
     const TEdit_Result result = session.Write_Block(*block_index, name, bytes);
     if (result.Status != TEdit_Status::Done && result.Status != TEdit_Status::Unchanged) {
-        Show_Message(gui_services_, window(), TMessage_Kind::Error, Refusal_Text(result.Status, name),
-                     TMessage_Buttons::Ok);
+        Show_Message(gui_services_, window(), TMessage_Kind::Error,
+                     Refusal_Text(result.Status, name), TMessage_Buttons::Ok);
         return std::nullopt;
     }
     // The record as written, which the panel goes on showing.
@@ -357,8 +360,8 @@ std::optional<TEdit_Status> TBlock_Panel::Write_Into(TChallenge_Edit_Session& se
         Challenge_Read_Block(session.Image(), session.Blocks(), *block_index, session.Mask());
     if (new_block) {
         Show_Field_Bytes(Field_Bytes_Of(*new_block));
-        shown_block_ = TShown_Block{*block_index, new_block->Name, Block_Name_ComboBox->currentText(),
-                                    Field_Bytes_Of(*new_block)};
+        shown_block_ = TShown_Block{*block_index, new_block->Name,
+                                    Block_Name_ComboBox->currentText(), Field_Bytes_Of(*new_block)};
     }
     return result.Status;
 }

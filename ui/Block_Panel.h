@@ -7,10 +7,12 @@
 #include <QStringList>
 #include <QWidget>
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
+#include <tuple>
 
 class QComboBox;
 class QPushButton;
@@ -88,6 +90,9 @@ private:
     void Create_Save_Button();
     void Unlock_Name_Click();
     void Show_Name(const TChallenge_Block& block);
+    // The spin edits of the eight bytes, in the record's order.
+    using TByte_Spin_Edits = std::array<TByte_Spin_Edit*, std::tuple_size_v<TBlock_Field_Bytes>>;
+    TByte_Spin_Edits Byte_Spin_Edits() const;
     void Show_Field_Bytes(const TBlock_Field_Bytes& bytes);
     TBlock_Field_Bytes Field_Bytes();
     // The record's own name bytes while the name box shows them unchanged, else its text.
