@@ -5,12 +5,24 @@
 #include "ui/Art.h"
 #include "ui/Link_Label.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
+#include <QUrl>
 
 namespace plotvane {
+
+QString About_Link_Address(const QString& address)
+{
+    if (!QUrl(address).isRelative()) {
+        return address;
+    }
+    return QUrl::fromLocalFile(QDir(QCoreApplication::applicationDirPath()).filePath(address))
+        .toString();
+}
 
 namespace {
 
@@ -78,9 +90,10 @@ TAboutBox::TAboutBox(TGui_Services& gui_services, QWidget* parent)
                               "Author_Label", 90, 50, Panel1);
     Help_Label = Make_Label(QStringLiteral("Help :"), "Help_Label", 90, 70, Panel1);
 
-    Download_Label = Make_Link_Label(QStringLiteral("Download latest version"),
-                                     QStringLiteral(PLOTVANE_ABOUT_DOWNLOAD_ADDRESS),
-                                     "Download_Label", 70, Panel1);
+    Download_Label =
+        Make_Link_Label(QStringLiteral("Download latest version"),
+                        About_Link_Address(QStringLiteral(PLOTVANE_ABOUT_DOWNLOAD_ADDRESS)),
+                        "Download_Label", 70, Panel1);
     French_Forum_Label = Make_Link_Label(Forum_Caption("Français", PLOTVANE_ABOUT_FRENCH_FORUM_NAME),
                                          QStringLiteral(PLOTVANE_ABOUT_FRENCH_FORUM_ADDRESS),
                                          "French_Forum_Label", 90, Panel1);

@@ -11,6 +11,10 @@ namespace plotvane {
 class TGui_Services;
 class TLink_Label;
 
+// A link's address as the About box opens it: an address without a scheme names a file in the
+// program's own folder (the README.txt of the Windows archive), any other is kept as it is.
+QString About_Link_Address(const QString& address);
+
 // The About box: the program's name, version and author, and three links to web pages that
 // open in the user's browser. Created once, hidden; shown modally any number of times.
 class TAboutBox : public QDialog {

@@ -6,12 +6,14 @@
 #include "tests/ui/Game_Folder.h"
 
 #include <QAccessible>
+#include <QCoreApplication>
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
 
 #include <gtest/gtest.h>
 
@@ -92,6 +94,18 @@ TEST_F(About_Box, Shows_Its_Texts_Picture_And_Links_Inside_A_Fixed_Size_Box)
         ASSERT_NE(accessible, nullptr);
         EXPECT_EQ(accessible->role(), QAccessible::Link);
         EXPECT_EQ(accessible->text(QAccessible::Name), link.Text);
+    }
+}
+
+// The Windows archive's link names README.txt beside the program; addresses with a scheme,
+// web pages and the installed README alike, stay as they are.
+TEST(About_Link_Address, Names_A_File_Beside_The_Program_When_It_Has_No_Scheme)
+{
+    const QString beside = QUrl::fromLocalFile(QCoreApplication::applicationDirPath()).toString();
+    EXPECT_EQ(About_Link_Address(QStringLiteral("README.txt")), beside + "/README.txt");
+    for (const QString& kept : {QStringLiteral("https://www.tm-forum.com/"),
+                               QStringLiteral("file:///usr/share/doc/plotvane/README.md")}) {
+        EXPECT_EQ(About_Link_Address(kept), kept);
     }
 }
 
