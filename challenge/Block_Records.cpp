@@ -35,13 +35,13 @@ void Append_Value(std::vector<std::uint8_t>& out, std::uint32_t value, const TMe
     }
 }
 
-// Where the eight bytes of a walked record begin.
-std::uint32_t Fields_Offset(const TFlexible_Byte_Array& image, std::uint32_t record,
-                            const TMemory_Mask& mask)
+// Whether record `index` of the walk is one that the game does not count as a block.
+bool Is_Uncounted(const TFlexible_Byte_Array& image, const TTMF_Challenge_Block_Address_List& list,
+                  std::size_t index, const TMemory_Mask& mask)
 {
-    const std::uint32_t value = Value_At(image, record, mask);
-    return Is_Reference(value) ? record + Name_Value_Bytes
-                               : record + 8 + Value_At(image, record + 4, mask);
+    const std::optional<std::uint32_t> fields =
+        Challenge_Block_Fields_Offset(image, list, index, mask);
+    return fields && Value_At(image, *fields + Variations_Field, mask) == Uncounted_Record_Flags;
 }
 
 // Why record `index` cannot go whatever else goes: the game does not count it.
@@ -49,10 +49,8 @@ TEdit_Status Record_Refusal(const TFlexible_Byte_Array& image,
                             const TTMF_Challenge_Block_Address_List& list, std::size_t index,
                             const TMemory_Mask& mask)
 {
-    const std::uint32_t fields = Fields_Offset(image, list.Block_Offsets[index], mask);
-    return Value_At(image, fields + Variations_Field, mask) == Uncounted_Record_Flags
-               ? TEdit_Status::Uncounted_Record
-               : TEdit_Status::Done;
+    return Is_Uncounted(image, list, index, mask) ? TEdit_Status::Uncounted_Record
+                                                  : TEdit_Status::Done;
 }
 
 // One indexed string of a record: its name, or the author of its author record.
@@ -283,8 +281,7 @@ std::optional<std::size_t> Stranded_Record(const TFlexible_Byte_Array& image,
         if (std::binary_search(removed.begin(), removed.end(), k)) {
             continue;
         }
-        const std::uint32_t fields = Fields_Offset(image, list.Block_Offsets[k], mask);
-        if (Value_At(image, fields + Variations_Field, mask) != Uncounted_Record_Flags) {
+        if (!Is_Uncounted(image, list, k, mask)) {
             return first_uncounted_kept; // the last counted record kept
         }
         first_uncounted_kept = k;
