@@ -280,9 +280,9 @@ private:
     void Set_Packed_Offset_Delta();
     // Empties the list and hides the panel, so that nothing reaches the image at old offsets.
     void Forget_Block_List();
-    // Shows the block in the panel, with the names its name box offers; false (the panel
-    // hidden) when it cannot be shown.
-    bool Show_Block(std::uint32_t block_index);
+    // Shows the block in the panel, with the names its name box offers; the panel stays hidden
+    // when the block cannot be read or its names cannot be offered (said in a box).
+    void Show_Block(std::uint32_t block_index);
     void Select_Line_Quietly(int row);
     // The list's selected lines changed: one block shows in the panel, several hide it; the
     // panel's values are settled first.

@@ -28,7 +28,7 @@ void TMainForm::List_Block_ListBoxDblClick()
     Show_Block(*block);
 }
 
-bool TMainForm::Show_Block(std::uint32_t block_index)
+void TMainForm::Show_Block(std::uint32_t block_index)
 {
     // The panel shows again only once the whole block is in it, so that a save never writes
     // the values of an earlier block into this one.
@@ -36,7 +36,7 @@ bool TMainForm::Show_Block(std::uint32_t block_index)
     const std::optional<TChallenge_Block> block =
         Challenge_Read_Block(Expanded_Image(), Block_Address_List(), block_index, Memory_Mask);
     if (!block) {
-        return false;
+        return;
     }
     QStringList names;
     if (!block->Name_In_Place) {
@@ -53,14 +53,13 @@ bool TMainForm::Show_Block(std::uint32_t block_index)
         const TBlock_Name_List* list = Collection_Block_Names(error);
         if (list == nullptr) {
             Show_Application_Error(error);
-            return false;
+            return;
         }
         for (const std::string& name : list->Names) {
             names.append(From_Bytes(name));
         }
     }
     Block_Panel->Show_Block(block_index, *block, names);
-    return true;
 }
 
 const TMainForm::TBlock_Name_List* TMainForm::Collection_Block_Names(QString& error)
